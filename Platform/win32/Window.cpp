@@ -1,0 +1,274 @@
+#include "win32/Window.h"
+
+#include <epoxy/gl.h>
+#include <imgui.h>
+#include <imgui_impl_opengl3.h>
+#include <imgui_impl_sdl.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <string>
+
+#include "win32/MessageQueue.h"
+#include "win32/WindowClass.h"
+
+namespace Platform {
+namespace {
+
+constexpr float kMenuFontSize = 16.0f;
+constexpr const char* kMenuFontFile =
+    "/usr/share/fonts/truetype/liberation/LiberationSans-Regular.ttf";
+
+std::vector<HWND> g_windows;
+HWND g_activeWindow = nullptr;
+int g_cursorCount = 0;
+
+// The desktop is a window of its own in Win32; here it is only a handle
+// that can be passed as a parent.
+HWND__ g_desktop;
+
+void Complain(const std::string& title, const std::string& why) {
+    const std::string line = "cannot open the window \"" + title + "\": " + why + "\n";
+    OutputDebugStringA(line.c_str());
+}
+
+bool DriverRequested() {
+    const char* driver = std::getenv("SDL_VIDEODRIVER");
+    return driver != nullptr && *driver != '\0';
+}
+
+bool DisplayConfigured() {
+    const char* x11 = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    return (x11 != nullptr && *x11 != '\0') || (wayland != nullptr && *wayland != '\0');
+}
+
+// SDL falls back to its invisible drivers when no display answers; a window
+// nobody can see is no window, unless those drivers were asked for (the tests
+// and headless tools ask for "offscreen").
+bool StartVideo(const std::string& title) {
+    if (SDL_WasInit(SDL_INIT_VIDEO) != 0) return true;
+    if (!DriverRequested() && !DisplayConfigured()) {
+        Complain(title, "no display is available (DISPLAY is not set)");
+        return false;
+    }
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
+        Complain(title, std::string("no display is available (") + SDL_GetError() + ")");
+        return false;
+    }
+    const std::string driver = SDL_GetCurrentVideoDriver();
+    if (!DriverRequested() && (driver == "offscreen" || driver == "dummy")) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
+        Complain(title, "no display is available (cannot connect to the display server)");
+        return false;
+    }
+    static bool registered = false;
+    if (!registered) std::atexit(SDL_Quit);
+    registered = true;
+    return true;
+}
+
+void SetUpUi(HWND window) {
+    IMGUI_CHECKVERSION();
+    window->imgui = ImGui::CreateContext();
+    ImGui::SetCurrentContext(window->imgui);
+    ImGuiIO& io = ImGui::GetIO();
+    io.IniFilename = nullptr;  // no imgui.ini left in the user's folders
+    io.LogFilename = nullptr;
+    ImGui::StyleColorsDark();
+    ImFont* font = nullptr;
+    if (FILE* f = std::fopen(kMenuFontFile, "rb")) {
+        std::fclose(f);
+        font = io.Fonts->AddFontFromFileTTF(kMenuFontFile, kMenuFontSize);
+    }
+    const float fontSize = font != nullptr ? kMenuFontSize : 13.0f;  // 13: ImGui's own font
+    window->menuBarHeight =
+        window->menu != nullptr ? static_cast<int>(fontSize + 2 * ImGui::GetStyle().FramePadding.y) : 0;
+}
+
+void DrawMenuItems(HWND window, const std::vector<MenuItem>& items, bool* open) {
+    for (size_t i = 0; i < items.size(); ++i) {
+        const MenuItem& item = items[i];
+        ImGui::PushID(static_cast<int>(i));
+        if (item.separator) {
+            ImGui::Separator();
+        } else if (item.popup) {
+            if (ImGui::BeginMenu(MenuLabel(item.text).c_str())) {
+                *open = true;
+                DrawMenuItems(window, item.items, open);
+                ImGui::EndMenu();
+            }
+        } else if (ImGui::MenuItem(MenuLabel(item.text).c_str())) {
+            // A menu choice arrives as WM_COMMAND: the id in the low word,
+            // 0 (from a menu) in the high word.
+            PostMessageA(window, WM_COMMAND, item.id, 0);
+        }
+        ImGui::PopID();
+    }
+}
+
+}  // namespace
+
+HWND LiveWindow(HWND window) {
+    return std::find(g_windows.begin(), g_windows.end(), window) != g_windows.end() ? window
+                                                                                    : nullptr;
+}
+
+HWND WindowFromSdlId(uint32_t id) {
+    for (HWND w : g_windows)
+        if (SDL_GetWindowID(w->sdl) == id) return w;
+    return nullptr;
+}
+
+const std::vector<HWND>& LiveWindows() { return g_windows; }
+
+LRESULT SendToWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (LiveWindow(window) == nullptr) return 0;
+    return window->proc(window, message, wParam, lParam);
+}
+
+void ForwardToUi(HWND window, const SDL_Event& event) {
+    if (LiveWindow(window) == nullptr) return;
+    ImGui::SetCurrentContext(window->imgui);
+    ImGui_ImplSDL2_ProcessEvent(&event);
+}
+
+void DrawWindow(HWND window, const DrawCallback& overlay) {
+    SDL_GL_MakeCurrent(window->sdl, window->gl);
+    ImGui::SetCurrentContext(window->imgui);
+    ImGui_ImplOpenGL3_NewFrame();
+    ImGui_ImplSDL2_NewFrame();
+    ImGui::NewFrame();
+    bool open = false;
+    if (window->menu != nullptr && ImGui::BeginMainMenuBar()) {
+        // Under a modal dialog the menu bar is shown but does nothing.
+        ImGui::BeginDisabled(static_cast<bool>(overlay));
+        DrawMenuItems(window, *window->menu, &open);
+        ImGui::EndDisabled();
+        ImGui::EndMainMenuBar();
+    }
+    window->menuOpen = open;
+    if (overlay) overlay();
+    ImGui::Render();
+
+    int width = 0, height = 0;
+    SDL_GL_GetDrawableSize(window->sdl, &width, &height);
+    glViewport(0, 0, width, height);
+    glClearColor(0.16f, 0.17f, 0.19f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    ImGui_ImplOpenGL3_RenderDrawData(ImGui::GetDrawData());
+    SDL_GL_SwapWindow(window->sdl);
+    window->lastDrawn = SDL_GetTicks();
+}
+
+}  // namespace Platform
+
+using namespace Platform;
+
+HWND WINAPI CreateWindowExA(DWORD /*exStyle*/, LPCSTR className, LPCSTR windowName, DWORD style,
+                            int x, int y, int width, int height, HWND parent, HMENU menu,
+                            HINSTANCE /*instance*/, LPVOID /*param*/) {
+    WindowClass* cls = FindWindowClass(className);
+    const std::string title = windowName != nullptr ? windowName : "";
+    if (cls == nullptr || width <= 0 || height <= 0 || menu != nullptr ||
+        (parent != nullptr && parent != &g_desktop && LiveWindow(parent) == nullptr))
+        return nullptr;
+    if (!StartVideo(title)) return nullptr;
+
+    auto* window = new HWND__;
+    window->className = cls->name;
+    window->proc = cls->info.lpfnWndProc;
+    window->title = title;
+    window->style = style;
+    window->clientWidth = width;
+    window->clientHeight = height;
+    if (cls->menuId != 0) window->menu = Resources().FindMenu(cls->menuId);
+    SetUpUi(window);
+
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    // The client area is the picture plus the menu bar above it; without
+    // WS_THICKFRAME the window cannot be resized.
+    Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
+    if (style & WS_THICKFRAME) flags |= SDL_WINDOW_RESIZABLE;
+    window->sdl = SDL_CreateWindow(title.c_str(), x, y, width, height + window->menuBarHeight, flags);
+    if (window->sdl != nullptr) window->gl = SDL_GL_CreateContext(window->sdl);
+    if (window->gl == nullptr) {
+        Complain(title, std::string("no OpenGL 3.3 core context (") + SDL_GetError() + ")");
+        if (window->sdl != nullptr) SDL_DestroyWindow(window->sdl);
+        ImGui::DestroyContext(window->imgui);
+        delete window;
+        return nullptr;
+    }
+    SDL_GL_SetSwapInterval(0);  // the application paces its own frames
+    ImGui_ImplSDL2_InitForOpenGL(window->sdl, window->gl);
+    ImGui_ImplOpenGL3_Init("#version 330 core");
+
+    ++cls->windows;
+    g_windows.push_back(window);
+    if (style & WS_VISIBLE) ShowWindow(window, SW_SHOW);
+    return window;
+}
+
+BOOL WINAPI ShowWindow(HWND window, int command) {
+    if (LiveWindow(window) == nullptr) return FALSE;
+    const BOOL wasVisible = (SDL_GetWindowFlags(window->sdl) & SDL_WINDOW_SHOWN) ? TRUE : FALSE;
+    if (command == SW_HIDE) {
+        SDL_HideWindow(window->sdl);
+        if (g_activeWindow == window) g_activeWindow = nullptr;
+    } else {
+        SDL_ShowWindow(window->sdl);
+        SDL_RaiseWindow(window->sdl);
+        g_activeWindow = window;
+        DrawWindow(window);
+    }
+    return wasVisible;
+}
+
+BOOL WINAPI DestroyWindow(HWND window) {
+    if (LiveWindow(window) == nullptr) return FALSE;
+    // Deactivated before WM_DESTROY, as in Win32: a message posted to the
+    // active window from WM_DESTROY becomes a thread message, which outlives
+    // the window's own messages.
+    if (g_activeWindow == window) g_activeWindow = nullptr;
+    SendToWindow(window, WM_DESTROY, 0, 0);
+
+    SDL_GL_MakeCurrent(window->sdl, window->gl);
+    ImGui::SetCurrentContext(window->imgui);
+    ImGui_ImplOpenGL3_Shutdown();
+    ImGui_ImplSDL2_Shutdown();
+    ImGui::DestroyContext(window->imgui);
+    SDL_GL_DeleteContext(window->gl);
+    SDL_DestroyWindow(window->sdl);
+
+    std::erase(g_windows, window);
+    ThreadQueue().DiscardFor(window);
+    if (WindowClass* cls = FindWindowClass(window->className.c_str())) --cls->windows;
+    delete window;
+    return TRUE;
+}
+
+LRESULT WINAPI DefWindowProcA(HWND window, UINT message, WPARAM /*wParam*/, LPARAM /*lParam*/) {
+    // The close box's default: destroy the window, which sends WM_DESTROY.
+    if (message == WM_CLOSE) DestroyWindow(window);
+    return 0;
+}
+
+HWND WINAPI GetActiveWindow(void) { return g_activeWindow; }
+
+HWND WINAPI GetDesktopWindow(void) { return &g_desktop; }
+
+HCURSOR WINAPI LoadCursorA(HINSTANCE instance, LPCSTR cursorName) {
+    // Only the system arrow exists; it is SDL's default cursor.
+    static int arrow;
+    if (instance == nullptr && cursorName == IDC_ARROW) return reinterpret_cast<HCURSOR>(&arrow);
+    return nullptr;
+}
+
+int WINAPI ShowCursor(BOOL show) {
+    g_cursorCount += show ? 1 : -1;
+    if (SDL_WasInit(SDL_INIT_VIDEO) != 0) SDL_ShowCursor(g_cursorCount >= 0 ? SDL_ENABLE : SDL_DISABLE);
+    return g_cursorCount;
+}

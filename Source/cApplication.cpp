@@ -1,0 +1,54 @@
+#include "cApplication.h"
+
+#include <windows.h>
+
+#include "Directories.h"
+#include "cInput.h"
+#include "cScriptManager.h"
+
+namespace Vorel {
+
+bool cApplication::Init() {
+    m_running = true;
+    m_framePeriod = kFramePeriod;
+    m_fpsTimer.Start();
+    m_fps = 0;
+    m_lastFpsSample = 0;
+
+    if (!cScriptManager::Instance()->Init()) return false;
+    if (!cInput::Instance()->Init()) return false;
+    // Fixed now, while the current directory is still the launch directory:
+    // only the open-file dialog and the model loader change it later.
+    GetStartDirectory();
+    return true;
+}
+
+void cApplication::Update() {
+    if (!m_running) return;
+
+    m_frameTime = static_cast<uint32_t>(m_frameTimer.GetElapsed());
+    m_frameTimer.Start();
+
+    if (m_fpsTimer.GetElapsed() > kFpsRefresh) {
+        // The figure comes from the one frame that ends past the mark,
+        // averaged with the sample of the refresh before.
+        if (m_frameTime != 0) {
+            const auto sample = static_cast<int32_t>(1000.0 / static_cast<double>(m_frameTime));
+            m_fps = static_cast<int32_t>(static_cast<double>(sample + m_lastFpsSample) * 0.5);
+            m_lastFpsSample = sample;
+        }
+        m_fpsTimer.Start();
+    }
+
+    // Spin rather than sleep: sleeping would overshoot by the scheduler's
+    // granularity.
+    while (m_frameTimer.GetElapsed() < m_framePeriod) {
+    }
+}
+
+void cApplication::Quit() {
+    m_running = false;
+    PostMessageA(GetActiveWindow(), WM_QUIT, 0, 0);
+}
+
+}  // namespace Vorel

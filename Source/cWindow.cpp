@@ -1,0 +1,102 @@
+#include "cWindow.h"
+
+#include <vector>
+
+#include "cApplication.h"
+#include "cInput.h"
+#include "resource.h"
+
+namespace Vorel {
+
+namespace {
+
+// Room for the longest path either platform allows: a chosen path is never
+// cut or dropped for want of space.
+constexpr DWORD kPathBufferSize = 32768;
+
+}  // namespace
+
+cWindow* cWindow::s_window = nullptr;
+
+cWindow::~cWindow() {
+    // Fails quietly while the window still exists (a run ended with Escape).
+    UnregisterClassA(m_className.c_str(), m_instance);
+}
+
+bool cWindow::Init(HINSTANCE instance, const std::string& title) {
+    s_window = this;  // first: messages sent during creation already arrive
+    m_instance = instance;
+    m_className = "Vorel";
+    m_width = 1024;
+    m_height = 768;
+
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof wc;
+    wc.style = CS_HREDRAW | CS_VREDRAW;
+    wc.lpfnWndProc = StaticWindowProc;
+    wc.hInstance = m_instance;
+    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    wc.lpszMenuName = MAKEINTRESOURCEA(IDR_MAINMENU);
+    wc.lpszClassName = m_className.c_str();
+    RegisterClassExA(&wc);
+
+    m_handle = CreateWindowExA(0, m_className.c_str(), title.c_str(), WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, 0,
+                               0, m_width, m_height, GetDesktopWindow(), nullptr, m_instance, nullptr);
+    if (m_handle == nullptr) return false;
+    ShowCursor(TRUE);
+    return true;
+}
+
+void cWindow::Show(int command) { ShowWindow(m_handle, command); }
+
+void cWindow::Run() {
+    MSG msg{};
+    do {
+        if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        cApplication::Instance()->Update();
+    } while (msg.message != WM_QUIT);
+}
+
+LRESULT CALLBACK cWindow::StaticWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return s_window->WindowProc(window, message, wParam, lParam);
+}
+
+LRESULT cWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_DESTROY:
+            cApplication::Instance()->Quit();
+            break;
+        case WM_KEYDOWN:
+            cInput::Instance()->KeyDown(static_cast<uint32_t>(wParam));
+            if (wParam == VK_ESCAPE) cApplication::Instance()->Quit();
+            break;
+        case WM_KEYUP:
+            cInput::Instance()->KeyUp(static_cast<uint32_t>(wParam));
+            break;
+        case WM_COMMAND:
+            if (wParam == ID_FILE_OPEN) OpenModel();
+            break;
+        default:
+            break;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+void cWindow::OpenModel() {
+    std::vector<char> file(kPathBufferSize, '\0');
+    OPENFILENAMEA ofn{};
+    ofn.lStructSize = sizeof ofn;
+    ofn.lpstrFilter = "*.x\0*.x\0";
+    ofn.nFilterIndex = 1;
+    ofn.lpstrFile = file.data();
+    ofn.nMaxFile = kPathBufferSize;
+    ofn.lpstrInitialDir = "Assets\\Models";
+    ofn.lpstrTitle = "Select a model to open";
+    ofn.Flags = OFN_FILEMUSTEXIST;
+    if (!GetOpenFileNameA(&ofn)) return;
+}
+
+}  // namespace Vorel

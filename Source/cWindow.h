@@ -1,0 +1,43 @@
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+#include "Singleton.h"
+
+namespace Vorel {
+
+// The one main window: registers the class "Vorel", creates the fixed-size
+// window with its File menu, and runs the message loop that drives the
+// frames. Destroying the object unregisters the class.
+class cWindow : public cSingleton<cWindow> {
+public:
+    ~cWindow();
+
+    // False when the window could not be created (no display, for one); the
+    // platform has then said why on the debugger output.
+    bool Init(HINSTANCE instance, const std::string& title);
+    void Show(int command);
+    // Takes at most one message per pass and runs a frame after each; returns
+    // after the pass that took the quit message.
+    void Run();
+    LRESULT WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+    HWND GetHandle() const { return m_handle; }
+
+private:
+    static LRESULT CALLBACK StaticWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    void OpenModel();
+
+    static cWindow* s_window;
+
+    std::string m_className;
+    int32_t m_width = 1024;
+    int32_t m_height = 768;
+    HINSTANCE m_instance = nullptr;
+    HWND m_handle = nullptr;
+};
+
+}  // namespace Vorel

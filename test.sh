@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test headless: first the
+# unit and render tests built with AddressSanitizer and UndefinedBehavior-
+# Sanitizer, then the whole suite of the release build, the end-to-end tests
+# in a real window under Xvfb.
+set -uo pipefail
+cd "$(dirname "$0")" || exit 1
+source tools/setup.sh
+
+vorel_install "${VOREL_PACKAGES[@]}" "${VOREL_TEST_PACKAGES[@]}"
+
+vorel_configure build-sanitize -DVOREL_SANITIZE=ON
+vorel_compile build-sanitize
+(cd build-sanitize && ctest -L 'unit|render' -j2 --output-on-failure) \
+  || vorel_fail "tests failed under the sanitizers"
+
+# Configured again: a build that run.sh configured before the test packages
+# were installed has no tests yet.
+vorel_configure build -DVOREL_BUILD_TESTS=ON
+vorel_compile build
+(cd build && xvfb-run -a -s "-screen 0 1280x1024x24" ctest -j2 --output-on-failure) \
+  || vorel_fail "tests failed"

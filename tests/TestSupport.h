@@ -1,0 +1,84 @@
+// Helpers shared by the tests: captured debugger output, a driven clock,
+// and a scratch folder.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "win32/Clock.h"
+#include "win32/DebugOutput.h"
+
+namespace VorelTest {
+
+// Collects what OutputDebugStringA writes while it lives.
+class CapturedDebugOutput {
+public:
+    CapturedDebugOutput() {
+        Platform::SetDebugSink([this](std::string_view text) { m_text += text; });
+    }
+    ~CapturedDebugOutput() { Platform::SetDebugSink({}); }
+    const std::string& Text() const { return m_text; }
+    void Clear() { m_text.clear(); }
+
+private:
+    std::string m_text;
+};
+
+// A clock the test drives. Time is kept in microseconds and every read of
+// timeGetTime moves it on by one, so that busy-waits on it end; the reading
+// is whole milliseconds, as the platform clock gives.
+class DrivenClock {
+public:
+    explicit DrivenClock(uint64_t startMs = 0) : m_us(startMs * 1000) {
+        Platform::SetTimeSource([this] {
+            ++m_reads;
+            const auto ms = static_cast<uint32_t>(m_us / 1000);
+            ++m_us;
+            return ms;
+        });
+    }
+    ~DrivenClock() { Platform::SetTimeSource({}); }
+
+    void AdvanceMs(uint64_t ms) { m_us += ms * 1000; }
+    // Moves on to the start of the next whole millisecond.
+    void AlignToMs() { m_us = (m_us + 999) / 1000 * 1000; }
+    uint32_t NowMs() const { return static_cast<uint32_t>(m_us / 1000); }
+    uint64_t Reads() const { return m_reads; }
+
+private:
+    uint64_t m_us;
+    uint64_t m_reads = 0;
+};
+
+// A fresh folder under the system's temporary folder, removed afterwards.
+class ScratchFolder {
+public:
+    ScratchFolder() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "vorel-test-XXXXXX").string();
+        m_path = mkdtemp(pattern.data());
+    }
+    ~ScratchFolder() {
+        std::error_code ec;
+        std::filesystem::remove_all(m_path, ec);
+    }
+    const std::filesystem::path& Path() const { return m_path; }
+
+private:
+    std::filesystem::path m_path;
+};
+
+// Restores the current directory when it goes out of scope.
+class KeepCurrentDirectory {
+public:
+    KeepCurrentDirectory() : m_saved(std::filesystem::current_path()) {}
+    ~KeepCurrentDirectory() { std::filesystem::current_path(m_saved); }
+
+private:
+    std::filesystem::path m_saved;
+};
+
+}  // namespace VorelTest

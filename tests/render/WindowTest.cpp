@@ -1,0 +1,153 @@
+// The platform window on SDL's offscreen driver: creation, the menu bar,
+// SDL events turned into messages, and the close box.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <vector>
+
+#include "win32/Window.h"
+
+namespace {
+
+struct Received {
+    HWND window;
+    UINT message;
+    WPARAM wParam;
+};
+std::vector<Received> g_received;
+
+LRESULT CALLBACK RecordingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    g_received.push_back({window, message, wParam});
+    if (message == WM_DESTROY) PostMessageA(GetActiveWindow(), WM_QUIT, 0, 0);
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+HINSTANCE Instance() {
+    static char module;
+    return reinterpret_cast<HINSTANCE>(&module);
+}
+
+class WindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        g_received.clear();
+        WNDCLASSEXA wc{};
+        wc.cbSize = sizeof wc;
+        wc.lpfnWndProc = RecordingProc;
+        wc.hInstance = Instance();
+        wc.lpszMenuName = MAKEINTRESOURCEA(101);  // the executable's File menu
+        wc.lpszClassName = "VorelTestWindow";
+        ASSERT_NE(RegisterClassExA(&wc), 0);
+        m_window = CreateWindowExA(0, "VorelTestWindow", "Test", WS_CAPTION | WS_SYSMENU, 0, 0, 1024, 768,
+                                   GetDesktopWindow(), nullptr, Instance(), nullptr);
+        ASSERT_NE(m_window, nullptr);
+    }
+    void TearDown() override {
+        DestroyWindow(m_window);
+        UnregisterClassA("VorelTestWindow", Instance());
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        }
+    }
+
+    void PushKey(Uint32 type, SDL_Keycode sym, Uint16 mod = KMOD_NONE, Uint8 repeat = 0) {
+        SDL_Event event{};
+        event.type = type;
+        event.key.windowID = SDL_GetWindowID(m_window->sdl);
+        event.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
+        event.key.repeat = repeat;
+        event.key.keysym.sym = sym;
+        event.key.keysym.mod = mod;
+        SDL_PushEvent(&event);
+    }
+
+    std::vector<MSG> Drain() {
+        std::vector<MSG> messages;
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) messages.push_back(msg);
+        return messages;
+    }
+
+    HWND m_window = nullptr;
+};
+
+TEST_F(WindowTest, ClientAreaIsThePictureSizePlusTheMenuBar) {
+    EXPECT_GT(m_window->menuBarHeight, 10);
+    int w = 0, h = 0;
+    SDL_GetWindowSize(m_window->sdl, &w, &h);
+    EXPECT_EQ(w, 1024);
+    EXPECT_EQ(h, 768 + m_window->menuBarHeight);
+    EXPECT_FALSE(SDL_GetWindowFlags(m_window->sdl) & SDL_WINDOW_RESIZABLE);
+    EXPECT_EQ(GetActiveWindow(), nullptr) << "not active until shown";
+    ShowWindow(m_window, SW_SHOWNORMAL);
+    EXPECT_EQ(GetActiveWindow(), m_window);
+}
+
+TEST_F(WindowTest, AClassInUseCannotBeUnregisteredOrRegisteredTwice) {
+    EXPECT_FALSE(UnregisterClassA("VorelTestWindow", Instance()));
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = RecordingProc;
+    wc.lpszClassName = "VorelTestWindow";
+    EXPECT_EQ(RegisterClassExA(&wc), 0);
+    EXPECT_EQ(CreateWindowExA(0, "NoSuchClass", "x", 0, 0, 0, 10, 10, nullptr, nullptr, Instance(), nullptr),
+              nullptr);
+}
+
+TEST_F(WindowTest, KeysArriveAsPostedMessagesOnePerPeek) {
+    PushKey(SDL_KEYDOWN, SDLK_w);
+    PushKey(SDL_KEYDOWN, SDLK_w, KMOD_NONE, 1);
+    PushKey(SDL_KEYUP, SDLK_w);
+    PushKey(SDL_KEYDOWN, SDLK_x, KMOD_LALT);
+    PushKey(SDL_KEYDOWN, SDLK_F10);
+    PushKey(SDL_KEYDOWN, SDLK_AUDIOPLAY);  // no virtual-key code: no message
+
+    MSG msg{};
+    ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_EQ(msg.hwnd, m_window);
+    EXPECT_EQ(msg.message, static_cast<UINT>(WM_KEYDOWN));
+    EXPECT_EQ(msg.wParam, static_cast<WPARAM>('W'));
+    DispatchMessageA(&msg);
+    ASSERT_EQ(g_received.size(), 1u);
+    EXPECT_EQ(g_received[0].message, static_cast<UINT>(WM_KEYDOWN));
+
+    const auto rest = Drain();
+    ASSERT_EQ(rest.size(), 4u);
+    EXPECT_EQ(rest[0].message, static_cast<UINT>(WM_KEYDOWN)) << "auto-repeat";
+    EXPECT_EQ(rest[1].message, static_cast<UINT>(WM_KEYUP));
+    EXPECT_EQ(rest[2].message, static_cast<UINT>(WM_SYSKEYDOWN));
+    EXPECT_EQ(rest[2].wParam, static_cast<WPARAM>('X'));
+    EXPECT_EQ(rest[3].message, static_cast<UINT>(WM_SYSKEYDOWN));
+    EXPECT_EQ(rest[3].wParam, static_cast<WPARAM>(VK_F10));
+}
+
+TEST_F(WindowTest, TheCloseBoxDestroysTheWindowAndTheQuitMessageSurvivesIt) {
+    ShowWindow(m_window, SW_SHOWNORMAL);
+    SDL_Event close{};
+    close.type = SDL_WINDOWEVENT;
+    close.window.event = SDL_WINDOWEVENT_CLOSE;
+    close.window.windowID = SDL_GetWindowID(m_window->sdl);
+    SDL_PushEvent(&close);
+
+    MSG msg{};
+    ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_EQ(msg.message, static_cast<UINT>(WM_QUIT));
+    EXPECT_EQ(msg.hwnd, nullptr) << "posted to no window: the window was no longer active";
+    ASSERT_EQ(g_received.size(), 2u);
+    EXPECT_EQ(g_received[0].message, static_cast<UINT>(WM_CLOSE));
+    EXPECT_EQ(g_received[1].message, static_cast<UINT>(WM_DESTROY));
+    EXPECT_EQ(Platform::LiveWindow(m_window), nullptr);
+    EXPECT_FALSE(DestroyWindow(m_window));
+    EXPECT_FALSE(PostMessageA(m_window, WM_USER, 0, 0)) << "no posting to a destroyed window";
+    m_window = nullptr;
+}
+
+TEST_F(WindowTest, OpenFileDialogRefusesBadRequests) {
+    OPENFILENAMEA ofn{};
+    EXPECT_FALSE(GetOpenFileNameA(nullptr));
+    EXPECT_FALSE(GetOpenFileNameA(&ofn)) << "no structure size";
+    ofn.lStructSize = sizeof ofn;
+    EXPECT_FALSE(GetOpenFileNameA(&ofn)) << "no buffer";
+}
+
+}  // namespace

@@ -1,0 +1,62 @@
+#include <gtest/gtest.h>
+
+#include "win32/MessageQueue.h"
+
+namespace {
+
+HWND Handle(uintptr_t n) { return reinterpret_cast<HWND>(n); }
+
+MSG Message(HWND window, UINT number, WPARAM wParam = 0) {
+    MSG msg{};
+    msg.hwnd = window;
+    msg.message = number;
+    msg.wParam = wParam;
+    return msg;
+}
+
+TEST(MessageQueue, TakesOneMessageAtATimeInPostingOrder) {
+    Platform::MessageQueue queue;
+    queue.Post(Message(Handle(8), WM_KEYDOWN, 'A'));
+    queue.Post(Message(nullptr, WM_QUIT));
+    queue.Post(Message(Handle(8), WM_KEYUP, 'A'));
+
+    MSG msg{};
+    ASSERT_TRUE(queue.Take(&msg, nullptr, 0, 0, true));
+    EXPECT_EQ(msg.message, static_cast<UINT>(WM_KEYDOWN));
+    ASSERT_TRUE(queue.Take(&msg, nullptr, 0, 0, true));
+    EXPECT_EQ(msg.message, static_cast<UINT>(WM_QUIT));
+    EXPECT_EQ(msg.hwnd, nullptr);
+    ASSERT_TRUE(queue.Take(&msg, nullptr, 0, 0, true));
+    EXPECT_EQ(msg.message, static_cast<UINT>(WM_KEYUP));
+    EXPECT_FALSE(queue.Take(&msg, nullptr, 0, 0, true));
+    EXPECT_EQ(msg.message, static_cast<UINT>(WM_KEYUP)) << "a failed take leaves the record as it was";
+}
+
+TEST(MessageQueue, FiltersByWindowAndByNumberRange) {
+    Platform::MessageQueue queue;
+    queue.Post(Message(Handle(1), WM_KEYDOWN));
+    queue.Post(Message(Handle(2), WM_COMMAND));
+    queue.Post(Message(nullptr, WM_QUIT));
+
+    MSG msg{};
+    ASSERT_TRUE(queue.Take(&msg, Handle(2), 0, 0, false));
+    EXPECT_EQ(msg.message, static_cast<UINT>(WM_COMMAND));
+    ASSERT_TRUE(queue.Take(&msg, nullptr, WM_QUIT, WM_QUIT, false));
+    EXPECT_EQ(msg.message, static_cast<UINT>(WM_QUIT));
+    EXPECT_FALSE(queue.Take(&msg, Handle(3), 0, 0, true));
+    EXPECT_EQ(queue.Size(), 3u) << "PM_NOREMOVE keeps messages";
+}
+
+TEST(MessageQueue, DiscardsADestroyedWindowsMessagesButNotThreadMessages) {
+    Platform::MessageQueue queue;
+    queue.Post(Message(Handle(1), WM_KEYDOWN));
+    queue.Post(Message(nullptr, WM_QUIT));
+    queue.Post(Message(Handle(1), WM_KEYUP));
+    queue.DiscardFor(Handle(1));
+    MSG msg{};
+    ASSERT_TRUE(queue.Take(&msg, nullptr, 0, 0, true));
+    EXPECT_EQ(msg.message, static_cast<UINT>(WM_QUIT));
+    EXPECT_EQ(queue.Size(), 0u);
+}
+
+}  // namespace

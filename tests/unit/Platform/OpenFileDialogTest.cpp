@@ -1,0 +1,140 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fstream>
+
+#include "TestSupport.h"
+#include "win32/OpenFileDialog.h"
+
+namespace {
+
+using namespace VorelTest;
+using Platform::OpenFileDialog;
+namespace fs = std::filesystem;
+
+void Touch(const fs::path& path) {
+    fs::create_directories(path.parent_path());
+    std::ofstream(path) << "xof ";
+}
+
+class OpenFileDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Touch(m_scratch.Path() / "Models" / "a.x");
+        Touch(m_scratch.Path() / "Models" / "Mesh.X");
+        Touch(m_scratch.Path() / "Models" / "notes.txt");
+        Touch(m_scratch.Path() / "Models" / ".hidden.x");
+        Touch(m_scratch.Path() / "Models" / "sub" / "b.x");
+        fs::current_path(m_scratch.Path());
+        m_request.lStructSize = sizeof m_request;
+        m_request.lpstrFilter = "*.x\0*.x\0";
+        m_request.nFilterIndex = 1;
+        m_request.lpstrInitialDir = "Models";
+        m_request.Flags = OFN_FILEMUSTEXIST;
+    }
+
+    std::vector<std::string> Names(const OpenFileDialog& dialog) {
+        std::vector<std::string> names;
+        for (const auto& e : dialog.Entries()) names.push_back(e.folder ? "[" + e.name + "]" : e.name);
+        return names;
+    }
+
+    KeepCurrentDirectory m_keep;
+    ScratchFolder m_scratch;
+    OPENFILENAMEA m_request{};
+};
+
+TEST_F(OpenFileDialogTest, ListsFoldersThenMatchingFilesWhateverTheirCase) {
+    OpenFileDialog dialog(m_request);
+    EXPECT_EQ(dialog.Folder(), fs::canonical(m_scratch.Path() / "Models"));
+    EXPECT_EQ(Names(dialog), (std::vector<std::string>{"[sub]", "a.x", "Mesh.X"}));
+}
+
+TEST_F(OpenFileDialogTest, StartsInAFolderWrittenWithBackslashes) {
+    m_request.lpstrInitialDir = "Models\\sub";
+    OpenFileDialog dialog(m_request);
+    EXPECT_EQ(Names(dialog), (std::vector<std::string>{"b.x"}));
+
+    m_request.lpstrInitialDir = "Missing\\Folder";
+    OpenFileDialog fallback(m_request);
+    EXPECT_EQ(fallback.Folder(), fs::canonical(m_scratch.Path())) << "a missing folder starts in the current one";
+}
+
+TEST_F(OpenFileDialogTest, ChoosesAmongSeveralFilters) {
+    m_request.lpstrFilter = "Models (*.x)\0*.x\0Text\0*.txt;*.md\0All\0*.*\0";
+    m_request.nFilterIndex = 2;
+    OpenFileDialog dialog(m_request);
+    ASSERT_EQ(dialog.Filters().size(), 3u);
+    EXPECT_EQ(Names(dialog), (std::vector<std::string>{"[sub]", "notes.txt"}));
+    dialog.SetFilter(2);
+    EXPECT_EQ(Names(dialog), (std::vector<std::string>{"[sub]", "a.x", "Mesh.X", "notes.txt"}));
+
+    m_request.nFilterIndex = 9;  // past the list: the first filter
+    EXPECT_EQ(OpenFileDialog(m_request).FilterIndex(), 0u);
+}
+
+TEST_F(OpenFileDialogTest, TypedNamesEnterFoldersOrChooseExistingFiles) {
+    OpenFileDialog dialog(m_request);
+    dialog.Accept("sub");
+    EXPECT_EQ(dialog.Folder(), fs::canonical(m_scratch.Path() / "Models" / "sub"));
+    EXPECT_EQ(dialog.GetState(), OpenFileDialog::State::Open);
+
+    dialog.Accept("missing.x");
+    EXPECT_EQ(dialog.GetState(), OpenFileDialog::State::Open);
+    EXPECT_NE(dialog.Error().find("file not found"), std::string::npos);
+
+    dialog.Up();
+    dialog.Accept("sub/../Mesh.X");
+    ASSERT_EQ(dialog.GetState(), OpenFileDialog::State::Accepted);
+    EXPECT_EQ(dialog.Chosen(), (fs::canonical(m_scratch.Path() / "Models") / "Mesh.X").string());
+}
+
+TEST_F(OpenFileDialogTest, AcceptsAMissingFileWhenItNeedNotExist) {
+    m_request.Flags = 0;
+    OpenFileDialog dialog(m_request);
+    dialog.Accept("new.x");
+    EXPECT_EQ(dialog.GetState(), OpenFileDialog::State::Accepted);
+}
+
+TEST_F(OpenFileDialogTest, WritesThePathWithTheOffsetsOfNameAndExtension) {
+    OpenFileDialog dialog(m_request);
+    dialog.Accept("Mesh.X");
+    char file[4096];
+    char title[8];
+    m_request.lpstrFile = file;
+    m_request.nMaxFile = sizeof file;
+    m_request.lpstrFileTitle = title;
+    m_request.nMaxFileTitle = sizeof title;
+    ASSERT_TRUE(dialog.WriteResult(&m_request));
+    const std::string path = file;
+    EXPECT_EQ(path, dialog.Chosen());
+    EXPECT_EQ(std::string(file + m_request.nFileOffset), "Mesh.X");
+    EXPECT_EQ(std::string(file + m_request.nFileExtension), "X");
+    EXPECT_STREQ(title, "Mesh.X");
+}
+
+TEST_F(OpenFileDialogTest, LongPathsAreNeitherCutNorDropped) {
+    const fs::path deep = m_scratch.Path() / std::string(120, 'p') / std::string(120, 'q') / "long.x";
+    Touch(deep);
+    OpenFileDialog dialog(m_request);
+    dialog.Accept(deep.string());
+    ASSERT_EQ(dialog.GetState(), OpenFileDialog::State::Accepted);
+    ASSERT_GT(dialog.Chosen().size(), 255u);
+
+    std::vector<char> small(256, '\0');
+    m_request.lpstrFile = small.data();
+    m_request.nMaxFile = 256;
+    EXPECT_FALSE(dialog.WriteResult(&m_request)) << "too small a buffer fails rather than cut";
+    WORD needed = 0;
+    std::memcpy(&needed, small.data(), sizeof needed);
+    EXPECT_EQ(needed, dialog.Chosen().size() + 1);
+
+    std::vector<char> large(32768, '\0');
+    m_request.lpstrFile = large.data();
+    m_request.nMaxFile = 32768;
+    ASSERT_TRUE(dialog.WriteResult(&m_request));
+    EXPECT_EQ(std::string(large.data()), fs::canonical(deep).string());
+    EXPECT_STREQ(large.data() + m_request.nFileOffset, "long.x");
+}
+
+}  // namespace

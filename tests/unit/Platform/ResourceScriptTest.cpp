@@ -1,0 +1,91 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "win32/ResourceScript.h"
+
+namespace {
+
+using Platform::MenuItem;
+using Platform::ResourceScript;
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+TEST(ResourceScript, ReadsTheApplicationsMenu) {
+    const std::string dir = std::string(VOREL_SOURCE_DIR) + "/Source/";
+    const std::string text = ReadFile(dir + "resource.h") + "\n" + ReadFile(dir + "Vorel.rc");
+    ResourceScript script;
+    std::string error;
+    ASSERT_TRUE(script.Parse(text, &error)) << error;
+
+    const auto* menu = script.FindMenu(101);
+    ASSERT_NE(menu, nullptr);
+    ASSERT_EQ(menu->size(), 1u);
+    const MenuItem& file = (*menu)[0];
+    EXPECT_TRUE(file.popup);
+    EXPECT_EQ(Platform::MenuLabel(file.text), "File");
+    ASSERT_EQ(file.items.size(), 1u);
+    EXPECT_EQ(Platform::MenuLabel(file.items[0].text), "Open");
+    EXPECT_EQ(file.items[0].id, 40001u);
+    EXPECT_EQ(script.FindMenu(102), nullptr);
+}
+
+TEST(ResourceScript, UnderstandsTheUsualSpellings) {
+    const char* text = R"(
+        // a comment
+        #define IDM_MAIN 0x70
+        #  define ID_QUIT IDM_QUIT_VALUE
+        #define IDM_QUIT_VALUE 9
+        /* block
+           comment */
+        IDM_MAIN MENU DISCARDABLE
+        {
+            POPUP "&Edit", HELP
+            {
+                MENUITEM "Cu&t && Paste", 7, GRAYED
+                MENUITEM SEPARATOR
+                MENUITEM "Say ""hi""", ID_QUIT
+            }
+        }
+    )";
+    ResourceScript script;
+    std::string error;
+    ASSERT_TRUE(script.Parse(text, &error)) << error;
+    const auto* menu = script.FindMenu(0x70);
+    ASSERT_NE(menu, nullptr);
+    const auto& items = (*menu)[0].items;
+    ASSERT_EQ(items.size(), 3u);
+    EXPECT_EQ(Platform::MenuLabel(items[0].text), "Cut & Paste");
+    EXPECT_EQ(items[0].id, 7u);
+    EXPECT_TRUE(items[1].separator);
+    EXPECT_EQ(items[2].text, "Say \"hi\"");
+    EXPECT_EQ(items[2].id, 9u);
+}
+
+TEST(ResourceScript, RefusesBrokenScriptsNamingTheLine) {
+    const struct {
+        const char* text;
+        const char* error;
+    } cases[] = {
+        {"1 MENU\nBEGIN\n  MENUITEM \"A\", NOT_DEFINED\nEND", "line 3: 'NOT_DEFINED' is not a number"},
+        {"1 MENU\nBEGIN\n  POPUP \"A\"\n  BEGIN\n", "missing END"},
+        {"1 ICON \"app.ico\"", "line 1: only MENU resources are supported"},
+        {"1 MENU\nBEGIN\n  MENUITEM \"A\" 5\nEND", "line 3: expected ','"},
+        {"1 MENU\nBEGIN\n  MENUITEM \"A, 5\nEND", "unterminated string"},
+        {"1 MENU\nBEGIN\n  MENUITEM \"A\", 70000\nEND", "is not a number"},
+    };
+    for (const auto& c : cases) {
+        ResourceScript script;
+        std::string error;
+        EXPECT_FALSE(script.Parse(c.text, &error)) << c.text;
+        EXPECT_NE(error.find(c.error), std::string::npos) << error;
+    }
+}
+
+}  // namespace

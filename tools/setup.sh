@@ -1,0 +1,51 @@
+# Sourced by run.sh and test.sh: installs the Debian packages that are
+# missing and builds. Every step that fails stops the caller with a message.
+
+VOREL_PACKAGES=(
+  cmake g++ pkg-config
+  libsdl2-dev libepoxy-dev libgl1-mesa-dri libegl-mesa0
+  libimgui-dev libstb-dev fonts-liberation
+  liblua5.1-0-dev libtinyxml-dev zlib1g-dev
+)
+VOREL_TEST_PACKAGES=(libgtest-dev xvfb xauth xdotool libx11-dev)
+
+vorel_fail() {
+  echo "error: $*" >&2
+  exit 1
+}
+
+# Installs whichever of the named packages are not installed yet.
+vorel_install() {
+  local missing=()
+  local p
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  local sudo=()
+  if [ "$(id -u)" -ne 0 ]; then
+    command -v sudo >/dev/null || vorel_fail "packages missing (${missing[*]}) and no sudo to install them"
+    sudo=(sudo)
+  fi
+  "${sudo[@]}" apt-get update -qq || vorel_fail "apt-get update failed"
+  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" \
+    || vorel_fail "apt-get install failed for: ${missing[*]}"
+}
+
+# vorel_configure DIR [cmake options...]: configures DIR, once; the options
+# of a later call are applied to an existing configuration too.
+vorel_configure() {
+  local dir=$1
+  shift
+  if [ ! -f "$dir/CMakeCache.txt" ] || [ $# -gt 0 ]; then
+    cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null || vorel_fail "configuring $dir failed"
+  fi
+}
+
+# vorel_compile DIR [TARGET]: builds everything, or one target.
+vorel_compile() {
+  local target=()
+  [ $# -gt 1 ] && target=(--target "$2")
+  cmake --build "$1" -j2 "${target[@]}" || vorel_fail "building $1 failed"
+}
