@@ -6,7 +6,7 @@
 #include <X11/Xutil.h>
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -51,14 +51,24 @@ public:
         std::vector<char*> envp;
         for (auto& e : env) envp.push_back(e.data());
         envp.push_back(nullptr);
-
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 2, m_errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         std::string program = std::string(VOREL_BINARY_DIR) + "/vorel";
         char* argv[] = {program.data(), nullptr};
-        if (posix_spawn(&m_pid, program.c_str(), &actions, nullptr, argv, envp.data()) != 0) m_pid = -1;
-        posix_spawn_file_actions_destroy(&actions);
+
+        const pid_t parent = getpid();
+        m_pid = fork();
+        if (m_pid == 0) {
+            // The viewer dies with the test, whatever ends the test; and it
+            // keeps no handle on the test's output, which the runner waits on.
+            prctl(PR_SET_PDEATHSIG, SIGKILL);
+            if (getppid() != parent) _exit(127);
+            const int err = open(m_errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            const int null = open("/dev/null", O_RDWR);
+            dup2(null, 0);
+            dup2(null, 1);
+            dup2(err, 2);
+            execve(program.c_str(), argv, envp.data());
+            _exit(127);
+        }
     }
 
     ~Viewer() {
@@ -108,6 +118,9 @@ protected:
         if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "needs an X display (test.sh runs these under xvfb-run)";
         m_display = XOpenDisplay(nullptr);
         ASSERT_NE(m_display, nullptr);
+        // Windows come and go while the tree is walked: Xlib's default
+        // handler would end the test process on the first BadWindow.
+        XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
     }
     void TearDown() override {
         if (m_display) XCloseDisplay(m_display);
@@ -130,13 +143,16 @@ protected:
         return found;
     }
 
-    // The viewer's window once it is mapped and has drawn.
+    // The viewer's window once it is mapped and has drawn its first picture
+    // (the first start of the OpenGL driver can take a few seconds).
     Window WaitForWindow() {
-        for (int i = 0; i < 250; ++i) {
+        const Rgb black{0, 0, 0};
+        for (int i = 0; i < 500; ++i) {
             if (Window w = FindByName(DefaultRootWindow(m_display), kTitle)) {
                 XWindowAttributes a;
-                if (XGetWindowAttributes(m_display, w, &a) && a.map_state == IsViewable) {
-                    std::this_thread::sleep_for(300ms);
+                if (XGetWindowAttributes(m_display, w, &a) && a.map_state == IsViewable &&
+                    Pixel(w, a.width / 2, a.height / 2) != black) {
+                    std::this_thread::sleep_for(200ms);
                     return w;
                 }
             }
