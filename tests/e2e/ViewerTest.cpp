@@ -2,6 +2,7 @@
 // (under Xvfb), driven with xdotool and looked at through Xlib.
 #include <gtest/gtest.h>
 // Xlib's macros (None, Bool, Status) must come after GoogleTest's templates.
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <fcntl.h>
@@ -93,6 +94,8 @@ public:
         return -1000;
     }
 
+    pid_t Pid() const { return m_pid; }
+
     bool Running() {
         int status = 0;
         return waitpid(m_pid, &status, WNOHANG) == 0;
@@ -126,7 +129,22 @@ protected:
         if (m_display) XCloseDisplay(m_display);
     }
 
-    Window FindByName(Window root, const std::string& name) {
+    long WindowPid(Window w) {
+        Atom type;
+        int format;
+        unsigned long count, after;
+        unsigned char* data = nullptr;
+        long pid = -1;
+        if (XGetWindowProperty(m_display, w, XInternAtom(m_display, "_NET_WM_PID", False), 0, 1, False,
+                               XA_CARDINAL, &type, &format, &count, &after, &data) == Success &&
+            data != nullptr && count == 1)
+            pid = *reinterpret_cast<long*>(data);
+        if (data) XFree(data);
+        return pid;
+    }
+
+    // The window of that title which belongs to the process.
+    Window Find(Window root, const std::string& name, pid_t pid) {
         Window rootReturn, parent, *children = nullptr;
         unsigned count = 0;
         if (!XQueryTree(m_display, root, &rootReturn, &parent, &children, &count)) return 0;
@@ -134,10 +152,10 @@ protected:
         for (unsigned i = 0; i < count && !found; ++i) {
             char* title = nullptr;
             if (XFetchName(m_display, children[i], &title) && title) {
-                if (name == title) found = children[i];
+                if (name == title && WindowPid(children[i]) == pid) found = children[i];
                 XFree(title);
             }
-            if (!found) found = FindByName(children[i], name);
+            if (!found) found = Find(children[i], name, pid);
         }
         if (children) XFree(children);
         return found;
@@ -145,10 +163,10 @@ protected:
 
     // The viewer's window once it is mapped and has drawn its first picture
     // (the first start of the OpenGL driver can take a few seconds).
-    Window WaitForWindow() {
+    Window WaitForWindow(const Viewer& viewer) {
         const Rgb black{0, 0, 0};
         for (int i = 0; i < 500; ++i) {
-            if (Window w = FindByName(DefaultRootWindow(m_display), kTitle)) {
+            if (Window w = Find(DefaultRootWindow(m_display), kTitle, viewer.Pid())) {
                 XWindowAttributes a;
                 if (XGetWindowAttributes(m_display, w, &a) && a.map_state == IsViewable &&
                     Pixel(w, a.width / 2, a.height / 2) != black) {
@@ -203,7 +221,7 @@ protected:
 
 TEST_F(ViewerTest, OpensItsTitledWindowWithTheMenuBarAndEscapeEndsWithZero) {
     Viewer viewer;
-    const Window w = WaitForWindow();
+    const Window w = WaitForWindow(viewer);
     ASSERT_NE(w, 0u) << viewer.Errors();
     XWindowAttributes a;
     ASSERT_TRUE(XGetWindowAttributes(m_display, w, &a));
@@ -218,7 +236,7 @@ TEST_F(ViewerTest, OpensItsTitledWindowWithTheMenuBarAndEscapeEndsWithZero) {
 
 TEST_F(ViewerTest, TheCloseRequestEndsWithZero) {
     Viewer viewer;
-    const Window w = WaitForWindow();
+    const Window w = WaitForWindow(viewer);
     ASSERT_NE(w, 0u) << viewer.Errors();
     SendCloseRequest(w);
     EXPECT_EQ(viewer.WaitForExit(), 0) << viewer.Errors();
@@ -226,7 +244,7 @@ TEST_F(ViewerTest, TheCloseRequestEndsWithZero) {
 
 TEST_F(ViewerTest, FileOpenShowsTheDialogAndCancelLeavesTheViewerRunning) {
     Viewer viewer;
-    const Window w = WaitForWindow();
+    const Window w = WaitForWindow(viewer);
     ASSERT_NE(w, 0u) << viewer.Errors();
     XWindowAttributes a;
     ASSERT_TRUE(XGetWindowAttributes(m_display, w, &a));
