@@ -52,6 +52,43 @@ typedef HINSTANCE HMODULE;
 #define IS_INTRESOURCE(r) ((((uintptr_t)(r)) >> 16) == 0)
 #define IDC_ARROW MAKEINTRESOURCEA(32512)
 
+typedef size_t SIZE_T;
+typedef const void* LPCVOID;
+typedef unsigned long ULONG;
+
+// --- GUIDs and COM's base interface ------------------------------------------
+
+struct GUID {
+    uint32_t Data1;
+    uint16_t Data2;
+    uint16_t Data3;
+    uint8_t Data4[8];
+};
+typedef GUID IID;
+typedef GUID* LPGUID;
+typedef const GUID& REFGUID;
+typedef const IID& REFIID;
+
+inline bool operator==(const GUID& a, const GUID& b) {
+    if (a.Data1 != b.Data1 || a.Data2 != b.Data2 || a.Data3 != b.Data3) return false;
+    for (int i = 0; i < 8; ++i)
+        if (a.Data4[i] != b.Data4[i]) return false;
+    return true;
+}
+inline bool IsEqualGUID(REFGUID a, REFGUID b) { return a == b; }
+
+#define DEFINE_GUID(name, l, w1, w2, b1, b2, b3, b4, b5, b6, b7, b8) \
+    inline constexpr GUID name = {l, w1, w2, {b1, b2, b3, b4, b5, b6, b7, b8}}
+
+// Reference counting only: nothing here asks for another interface.
+struct IUnknown {
+    virtual ULONG WINAPI AddRef() = 0;
+    virtual ULONG WINAPI Release() = 0;
+
+protected:
+    ~IUnknown() = default;
+};
+
 // --- Result codes -----------------------------------------------------------
 
 #define SUCCEEDED(hr) (((HRESULT)(hr)) >= 0)

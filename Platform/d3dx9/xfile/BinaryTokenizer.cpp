@@ -1,0 +1,142 @@
+#include "d3dx9/xfile/BinaryTokenizer.h"
+
+#include <cstring>
+
+namespace Platform::XFile {
+namespace {
+
+uint16_t Read16(const char* p) {
+    uint16_t v;
+    std::memcpy(&v, p, 2);
+    return v;
+}
+
+uint32_t Read32(const char* p) {
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v;
+}
+
+}  // namespace
+
+std::string BinaryTokenizer::Where(size_t position) const {
+    return "byte " + std::to_string(m_base + position) + (m_inflated ? " of the inflated data" : "");
+}
+
+bool BinaryTokenizer::Take(size_t n, const char** out) {
+    if (m_data.size() - m_pos < n) return false;
+    *out = m_data.data() + m_pos;
+    m_pos += n;
+    return true;
+}
+
+Token BinaryTokenizer::Fail(size_t at, std::string_view what) {
+    Token token;
+    token.kind = TokenKind::Error;
+    token.text = what;
+    token.position = at;
+    m_pos = m_data.size();
+    m_listLeft = 0;
+    return token;
+}
+
+Token BinaryTokenizer::Next() {
+    Token token;
+    const char* p = nullptr;
+    if (m_listLeft > 0) {
+        token.position = m_listStart;
+        --m_listLeft;
+        if (m_listFloats) {
+            token.kind = TokenKind::Float;
+            if (m_floatSize == 8) {
+                double d;
+                Take(8, &p);  // the whole list was checked when it began
+                std::memcpy(&d, p, 8);
+                token.number = d;
+            } else {
+                float f;
+                Take(4, &p);
+                std::memcpy(&f, p, 4);
+                token.number = f;
+            }
+        } else {
+            Take(4, &p);
+            token.kind = TokenKind::Integer;
+            token.integer = Read32(p);
+            token.number = static_cast<double>(token.integer);
+        }
+        return token;
+    }
+
+    for (;;) {
+        token.position = m_pos;
+        if (m_pos == m_data.size()) return token;  // End
+        if (!Take(2, &p)) return Fail(token.position, "a token cut off by the end of the data");
+        const uint16_t word = Read16(p);
+        switch (word) {
+            case 1:
+            case 2: {
+                if (!Take(4, &p)) return Fail(token.position, "a name or string length cut off");
+                const uint32_t n = Read32(p);
+                if (!Take(n, &p)) return Fail(token.position, "a name or string longer than the data left");
+                std::string_view text(p, n);
+                while (!text.empty() && text.back() == '\0') text.remove_suffix(1);
+                token.kind = word == 1 ? TokenKind::Name : TokenKind::String;
+                token.text = text;
+                return token;
+            }
+            case 3:
+                if (!Take(4, &p)) return Fail(token.position, "an integer cut off");
+                token.kind = TokenKind::Integer;
+                token.integer = Read32(p);
+                token.number = static_cast<double>(token.integer);
+                return token;
+            case 5:
+                if (!Take(16, &p)) return Fail(token.position, "a GUID cut off");
+                token.kind = TokenKind::Guid;
+                token.guid.Data1 = Read32(p);
+                token.guid.Data2 = Read16(p + 4);
+                token.guid.Data3 = Read16(p + 6);
+                std::memcpy(token.guid.Data4, p + 8, 8);
+                return token;
+            case 6:
+            case 7: {
+                if (!Take(4, &p)) return Fail(token.position, "a list length cut off");
+                const uint32_t n = Read32(p);
+                const uint64_t width = word == 6 ? 4 : static_cast<uint64_t>(m_floatSize);
+                if (n * width > m_data.size() - m_pos)
+                    return Fail(token.position, "a number list longer than the data left");
+                if (n == 0) continue;
+                m_listLeft = n;
+                m_listFloats = word == 7;
+                m_listStart = token.position;
+                return Next();
+            }
+            case 10: token.kind = TokenKind::LBrace; return token;
+            case 11: token.kind = TokenKind::RBrace; return token;
+            case 12: token.kind = TokenKind::LParen; return token;
+            case 13: token.kind = TokenKind::RParen; return token;
+            case 14: token.kind = TokenKind::LBracket; return token;
+            case 15: token.kind = TokenKind::RBracket; return token;
+            case 16: case 17: return Fail(token.position, "an angle bracket outside a GUID");
+            case 18: token.kind = TokenKind::Dot; return token;
+            case 19: token.kind = TokenKind::Comma; return token;
+            case 20: token.kind = TokenKind::Semicolon; return token;
+            case 31: token.kind = TokenKind::Template; return token;
+            case 40: token.kind = TokenKind::TypeWord; return token;
+            case 41: token.kind = TokenKind::TypeDword; return token;
+            case 42: token.kind = TokenKind::TypeFloat; return token;
+            case 43: token.kind = TokenKind::TypeDouble; return token;
+            case 44: token.kind = TokenKind::TypeChar; return token;
+            case 45: token.kind = TokenKind::TypeUchar; return token;
+            case 46: token.kind = TokenKind::TypeSword; return token;
+            case 47: token.kind = TokenKind::TypeSdword; return token;
+            case 48: token.kind = TokenKind::TypeVoid; return token;
+            case 49: case 50: case 51: token.kind = TokenKind::TypeString; return token;
+            case 52: token.kind = TokenKind::Array; return token;
+            default: return Fail(token.position, "an unknown token");
+        }
+    }
+}
+
+}  // namespace Platform::XFile

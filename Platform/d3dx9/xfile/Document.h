@@ -1,0 +1,120 @@
+// The in-memory form of a .x file, whatever its encoding: the templates it
+// uses and a tree of data objects with references among them.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace Platform::XFile {
+
+// Nesting of data objects (and of references followed from them), and of
+// template members of template type. Real skeletons nest a few dozen deep.
+constexpr int kMaxDepth = 256;
+
+enum class ValueKind : uint8_t { Word, Dword, Float, Double, Char, Uchar, Sword, Sdword, String };
+
+// Payload bytes of one value: packed, little-endian, no padding; a string is
+// a pointer to a NUL-terminated copy owned by the object.
+size_t PayloadSize(ValueKind kind);
+bool IsInteger(ValueKind kind);
+
+struct Template;
+
+struct Member {
+    std::string name;
+    ValueKind kind = ValueKind::Dword;
+    const Template* type = nullptr;  // set for a member of template type
+    // Array dimensions, outermost first: a fixed size, or the index of an
+    // earlier integer member of the same template that holds the size.
+    struct Dimension {
+        uint32_t fixed = 0;
+        int member = -1;
+    };
+    std::vector<Dimension> dimensions;
+    bool isArray = false;
+};
+
+struct Template {
+    enum class Restriction { Closed, Open, Restricted };
+    std::string name;
+    GUID guid{};
+    std::vector<Member> members;
+    Restriction restriction = Restriction::Closed;
+    std::vector<std::pair<std::string, GUID>> allowed;
+    int depth = 1;  // 1 + the deepest template among the members
+};
+
+// The templates known while reading: by GUID, and by name without regard to
+// case (files write TextureFileName for TextureFilename). Shared templates
+// are immutable, so copying a set is cheap.
+class TemplateSet {
+public:
+    const Template* FindByName(std::string_view name) const;
+    const Template* FindByGuid(const GUID& guid) const;
+    // Adds a declaration and returns the template that is bound to its name
+    // from now on: an earlier template with the same (non-zero) GUID is kept,
+    // layout and all; `replacedLayout` says whether the new one differed.
+    const Template* Declare(Template declared, bool* replacedLayout);
+
+private:
+    std::map<std::string, std::shared_ptr<const Template>> m_byName;  // lower-case key
+    std::vector<std::shared_ptr<const Template>> m_all;
+};
+
+struct Value {
+    ValueKind kind;
+    union {
+        uint32_t u;
+        int32_t i;
+        float f;
+        double d;
+    };
+    std::string text;  // for strings
+};
+
+struct Node;
+
+struct Child {
+    Node* node = nullptr;
+    bool reference = false;
+};
+
+struct Node {
+    std::string identifier;                // the template name as written
+    const Template* type = nullptr;        // null for an undeclared template
+    std::string name;
+    GUID id{};
+    bool hasId = false;
+    std::vector<uint8_t> payload;
+    std::vector<std::string> strings;      // owned by the object; payload points in
+    std::vector<size_t> stringSlots;       // offsets of those pointers in payload
+    std::vector<Value> untyped;            // the values of an undeclared template
+    std::vector<Child> children;
+    size_t order = 0;                      // position in the file, for references
+
+    GUID TypeGuid() const { return type != nullptr ? type->guid : GUID{}; }
+    // Writes the string pointers into the payload; run once it is complete.
+    void FixStrings();
+};
+
+struct Document {
+    int major = 3, minor = 3;
+    std::vector<const Template*> declared;  // in the file's order, each once
+    std::vector<Node*> top;
+    std::vector<std::unique_ptr<Node>> nodes;
+    TemplateSet templates;
+};
+
+// Parses "<3D82AB43-62DA-11CF-AB39-0020AF71E433>"-style text (no brackets,
+// spaces allowed); false when it is not a GUID.
+bool ParseGuid(std::string_view text, GUID* out);
+std::string FormatGuid(const GUID& guid);
+std::string Lower(std::string_view text);
+
+}  // namespace Platform::XFile

@@ -1,0 +1,543 @@
+#include "d3dx9/xfile/Parser.h"
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+#include <cstring>
+
+namespace Platform::XFile {
+namespace {
+
+constexpr int kMaxWarnings = 8;
+// Templates built from templates: the standard set nests three deep.
+constexpr int kMaxTemplateDepth = 32;
+
+float ToFloat(double d) {
+    if (std::isfinite(d) && std::fabs(d) > FLT_MAX) return std::copysign(INFINITY, static_cast<float>(d > 0 ? 1 : -1));
+    return static_cast<float>(d);
+}
+
+// Truncation that stays defined for any double.
+int64_t ToInteger(double d) {
+    if (std::isnan(d)) return 0;
+    if (d >= 9.2e18) return INT64_MAX;
+    if (d <= -9.2e18) return INT64_MIN;
+    return static_cast<int64_t>(d);
+}
+
+template <typename T>
+void Append(std::vector<uint8_t>& payload, T value) {
+    const size_t at = payload.size();
+    payload.resize(at + sizeof value);
+    std::memcpy(payload.data() + at, &value, sizeof value);
+}
+
+bool IsValue(TokenKind kind) {
+    return kind == TokenKind::Integer || kind == TokenKind::Float || kind == TokenKind::String;
+}
+
+bool IsFloatWord(std::string_view text) {
+    const std::string lower = Lower(text);
+    return lower == "nan" || lower == "inf" || lower == "infinity";
+}
+
+}  // namespace
+
+Parser::Parser(Tokenizer& tokens, Document& document, std::string fileName)
+    : m_tokens(tokens), m_document(document), m_fileName(std::move(fileName)) {
+    // Every element of every array is counted against this: nested arrays of
+    // empty templates cannot make the reader spin on a small file.
+    m_elementBudget = static_cast<int64_t>(std::min<size_t>(tokens.Remaining(), size_t(1) << 40)) * 16 + 4096;
+}
+
+void Parser::SkipSeparators() {
+    while (m_token.kind == TokenKind::Semicolon || m_token.kind == TokenKind::Comma) Advance();
+}
+
+std::string Parser::Describe(const Token& token) const {
+    switch (token.kind) {
+        case TokenKind::End: return "the end of the data";
+        case TokenKind::Error: return std::string(token.text);
+        case TokenKind::Name: {
+            std::string quoted(1, '\'');  // built up piece by piece: GCC 12 misreads "'" + s + "'"
+            quoted.append(token.text.substr(0, 64));
+            quoted.push_back('\'');
+            return quoted;
+        }
+        case TokenKind::String: return "a string";
+        case TokenKind::Integer:
+        case TokenKind::Float: return "a number";
+        case TokenKind::Guid: return "a GUID";
+        case TokenKind::LBrace: return "'{'";
+        case TokenKind::RBrace: return "'}'";
+        case TokenKind::LBracket: return "'['";
+        case TokenKind::RBracket: return "']'";
+        case TokenKind::Semicolon: return "';'";
+        case TokenKind::Comma: return "','";
+        case TokenKind::Template: return "'template'";
+        case TokenKind::Array: return "'array'";
+        default: return "a keyword or punctuation";
+    }
+}
+
+bool Parser::Fail(const std::string& expected) {
+    if (m_error.empty()) {
+        m_error = m_fileName + ": " + m_tokens.Where(m_token.position) + ": ";
+        m_error += m_token.kind == TokenKind::Error ? Describe(m_token) : "expected " + expected + ", found " + Describe(m_token);
+    }
+    return false;
+}
+
+void Parser::Warn(size_t position, const std::string& text) {
+    if (m_warnings++ >= kMaxWarnings) return;
+    std::string line = m_fileName + ": " + m_tokens.Where(position) + ": warning: " + text + "\n";
+    if (m_warnings == kMaxWarnings) line += m_fileName + ": further warnings are not shown\n";
+    OutputDebugStringA(line.c_str());
+}
+
+bool Parser::IsWord(const char* lowerCaseWord) const {
+    return m_token.kind == TokenKind::Name && Lower(m_token.text) == lowerCaseWord;
+}
+
+bool Parser::TypeOf(const Token& token, ValueKind* kind) const {
+    switch (token.kind) {
+        case TokenKind::TypeWord: *kind = ValueKind::Word; return true;
+        case TokenKind::TypeDword: *kind = ValueKind::Dword; return true;
+        case TokenKind::TypeFloat: *kind = ValueKind::Float; return true;
+        case TokenKind::TypeDouble: *kind = ValueKind::Double; return true;
+        case TokenKind::TypeChar: *kind = ValueKind::Char; return true;
+        case TokenKind::TypeUchar: *kind = ValueKind::Uchar; return true;
+        case TokenKind::TypeSword: *kind = ValueKind::Sword; return true;
+        case TokenKind::TypeSdword: *kind = ValueKind::Sdword; return true;
+        case TokenKind::TypeString: *kind = ValueKind::String; return true;
+        case TokenKind::Name: break;
+        default: return false;
+    }
+    static const struct {
+        const char* word;
+        ValueKind kind;
+    } kWords[] = {
+        {"word", ValueKind::Word},     {"dword", ValueKind::Dword},   {"float", ValueKind::Float},
+        {"double", ValueKind::Double}, {"char", ValueKind::Char},     {"uchar", ValueKind::Uchar},
+        {"byte", ValueKind::Uchar},    {"sword", ValueKind::Sword},   {"sdword", ValueKind::Sdword},
+        {"string", ValueKind::String}, {"lpstr", ValueKind::String},  {"cstring", ValueKind::String},
+        {"unicode", ValueKind::String},
+    };
+    const std::string lower = Lower(token.text);
+    for (const auto& w : kWords)
+        if (lower == w.word) {
+            *kind = w.kind;
+            return true;
+        }
+    return false;
+}
+
+bool Parser::CountElements(uint64_t count) {
+    if (count > static_cast<uint64_t>(m_elementBudget)) {
+        Fail("no more array elements than the data can hold");
+        return false;
+    }
+    m_elementBudget -= static_cast<int64_t>(count);
+    return true;
+}
+
+bool Parser::Parse() {
+    Advance();
+    for (;;) {
+        SkipSeparators();
+        if (m_token.kind == TokenKind::End) break;
+        if (m_token.kind == TokenKind::Template || IsWord("template")) {
+            if (!ParseTemplate()) return false;
+        } else if (m_token.kind == TokenKind::Name) {
+            if (!ParseObject(nullptr, 1)) return false;
+        } else {
+            return Fail("a template or a data object");
+        }
+    }
+    return Resolve() && CheckGraph();
+}
+
+bool Parser::ParseTemplate() {
+    Advance();
+    if (m_token.kind != TokenKind::Name) return Fail("the template's name");
+    Template declared;
+    declared.name = std::string(m_token.text);
+    Advance();
+    if (m_token.kind != TokenKind::LBrace) return Fail("'{' after the template's name");
+    Advance();
+    // The GUID is required by the format; a missing one reads as zero.
+    if (m_token.kind == TokenKind::Guid) {
+        declared.guid = m_token.guid;
+        Advance();
+    }
+    for (;;) {
+        SkipSeparators();
+        if (m_token.kind == TokenKind::RBrace) break;
+        if (m_token.kind == TokenKind::LBracket) {
+            if (!ParseRestriction(declared)) return false;
+            continue;
+        }
+        Member member;
+        if (m_token.kind == TokenKind::Array || IsWord("array")) {
+            member.isArray = true;
+            Advance();
+        }
+        if (!TypeOf(m_token, &member.kind)) {
+            if (m_token.kind != TokenKind::Name) return Fail("a member type");
+            member.type = m_document.templates.FindByName(m_token.text);
+            if (member.type == nullptr) return Fail("a primitive type or a template declared earlier");
+            declared.depth = std::max(declared.depth, member.type->depth + 1);
+        }
+        Advance();
+        if (m_token.kind == TokenKind::Name) {
+            member.name = std::string(m_token.text);
+            Advance();
+        }
+        while (m_token.kind == TokenKind::LBracket) {
+            Advance();
+            Member::Dimension dimension;
+            if (m_token.kind == TokenKind::Integer && m_token.integer >= 0 && m_token.integer <= UINT32_MAX) {
+                dimension.fixed = static_cast<uint32_t>(m_token.integer);
+            } else if (m_token.kind == TokenKind::Name) {
+                for (size_t i = 0; i < declared.members.size(); ++i) {
+                    const Member& earlier = declared.members[i];
+                    if (earlier.name == m_token.text && !earlier.isArray && earlier.type == nullptr &&
+                        IsInteger(earlier.kind))
+                        dimension.member = static_cast<int>(i);
+                }
+                if (dimension.member < 0) return Fail("an earlier integer member naming the array's size");
+            } else {
+                return Fail("an array size");
+            }
+            Advance();
+            if (m_token.kind != TokenKind::RBracket) return Fail("']'");
+            Advance();
+            member.dimensions.push_back(dimension);
+        }
+        member.isArray = member.isArray || !member.dimensions.empty();
+        if (member.isArray && member.dimensions.empty()) return Fail("the array's size in '[ ]'");
+        declared.members.push_back(std::move(member));
+    }
+    Advance();
+    if (declared.depth > kMaxTemplateDepth) return Fail("templates nested less deeply");
+    bool replaced = false;
+    const size_t position = m_token.position;
+    const Template* bound = m_document.templates.Declare(std::move(declared), &replaced);
+    if (replaced)
+        Warn(position, "template " + bound->name + " is declared with another layout; the standard one is used");
+    if (std::find(m_document.declared.begin(), m_document.declared.end(), bound) == m_document.declared.end())
+        m_document.declared.push_back(bound);
+    return true;
+}
+
+bool Parser::ParseRestriction(Template& declared) {
+    Advance();
+    // "[...]" is open: in text the dots are one word, in binary three tokens.
+    if ((m_token.kind == TokenKind::Name && m_token.text == "...") || m_token.kind == TokenKind::Dot) {
+        while (m_token.kind == TokenKind::Dot || (m_token.kind == TokenKind::Name && m_token.text == "..."))
+            Advance();
+        declared.restriction = Template::Restriction::Open;
+    } else {
+        declared.restriction = Template::Restriction::Restricted;
+        while (m_token.kind != TokenKind::RBracket) {
+            if (m_token.kind == TokenKind::Comma) {
+                Advance();
+                continue;
+            }
+            if (m_token.kind != TokenKind::Name) return Fail("a template name in the restriction");
+            std::pair<std::string, GUID> entry{std::string(m_token.text), GUID{}};
+            Advance();
+            if (m_token.kind == TokenKind::Guid) {
+                entry.second = m_token.guid;
+                Advance();
+            }
+            declared.allowed.push_back(std::move(entry));
+        }
+    }
+    if (m_token.kind != TokenKind::RBracket) return Fail("']' to close the restriction");
+    Advance();
+    return true;
+}
+
+bool Parser::ParseObject(Node* parent, int depth) {
+    const size_t opened = m_token.position;
+    if (depth > kMaxDepth) return Fail("data objects nested less deeply");
+    auto owned = std::make_unique<Node>();
+    Node& node = *owned;
+    node.identifier = std::string(m_token.text);
+    node.type = m_document.templates.FindByName(m_token.text);
+    node.order = m_document.nodes.size();
+    m_document.nodes.push_back(std::move(owned));
+    if (parent != nullptr) {
+        parent->children.push_back({&node, false});
+    } else {
+        m_document.top.push_back(&node);
+    }
+    Advance();
+    // Names are words; a name that looks like a number is still a name.
+    if (m_token.kind == TokenKind::Name || m_token.kind == TokenKind::Integer || m_token.kind == TokenKind::Float) {
+        node.name = std::string(m_token.text);
+        Advance();
+    }
+    if (m_token.kind != TokenKind::LBrace) return Fail("'{' to open the data object " + node.identifier);
+    Advance();
+    if (m_token.kind == TokenKind::Guid) {
+        node.id = m_token.guid;
+        node.hasId = true;
+        Advance();
+    }
+    if (node.type != nullptr ? !ReadMembers(*node.type, node) : !ReadUntyped(node)) return false;
+
+    bool warnedStray = false;
+    for (;;) {
+        SkipSeparators();
+        switch (m_token.kind) {
+            case TokenKind::RBrace:
+                Advance();
+                node.FixStrings();
+                return true;
+            case TokenKind::LBrace:
+                if (!ParseReference(node)) return false;
+                break;
+            case TokenKind::Name:
+                if (!ParseObject(&node, depth + 1)) return false;
+                break;
+            case TokenKind::Integer:
+            case TokenKind::Float:
+            case TokenKind::String:
+            case TokenKind::Guid:
+                if (!warnedStray)
+                    Warn(m_token.position, "values past the end of " + node.identifier + " " + node.name + " are ignored");
+                warnedStray = true;
+                Advance();
+                break;
+            case TokenKind::End:
+                return Fail("'}' to close " + node.identifier + " (opened at " + m_tokens.Where(opened) + ")");
+            default:
+                return Fail("a child object, a reference or '}'");
+        }
+    }
+}
+
+bool Parser::ParseReference(Node& holder) {
+    const size_t position = m_token.position;
+    Advance();
+    PendingReference reference{&holder, holder.children.size(), {}, {}, false, position};
+    if (m_token.kind == TokenKind::Name || m_token.kind == TokenKind::Integer) {
+        reference.name = std::string(m_token.text);
+        Advance();
+    }
+    if (m_token.kind == TokenKind::Guid) {
+        reference.guid = m_token.guid;
+        reference.hasGuid = true;
+        Advance();
+    }
+    if (reference.name.empty() && !reference.hasGuid) return Fail("a name or GUID in the reference");
+    if (m_token.kind != TokenKind::RBrace) return Fail("'}' to close the reference");
+    Advance();
+    holder.children.push_back({nullptr, true});
+    m_references.push_back(std::move(reference));
+    return true;
+}
+
+bool Parser::ReadMembers(const Template& type, Node& node) {
+    // Values of the scalar integer members read so far: they size the arrays
+    // that follow them.
+    std::vector<uint64_t> values(type.members.size(), 0);
+    for (size_t k = 0; k < type.members.size(); ++k) {
+        const Member& member = type.members[k];
+        uint64_t count = 1;
+        for (const auto& dimension : member.dimensions) {
+            const uint64_t n = dimension.member >= 0 ? values[static_cast<size_t>(dimension.member)] : dimension.fixed;
+            // Every element takes at least one byte of input: a count beyond
+            // what is left is wrong, and is caught before anything grows.
+            if (n > m_tokens.Remaining() + 1 || (n != 0 && count > (m_tokens.Remaining() + 1) / n))
+                return Fail("an array no larger than the data left (" + type.name + "." + member.name + " has " +
+                            std::to_string(n) + " elements)");
+            count *= n;
+        }
+        if (!CountElements(count)) return false;
+        if (member.type != nullptr) {
+            for (uint64_t i = 0; i < count; ++i)
+                if (!ReadMembers(*member.type, node)) return false;
+            continue;
+        }
+        node.payload.reserve(node.payload.size() + count * PayloadSize(member.kind));
+        for (uint64_t i = 0; i < count; ++i) {
+            uint64_t value = 0;
+            if (!ReadValue(member.kind, node, &value)) return false;
+            if (!member.isArray) values[k] = value;
+        }
+    }
+    return true;
+}
+
+bool Parser::ReadValue(ValueKind kind, Node& node, uint64_t* integer) {
+    SkipSeparators();
+    if (kind == ValueKind::String) {
+        if (m_token.kind != TokenKind::String) return Fail("a string");
+        node.stringSlots.push_back(node.payload.size());
+        node.strings.push_back(m_tokens.StringValue(m_token));
+        Append<const char*>(node.payload, nullptr);  // fixed once the object is complete
+        Advance();
+        return true;
+    }
+    double number = 0;
+    int64_t whole = 0;
+    if (m_token.kind == TokenKind::Integer) {
+        whole = m_token.integer;
+        number = m_token.number;
+    } else if (m_token.kind == TokenKind::Float || (m_token.kind == TokenKind::Name && IsFloatWord(m_token.text))) {
+        number = m_token.kind == TokenKind::Float ? m_token.number
+                 : Lower(m_token.text) == "nan"   ? std::nan("")
+                                                  : HUGE_VAL;
+        whole = ToInteger(number);
+        if (IsInteger(kind) && number != std::trunc(number) && !m_warnedFraction) {
+            Warn(m_token.position, "a fraction where an integer belongs is cut to its whole part");
+            m_warnedFraction = true;
+        }
+    } else {
+        return Fail("a number");
+    }
+    switch (kind) {
+        case ValueKind::Word: Append(node.payload, static_cast<uint16_t>(whole)); break;
+        case ValueKind::Sword: Append(node.payload, static_cast<int16_t>(whole)); break;
+        case ValueKind::Dword: Append(node.payload, static_cast<uint32_t>(whole)); break;
+        case ValueKind::Sdword: Append(node.payload, static_cast<int32_t>(whole)); break;
+        case ValueKind::Char: Append(node.payload, static_cast<int8_t>(whole)); break;
+        case ValueKind::Uchar: Append(node.payload, static_cast<uint8_t>(whole)); break;
+        case ValueKind::Float: Append(node.payload, ToFloat(number)); break;
+        case ValueKind::Double: Append(node.payload, number); break;
+        case ValueKind::String: break;
+    }
+    *integer = static_cast<uint32_t>(whole);
+    Advance();
+    return true;
+}
+
+bool Parser::ReadUntyped(Node& node) {
+    // Without a template the values are kept as they come: integers as
+    // DWORDs, numbers with a fraction as FLOATs, strings as strings.
+    for (;;) {
+        SkipSeparators();
+        if (!IsValue(m_token.kind)) return true;
+        if (!CountElements(1)) return false;
+        Value value{};
+        if (m_token.kind == TokenKind::String) {
+            value.kind = ValueKind::String;
+            value.text = m_tokens.StringValue(m_token);
+            node.stringSlots.push_back(node.payload.size());
+            node.strings.push_back(value.text);
+            Append<const char*>(node.payload, nullptr);
+        } else if (m_token.kind == TokenKind::Integer) {
+            value.kind = ValueKind::Dword;
+            value.u = static_cast<uint32_t>(m_token.integer);
+            Append(node.payload, value.u);
+        } else {
+            value.kind = ValueKind::Float;
+            value.f = ToFloat(m_token.number);
+            Append(node.payload, value.f);
+        }
+        node.untyped.push_back(std::move(value));
+        Advance();
+    }
+}
+
+bool Parser::Resolve() {
+    if (m_references.empty()) return true;
+    std::multimap<std::string, Node*> byName;
+    std::multimap<std::string, Node*> byLowerName;
+    for (const auto& n : m_document.nodes) {
+        if (n->name.empty()) continue;
+        byName.emplace(n->name, n.get());
+        byLowerName.emplace(Lower(n->name), n.get());
+    }
+    // Among several of one name: the latest defined before the reference,
+    // else the first after it.
+    const auto pick = [](auto range, size_t before, const PendingReference& r) -> Node* {
+        Node* best = nullptr;
+        Node* after = nullptr;
+        for (auto it = range.first; it != range.second; ++it) {
+            Node* n = it->second;
+            if (r.hasGuid && !(n->hasId && n->id == r.guid)) continue;
+            if (n->order < before) {
+                if (best == nullptr || n->order > best->order) best = n;
+            } else if (after == nullptr || n->order < after->order) {
+                after = n;
+            }
+        }
+        return best != nullptr ? best : after;
+    };
+    for (const PendingReference& r : m_references) {
+        Node* target = nullptr;
+        const size_t before = r.holder->order;
+        if (!r.name.empty()) {
+            target = pick(byName.equal_range(r.name), before, r);
+            if (target == nullptr) target = pick(byLowerName.equal_range(Lower(r.name)), before, r);
+            if (target == nullptr && r.hasGuid) {
+                PendingReference nameOnly = r;
+                nameOnly.hasGuid = false;
+                target = pick(byName.equal_range(r.name), before, nameOnly);
+            }
+        } else {
+            for (const auto& n : m_document.nodes)
+                if (n->hasId && n->id == r.guid) target = n.get();
+        }
+        if (target == nullptr) {
+            std::string what = r.name;
+            if (what.empty()) what.append("<").append(FormatGuid(r.guid)).append(">");
+            Warn(r.position, "the reference to " + what + " names no data object; it is left out");
+            continue;
+        }
+        r.holder->children[r.child].node = target;
+    }
+    // Drop what could not be resolved.
+    for (const auto& n : m_document.nodes)
+        std::erase_if(n->children, [](const Child& c) { return c.node == nullptr; });
+    return true;
+}
+
+// Following references must neither loop nor nest without bound: a
+// reference that closes a cycle is dropped, and the depth reached through
+// references is bounded like direct nesting.
+bool Parser::CheckGraph() {
+    enum : uint8_t { Unvisited, Active, Done };
+    std::vector<uint8_t> state(m_document.nodes.size(), Unvisited);
+    std::vector<int> height(m_document.nodes.size(), 0);
+    bool tooDeep = false;
+    bool droppedCycle = false;
+    const auto visit = [&](auto&& self, Node* node, int depth) -> int {
+        if (depth > kMaxDepth) {
+            tooDeep = true;
+            return 0;
+        }
+        state[node->order] = Active;
+        int h = 0;
+        for (auto it = node->children.begin(); it != node->children.end();) {
+            Node* child = it->node;
+            if (state[child->order] == Active) {
+                droppedCycle = true;
+                it = node->children.erase(it);
+                continue;
+            }
+            if (state[child->order] == Unvisited) self(self, child, depth + 1);
+            h = std::max(h, height[child->order]);
+            ++it;
+        }
+        state[node->order] = Done;
+        height[node->order] = h + 1;
+        if (height[node->order] + depth - 1 > kMaxDepth) tooDeep = true;
+        return height[node->order];
+    };
+    for (Node* top : m_document.top)
+        if (state[top->order] == Unvisited) visit(visit, top, 1);
+    if (droppedCycle) Warn(0, "references that lead back to where they start are left out");
+    if (tooDeep) {
+        m_token = Token{};
+        m_error = m_fileName + ": references nest data objects deeper than " + std::to_string(kMaxDepth) + " levels";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace Platform::XFile

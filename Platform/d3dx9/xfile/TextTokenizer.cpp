@@ -1,0 +1,158 @@
+#include "d3dx9/xfile/TextTokenizer.h"
+
+#include <charconv>
+#include <cmath>
+
+#include "d3dx9/xfile/Document.h"
+
+namespace Platform::XFile {
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
+
+bool IsDelimiter(char c) {
+    switch (c) {
+        case '{': case '}': case '[': case ']': case '(': case ')':
+        case ';': case ',': case '"': case '<': case '>':
+            return true;
+        default:
+            return IsBlank(c);
+    }
+}
+
+// The longest GUID literal accepted, spaces included.
+constexpr size_t kMaxGuidText = 64;
+
+}  // namespace
+
+void TextTokenizer::SkipBlanks() {
+    while (m_pos < m_text.size()) {
+        const char c = m_text[m_pos];
+        if (c == '\n') {
+            ++m_line;
+            ++m_pos;
+        } else if (IsBlank(c)) {
+            ++m_pos;
+        } else if (c == '#' || (c == '/' && m_pos + 1 < m_text.size() && m_text[m_pos + 1] == '/')) {
+            while (m_pos < m_text.size() && m_text[m_pos] != '\n') ++m_pos;
+        } else {
+            return;
+        }
+    }
+}
+
+Token TextTokenizer::Next() {
+    SkipBlanks();
+    Token token;
+    token.position = m_line;
+    if (m_pos >= m_text.size()) return token;
+    const char c = m_text[m_pos];
+    switch (c) {
+        case '{': token.kind = TokenKind::LBrace; break;
+        case '}': token.kind = TokenKind::RBrace; break;
+        case '[': token.kind = TokenKind::LBracket; break;
+        case ']': token.kind = TokenKind::RBracket; break;
+        case '(': token.kind = TokenKind::LParen; break;
+        case ')': token.kind = TokenKind::RParen; break;
+        case ';': token.kind = TokenKind::Semicolon; break;
+        case ',': token.kind = TokenKind::Comma; break;
+        case '"': {
+            // Everything up to the next quote, bytes as they are; a string
+            // may not run over the end of the file.
+            const size_t close = m_text.find('"', m_pos + 1);
+            if (close == std::string_view::npos) {
+                token.kind = TokenKind::Error;
+                token.text = "a string that is never closed";
+                return token;
+            }
+            token.kind = TokenKind::String;
+            token.text = m_text.substr(m_pos + 1, close - m_pos - 1);
+            for (char s : token.text)
+                if (s == '\n') ++m_line;
+            m_pos = close + 1;
+            return token;
+        }
+        case '<': {
+            const size_t close = m_text.find('>', m_pos + 1);
+            if (close == std::string_view::npos || close - m_pos > kMaxGuidText ||
+                !ParseGuid(m_text.substr(m_pos + 1, close - m_pos - 1), &token.guid)) {
+                token.kind = TokenKind::Error;
+                token.text = "a malformed GUID";
+                return token;
+            }
+            token.kind = TokenKind::Guid;
+            m_pos = close + 1;
+            return token;
+        }
+        case '>':
+            token.kind = TokenKind::Error;
+            token.text = "a stray '>'";
+            return token;
+        default:
+            return Word(token);
+    }
+    ++m_pos;
+    return token;
+}
+
+Token TextTokenizer::Word(Token token) {
+    const size_t start = m_pos;
+    while (m_pos < m_text.size() && !IsDelimiter(m_text[m_pos])) ++m_pos;
+    token.text = m_text.substr(start, m_pos - start);
+    token.kind = TokenKind::Name;
+
+    const char first = token.text[0];
+    if (!(std::isdigit(static_cast<unsigned char>(first)) || first == '-' || first == '+' || first == '.'))
+        return token;
+    // A number: from_chars takes no leading '+'.
+    std::string_view digits = token.text;
+    if (digits[0] == '+') digits.remove_prefix(1);
+    const char* begin = digits.data();
+    const char* end = begin + digits.size();
+    int64_t integer = 0;
+    auto [intEnd, intError] = std::from_chars(begin, end, integer);
+    if (intError == std::errc() && intEnd == end) {
+        token.kind = TokenKind::Integer;
+        token.integer = integer;
+        token.number = static_cast<double>(integer);
+        return token;
+    }
+    double number = 0;
+    auto [floatEnd, floatError] = std::from_chars(begin, end, number);
+    if (floatError == std::errc::result_out_of_range) {
+        // Beyond a double: a negative exponent underflows to 0, anything
+        // else saturates, keeping the sign.
+        const size_t e = digits.find_first_of("eE");
+        const bool tiny = e != std::string_view::npos && e + 1 < digits.size() && digits[e + 1] == '-';
+        token.kind = TokenKind::Float;
+        token.number = tiny ? 0.0 : (digits[0] == '-' ? -HUGE_VAL : HUGE_VAL);
+        return token;
+    }
+    if (floatError == std::errc() && floatEnd == end) {
+        token.kind = TokenKind::Float;
+        token.number = number;
+        return token;
+    }
+    // Windows C runtimes print NaN and infinity as 1.#QNAN0, -1.#IND00,
+    // 1.#INF00: read them as what they say.
+    if (floatError == std::errc() && floatEnd < end && *floatEnd == '#') {
+        token.kind = TokenKind::Float;
+        const std::string_view rest(floatEnd, end - floatEnd);
+        token.number = rest.starts_with("#INF") ? (digits[0] == '-' ? -HUGE_VAL : HUGE_VAL) : std::nan("");
+        return token;
+    }
+    return token;  // a name that starts like a number
+}
+
+std::string TextTokenizer::StringValue(const Token& token) const {
+    // Writers of the text encoding double backslashes ("C:\\tex\\a.tga").
+    std::string value;
+    value.reserve(token.text.size());
+    for (size_t i = 0; i < token.text.size(); ++i) {
+        value += token.text[i];
+        if (token.text[i] == '\\' && i + 1 < token.text.size() && token.text[i + 1] == '\\') ++i;
+    }
+    return value;
+}
+
+}  // namespace Platform::XFile

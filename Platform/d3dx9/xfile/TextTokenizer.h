@@ -1,0 +1,27 @@
+#pragma once
+
+#include "d3dx9/xfile/Tokens.h"
+
+namespace Platform::XFile {
+
+// Tokens of the text encoding: '//' and '#' comments where a token may
+// start, any whitespace, numbers parsed without locale, GUIDs in angle
+// brackets (spaces allowed inside).
+class TextTokenizer final : public Tokenizer {
+public:
+    explicit TextTokenizer(std::string_view body, size_t firstLine = 1) : m_text(body), m_line(firstLine) {}
+    Token Next() override;
+    std::string Where(size_t position) const override { return "line " + std::to_string(position); }
+    std::string StringValue(const Token& token) const override;
+    size_t Remaining() const override { return m_text.size() - m_pos; }
+
+private:
+    void SkipBlanks();
+    Token Word(Token token);
+
+    std::string_view m_text;
+    size_t m_pos = 0;
+    size_t m_line;
+};
+
+}  // namespace Platform::XFile

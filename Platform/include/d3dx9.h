@@ -1,0 +1,6 @@
+// D3DX 9: the parts of the utility library the application calls.
+#pragma once
+
+#include <d3d9types.h>
+#include <d3dx9math.h>
+#include <d3dx9xof.h>
