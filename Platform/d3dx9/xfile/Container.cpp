@@ -1,6 +1,13 @@
 #include "d3dx9/xfile/Container.h"
 
+#include <fcntl.h>
+#include <rmxftmpl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <zlib.h>
+
+#include <cerrno>
 
 #include <cstring>
 
@@ -30,6 +37,43 @@ uint32_t Read32(const char* p) {
 }
 
 }  // namespace
+
+MappedFile::MappedFile(const char* path) {
+    m_fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (m_fd < 0) {
+        m_error = errno;
+        return;
+    }
+    struct stat info {};
+    if (fstat(m_fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        m_error = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+        return;
+    }
+    m_size = static_cast<size_t>(info.st_size);
+    if (m_size == 0) return;
+    void* data = mmap(nullptr, m_size, PROT_READ, MAP_PRIVATE, m_fd, 0);
+    if (data == MAP_FAILED) {
+        m_error = errno;
+        m_size = 0;
+        return;
+    }
+    m_data = static_cast<const char*>(data);
+}
+
+MappedFile::~MappedFile() {
+    if (m_data != nullptr) munmap(const_cast<char*>(m_data), m_size);
+    if (m_fd >= 0) close(m_fd);
+}
+
+const TemplateSet& StandardTemplates() {
+    static const TemplateSet templates = [] {
+        Document document;
+        ReadDocument(std::string_view(D3DRM_XTEMPLATES, D3DRM_XTEMPLATE_BYTES), "(standard templates)", TemplateSet(),
+                     &document);
+        return document.templates;
+    }();
+    return templates;
+}
 
 HRESULT ReadHeader(std::string_view bytes, Header* header, std::string* error) {
     if (bytes.size() < kHeaderSize || bytes.substr(0, 4) != "xof ") {

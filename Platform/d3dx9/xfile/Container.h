@@ -31,6 +31,28 @@ HRESULT Inflate(std::string_view compressed, std::vector<char>* body, std::strin
 // 32 KiB as their dictionary. Returns the bytes that follow the header.
 std::vector<char> Deflate(std::string_view body);
 
+// A read-only view of a whole file: mapped, so that opening a large model
+// copies nothing before parsing.
+class MappedFile {
+public:
+    explicit MappedFile(const char* path);
+    ~MappedFile();
+    MappedFile(const MappedFile&) = delete;
+    MappedFile& operator=(const MappedFile&) = delete;
+
+    int Error() const { return m_error; }  // an errno value, 0 when readable
+    std::string_view Bytes() const { return m_data ? std::string_view(m_data, m_size) : std::string_view(); }
+
+private:
+    int m_fd = -1;
+    int m_error = 0;
+    const char* m_data = nullptr;
+    size_t m_size = 0;
+};
+
+// The standard templates, read once from the text of rmxftmpl.h.
+const TemplateSet& StandardTemplates();
+
 // Reads a whole file image into a document. `name` is used in messages; the
 // one trace line of a failure is written here.
 HRESULT ReadDocument(std::string_view bytes, const std::string& name, const TemplateSet& templates,

@@ -1,9 +1,5 @@
 // ID3DXFile and its enumeration and data objects over a parsed document.
 #include <d3dx9xof.h>
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -16,48 +12,6 @@
 
 namespace Platform::XFile {
 namespace {
-
-// A read-only view of a whole file: mapped, so that opening a large model
-// copies nothing before parsing.
-class MappedFile {
-public:
-    explicit MappedFile(const char* path) {
-        m_fd = open(path, O_RDONLY | O_CLOEXEC);
-        if (m_fd < 0) {
-            m_error = errno;
-            return;
-        }
-        struct stat info {};
-        if (fstat(m_fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-            m_error = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
-            return;
-        }
-        m_size = static_cast<size_t>(info.st_size);
-        if (m_size == 0) return;
-        void* data = mmap(nullptr, m_size, PROT_READ, MAP_PRIVATE, m_fd, 0);
-        if (data == MAP_FAILED) {
-            m_error = errno;
-            m_size = 0;
-            return;
-        }
-        m_data = static_cast<const char*>(data);
-    }
-    ~MappedFile() {
-        if (m_data != nullptr) munmap(const_cast<char*>(m_data), m_size);
-        if (m_fd >= 0) close(m_fd);
-    }
-    MappedFile(const MappedFile&) = delete;
-    MappedFile& operator=(const MappedFile&) = delete;
-
-    int Error() const { return m_error; }
-    std::string_view Bytes() const { return m_data ? std::string_view(m_data, m_size) : std::string_view(); }
-
-private:
-    int m_fd = -1;
-    int m_error = 0;
-    const char* m_data = nullptr;
-    size_t m_size = 0;
-};
 
 template <class Interface>
 class RefCounted : public Interface {

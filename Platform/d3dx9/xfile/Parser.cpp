@@ -58,12 +58,7 @@ std::string Parser::Describe(const Token& token) const {
     switch (token.kind) {
         case TokenKind::End: return "the end of the data";
         case TokenKind::Error: return std::string(token.text);
-        case TokenKind::Name: {
-            std::string quoted(1, '\'');  // built up piece by piece: GCC 12 misreads "'" + s + "'"
-            quoted.append(token.text.substr(0, 64));
-            quoted.push_back('\'');
-            return quoted;
-        }
+        case TokenKind::Name: return "'" + std::string(token.text.substr(0, 64)) + "'";
         case TokenKind::String: return "a string";
         case TokenKind::Integer:
         case TokenKind::Float: return "a number";
@@ -484,8 +479,7 @@ bool Parser::Resolve() {
                 if (n->hasId && n->id == r.guid) target = n.get();
         }
         if (target == nullptr) {
-            std::string what = r.name;
-            if (what.empty()) what.append("<").append(FormatGuid(r.guid)).append(">");
+            const std::string what = r.name.empty() ? "<" + FormatGuid(r.guid) + ">" : r.name;
             Warn(r.position, "the reference to " + what + " names no data object; it is left out");
             continue;
         }
