@@ -2,5 +2,6 @@
 #pragma once
 
 #include <d3d9types.h>
+#include <d3dx9anim.h>
 #include <d3dx9math.h>
 #include <d3dx9xof.h>

@@ -87,7 +87,7 @@ struct Child {
 
 struct Node {
     std::string identifier;                // the template name as written
-    const Template* type = nullptr;        // null for an undeclared template
+    const Template* type = nullptr;        // null for an undeclared template or an unresolved reference
     std::string name;
     GUID id{};
     bool hasId = false;

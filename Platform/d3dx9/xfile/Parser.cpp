@@ -479,15 +479,20 @@ bool Parser::Resolve() {
                 if (n->hasId && n->id == r.guid) target = n.get();
         }
         if (target == nullptr) {
+            // Kept as written, with no type and no data: nothing is lost, and
+            // writing the document out again gives the same reference.
             const std::string what = r.name.empty() ? "<" + FormatGuid(r.guid) + ">" : r.name;
-            Warn(r.position, "the reference to " + what + " names no data object; it is left out");
-            continue;
+            Warn(r.position, "the reference to " + what + " names no data object");
+            auto placeholder = std::make_unique<Node>();
+            placeholder->name = r.name;
+            placeholder->id = r.guid;
+            placeholder->hasId = r.hasGuid;
+            placeholder->order = m_document.nodes.size();
+            target = placeholder.get();
+            m_document.nodes.push_back(std::move(placeholder));
         }
         r.holder->children[r.child].node = target;
     }
-    // Drop what could not be resolved.
-    for (const auto& n : m_document.nodes)
-        std::erase_if(n->children, [](const Child& c) { return c.node == nullptr; });
     return true;
 }
 

@@ -111,7 +111,7 @@ Token TextTokenizer::Word(Token token) {
     const char* end = begin + digits.size();
     int64_t integer = 0;
     auto [intEnd, intError] = std::from_chars(begin, end, integer);
-    if (intError == std::errc() && intEnd == end) {
+    if (intError == std::errc() && intEnd == end && !(integer == 0 && digits[0] == '-')) {  // "-0" is a float
         token.kind = TokenKind::Integer;
         token.integer = integer;
         token.number = static_cast<double>(integer);

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cBoneAnimation.h"
+
+namespace Vorel {
+
+// One animation set of a model file.
+struct cAnimationSet {
+    std::string m_name;
+    int32_t m_length = 0;  // the largest key time of the set, in ticks
+    std::vector<std::unique_ptr<cBoneAnimation>> m_animations;
+};
+
+}  // namespace Vorel

@@ -1,0 +1,210 @@
+#include "cModel.h"
+
+#include <rmxfguid.h>
+#include <rmxftmpl.h>
+
+#include <climits>
+#include <cstring>
+#include <vector>
+
+#include "CheckedCall.h"
+
+namespace Vorel {
+namespace {
+
+std::string ReadName(ID3DXFileData* _dataObject) {
+    SIZE_T _size = 0;
+    CHECKED(_dataObject->GetName(NULL, &_size));
+    if (_size == 0) return std::string();
+    std::vector<char> _name(_size, '\0');
+    CHECKED(_dataObject->GetName(_name.data(), &_size));
+    return std::string(_name.data());
+}
+
+// Reads little-endian words from a locked payload, never past its end.
+class PayloadReader {
+public:
+    PayloadReader(const void* data, SIZE_T size) : m_data(static_cast<const char*>(data)), m_size(size) {}
+    bool Has(SIZE_T bytes) const { return m_size - m_at >= bytes; }
+    uint32_t Dword() {
+        uint32_t v;
+        std::memcpy(&v, m_data + m_at, 4);
+        m_at += 4;
+        return v;
+    }
+    float Float() {
+        float v;
+        std::memcpy(&v, m_data + m_at, 4);
+        m_at += 4;
+        return v;
+    }
+    void Skip(SIZE_T bytes) { m_at += bytes; }
+
+private:
+    const char* m_data;
+    SIZE_T m_size;
+    SIZE_T m_at = 0;
+};
+
+// The number of floats each key type holds.
+uint32_t ValuesOf(uint32_t keyType) {
+    switch (keyType) {
+        case 0: return 4;           // rotation w, x, y, z
+        case 1: case 2: return 3;   // scale, translation
+        case 3: case 4: return 16;  // matrix: 4 in files, 3 in the format's documentation
+        default: return 0;
+    }
+}
+
+bool ReadType(ID3DXFileData* _dataObject, GUID* type) {
+    GUID _templateGUID{};
+    const bool read = SUCCEEDED(CHECKED(_dataObject->GetType(&_templateGUID)));
+    *type = _templateGUID;
+    return read;
+}
+
+void Trace(const std::string& line) { OutputDebugStringA((line + "\n").c_str()); }
+
+}  // namespace
+
+bool cModel::ReadAnimations(const std::string& fileName) {
+    ID3DXFile* file = nullptr;
+    if (FAILED(CHECKED(D3DXFileCreate(&file)))) return false;
+    if (FAILED(CHECKED(file->RegisterTemplates(D3DRM_XTEMPLATES, D3DRM_XTEMPLATE_BYTES)))) {
+        file->Release();
+        return false;
+    }
+    ID3DXFileEnumObject* enumObject = nullptr;
+    if (FAILED(CHECKED(file->CreateEnumObject(fileName.c_str(), D3DXF_FILELOAD_FROMFILE, &enumObject)))) {
+        file->Release();
+        return false;
+    }
+    SIZE_T count = 0;
+    CHECKED(enumObject->GetChildren(&count));
+    for (SIZE_T i = 0; i < count; ++i) {
+        ID3DXFileData* child = nullptr;
+        if (FAILED(CHECKED(enumObject->GetChild(i, &child)))) continue;
+        ReadDataObject(nullptr, child);
+        child->Release();
+    }
+    enumObject->Release();
+    file->Release();
+    return true;
+}
+
+bool cModel::ReadDataObject(ID3DXFileData* parent, ID3DXFileData* _dataObject) {
+    GUID _templateGUID{};
+    if (!ReadType(_dataObject, &_templateGUID)) return false;
+
+    if (_templateGUID == TID_D3DRMAnimationSet) {
+        auto set = std::make_unique<cAnimationSet>();
+        set->m_name = ReadName(_dataObject);
+        m_animationSets.push_back(std::move(set));
+    } else if (_templateGUID == TID_D3DRMAnimation) {
+        if (!m_animationSets.empty())
+            m_animationSets.back()->m_animations.push_back(std::make_unique<cBoneAnimation>());
+    } else if (_templateGUID == TID_D3DRMFrame) {
+        // A frame inside an animation names its bone; frames elsewhere are
+        // the model's own tree and are not animation data.
+        if (!m_animationSets.empty() && !m_animationSets.back()->m_animations.empty() && parent != nullptr) {
+            GUID parentGUID{};
+            ReadType(parent, &parentGUID);
+            if (parentGUID == TID_D3DRMAnimation)
+                m_animationSets.back()->m_animations.back()->m_name = ReadName(_dataObject);
+        }
+    } else if (_templateGUID == TID_D3DRMAnimationKey) {
+        if (!m_animationSets.empty() && !m_animationSets.back()->m_animations.empty()) {
+            cAnimationSet& set = *m_animationSets.back();
+            SIZE_T size = 0;
+            const void* data = nullptr;
+            if (FAILED(CHECKED(_dataObject->Lock(&size, &data)))) return false;
+            ReadKeys(data, size, *set.m_animations.back(), set);
+            CHECKED(_dataObject->Unlock());
+        }
+    }
+
+    SIZE_T count = 0;
+    CHECKED(_dataObject->GetChildren(&count));
+    for (SIZE_T i = 0; i < count; ++i) {
+        ID3DXFileData* child = nullptr;
+        if (FAILED(CHECKED(_dataObject->GetChild(i, &child)))) continue;
+        ReadDataObject(_dataObject, child);
+        child->Release();
+    }
+    return true;
+}
+
+// The payload: key type, key count, then per key its time, its value count
+// and the values. A short payload gives the keys that fit and a trace line.
+void cModel::ReadKeys(const void* data, SIZE_T size, cBoneAnimation& animation, cAnimationSet& set) {
+    PayloadReader payload(data, size);
+    if (!payload.Has(8)) {
+        Trace("animation key of " + animation.m_name + ": the key block is too short to hold its type and count");
+        return;
+    }
+    const uint32_t keyType = payload.Dword();
+    const uint32_t keyCount = payload.Dword();
+    const uint32_t expected = ValuesOf(keyType);
+    bool warnedCount = false;
+    for (uint32_t i = 0; i < keyCount; ++i) {
+        // Keys are made as they are read, so a short block makes none past
+        // its end.
+        if (!payload.Has(8)) {
+            Trace("animation key of " + animation.m_name + ": the key block holds " + std::to_string(i) + " of its " +
+                  std::to_string(keyCount) + " keys");
+            return;
+        }
+        const uint32_t time = payload.Dword();
+        const uint32_t values = payload.Dword();
+        if (!payload.Has(SIZE_T(values) * 4)) {
+            Trace("animation key of " + animation.m_name + ": the key block holds " + std::to_string(i) + " of its " +
+                  std::to_string(keyCount) + " keys");
+            return;
+        }
+        if (i >= animation.m_keys.size()) animation.m_keys.resize(i + 1);
+        cKeyFrame& key = animation.m_keys[i];
+        key.m_time = static_cast<float>(time);
+        if (static_cast<float>(set.m_length) < key.m_time)
+            set.m_length = key.m_time >= static_cast<float>(INT32_MAX) ? INT32_MAX : static_cast<int32_t>(key.m_time);
+
+        if (expected == 0 || values != expected) {
+            // An unknown type, or a count that does not fit the type: the
+            // key keeps what it had, and the next key is found by the count.
+            if (expected != 0 && !warnedCount) {
+                Trace("animation key of " + animation.m_name + ": a key of type " + std::to_string(keyType) + " has " +
+                      std::to_string(values) + " values instead of " + std::to_string(expected));
+                warnedCount = true;
+            }
+            payload.Skip(SIZE_T(values) * 4);
+            continue;
+        }
+        switch (keyType) {
+            case 0: {
+                const float w = payload.Float(), x = payload.Float(), y = payload.Float(), z = payload.Float();
+                key.m_transform.m_rotation = cQuaternion(x, y, z, w);
+                break;
+            }
+            case 1:
+            case 2: {
+                const float x = payload.Float(), y = payload.Float(), z = payload.Float();
+                (keyType == 1 ? key.m_transform.m_scale : key.m_transform.m_translation) = D3DXVECTOR3(x, y, z);
+                break;
+            }
+            default: {
+                D3DXMATRIX m;
+                for (int r = 0; r < 4; ++r)
+                    for (int c = 0; c < 4; ++c) m.m[r][c] = payload.Float();
+                key.m_transform = cVQS::FromMatrix(m);
+                break;
+            }
+        }
+    }
+}
+
+void cModel::BindAnimations() {
+    for (const auto& set : m_animationSets)
+        for (const auto& animation : set->m_animations)
+            animation->m_frame = static_cast<cFrame*>(D3DXFrameFind(m_frameRoot, animation->m_name.c_str()));
+}
+
+}  // namespace Vorel

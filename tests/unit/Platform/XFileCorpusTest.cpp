@@ -1,0 +1,53 @@
+// The real files in ../shared/models: every one reads, and reads back the
+// same from every encoding the writer makes of it.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "TestSupport.h"
+#include "unit/Platform/XFileSupport.h"
+
+namespace {
+
+using namespace VorelTest;
+namespace fs = std::filesystem;
+
+std::vector<fs::path> CorpusFiles() {
+    std::vector<fs::path> files;
+    const fs::path root = fs::path(VOREL_SOURCE_DIR) / ".." / "shared" / "models";
+    std::error_code ec;
+    if (!fs::is_directory(root, ec)) return files;
+    for (fs::recursive_directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string ext = Lower(it->path().extension().string());
+        if (it->is_regular_file() && ext == ".x") files.push_back(it->path());
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+TEST(XFileCorpus, EveryFileReadsAndSurvivesEveryEncoding) {
+    const auto files = CorpusFiles();
+    if (files.empty()) GTEST_SKIP() << "../shared/models is not there";
+    Platform::SetDebugSink([](std::string_view) {});  // the corpus has known warnings
+    for (const fs::path& path : files) {
+        SCOPED_TRACE(path.string());
+        Platform::XFile::MappedFile file(path.c_str());
+        ASSERT_EQ(file.Error(), 0);
+        Document original;
+        ASSERT_EQ(ReadDocument(file.Bytes(), path.string(), StandardTemplates(), &original), S_OK);
+        EXPECT_FALSE(original.top.empty());
+        const std::string text = WriteDocument(original, Format::Text, 32);
+        const std::string dump = Dump(original);
+        for (Format format : {Format::Text, Format::Binary, Format::TextCompressed, Format::BinaryCompressed}) {
+            for (int floatSize : {32, 64}) {
+                Document copy;
+                ASSERT_EQ(Read(WriteDocument(original, format, floatSize), &copy), S_OK);
+                EXPECT_EQ(Dump(copy), dump);
+                EXPECT_EQ(WriteDocument(copy, Format::Text, 32), text) << "the same text from any encoding";
+            }
+        }
+    }
+    Platform::SetDebugSink({});
+}
+
+}  // namespace

@@ -1,0 +1,302 @@
+#include <d3dx9.h>
+#include <gtest/gtest.h>
+#include <rmxfguid.h>
+#include <rmxftmpl.h>
+
+#include <cmath>
+
+#include "TestSupport.h"
+#include "unit/Platform/XFileSupport.h"
+
+namespace {
+
+using namespace VorelTest;
+
+const char* Name(Format format) {
+    switch (format) {
+        case Format::Text: return "txt";
+        case Format::Binary: return "bin";
+        case Format::TextCompressed: return "tzip";
+        case Format::BinaryCompressed: return "bzip";
+    }
+    return "?";
+}
+
+TEST(XFileReader, EveryEncodingReadsBackToTheSameObjects) {
+    Document original;
+    ASSERT_EQ(Read(ReadFixture("everything.x"), &original), S_OK);
+    const std::string expected = Dump(original);
+    for (Format format : {Format::Text, Format::Binary, Format::TextCompressed, Format::BinaryCompressed}) {
+        for (int floatSize : {32, 64}) {
+            SCOPED_TRACE(std::string(Name(format)) + " " + std::to_string(floatSize));
+            const std::string file = WriteDocument(original, format, floatSize);
+            EXPECT_EQ(file.substr(12, 4), floatSize == 64 ? "0064" : "0032");
+            Document copy;
+            ASSERT_EQ(Read(file, &copy), S_OK);
+            EXPECT_EQ(Dump(copy), expected);
+        }
+    }
+}
+
+TEST(XFileReader, CompressedFilesOfManyBlocksKeepTheirHistory) {
+    // A body well past 64 KiB: later blocks refer back into earlier ones.
+    std::string text = "xof 0303txt 0032\nMesh Big {\n 9000;\n";
+    for (int i = 0; i < 9000; ++i)
+        text += " " + std::to_string(i % 97) + ".25; " + std::to_string(i) + ".5; -1.0;" + (i + 1 < 9000 ? ",\n" : ";\n");
+    text += " 1;\n 3; 0, 1, 2;;\n}\n";
+    Document original;
+    ASSERT_EQ(Read(text, &original), S_OK);
+    for (Format format : {Format::TextCompressed, Format::BinaryCompressed}) {
+        const std::string file = WriteDocument(original, format, 32);
+        uint32_t total = 0;
+        std::memcpy(&total, file.data() + 16, 4);
+        ASSERT_GT(total, 3u * 32768u) << Name(format);
+        Document copy;
+        ASSERT_EQ(Read(file, &copy), S_OK) << Name(format);
+        EXPECT_EQ(Dump(copy), Dump(original)) << Name(format);
+    }
+}
+
+// The same objects through the ID3DXFile interface, from memory.
+class XFileInterfaceTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_text = ReadFixture("everything.x");
+        ASSERT_EQ(D3DXFileCreate(&m_file), S_OK);
+        ASSERT_EQ(m_file->RegisterTemplates(D3DRM_XTEMPLATES, D3DRM_XTEMPLATE_BYTES), S_OK);
+        D3DXF_FILELOADMEMORY memory{m_text.data(), m_text.size()};
+        ASSERT_EQ(m_file->CreateEnumObject(&memory, D3DXF_FILELOAD_FROMMEMORY, &m_enum), S_OK);
+    }
+    void TearDown() override {
+        if (m_enum) m_enum->Release();
+        if (m_file) m_file->Release();
+    }
+
+    // The top-level object at index, released by the fixture.
+    ID3DXFileData* Top(SIZE_T index) {
+        ID3DXFileData* data = nullptr;
+        EXPECT_EQ(m_enum->GetChild(index, &data), S_OK);
+        m_held.emplace_back(data);
+        return data;
+    }
+    ID3DXFileData* Child(ID3DXFileData* parent, SIZE_T index) {
+        ID3DXFileData* data = nullptr;
+        EXPECT_EQ(parent->GetChild(index, &data), S_OK);
+        m_held.emplace_back(data);
+        return data;
+    }
+    static std::string NameOf(ID3DXFileData* data) {
+        SIZE_T size = 0;
+        EXPECT_EQ(data->GetName(nullptr, &size), S_OK);
+        std::string name(size, '\0');
+        EXPECT_EQ(data->GetName(name.data(), &size), S_OK);
+        return name.c_str();
+    }
+    static GUID TypeOf(ID3DXFileData* data) {
+        GUID type{};
+        EXPECT_EQ(data->GetType(&type), S_OK);
+        return type;
+    }
+
+    struct Releaser {
+        void operator()(ID3DXFileData* d) const { d->Release(); }
+    };
+    std::string m_text;
+    ID3DXFile* m_file = nullptr;
+    ID3DXFileEnumObject* m_enum = nullptr;
+    std::vector<std::unique_ptr<ID3DXFileData, Releaser>> m_held;
+};
+
+TEST_F(XFileInterfaceTest, NamesSizesAndTypes) {
+    SIZE_T count = 0;
+    ASSERT_EQ(m_enum->GetChildren(&count), S_OK);
+    EXPECT_EQ(count, 7u);  // Header, AnimTicksPerSecond, Red, First, Root, Thing, Walk
+    ID3DXFileData* header = Top(0);
+    SIZE_T size = 99;
+    EXPECT_EQ(header->GetName(nullptr, &size), S_OK);
+    EXPECT_EQ(size, 1u) << "an unnamed object has just the terminating null";
+    EXPECT_EQ(TypeOf(header), TID_D3DRMHeader);
+
+    ID3DXFileData* red = Top(2);
+    EXPECT_EQ(NameOf(red), "Red");
+    char small[3];
+    size = sizeof small;
+    EXPECT_EQ(red->GetName(small, &size), D3DXFERR_BADVALUE) << "too small a buffer";
+    ID3DXFileData* none = nullptr;
+    EXPECT_EQ(m_enum->GetChild(7, &none), E_INVALIDARG);
+    EXPECT_EQ(none, nullptr);
+}
+
+TEST_F(XFileInterfaceTest, PayloadIsPackedInDeclarationOrder) {
+    ID3DXFileData* first = Top(3);
+    GUID id{};
+    ASSERT_EQ(first->GetId(&id), S_OK);
+    EXPECT_EQ(Platform::XFile::FormatGuid(id), "AAAAAAAA-BBBB-CCCC-DDDD-EEEEEEEEEEEE");
+    SIZE_T size = 0;
+    const void* data = nullptr;
+    ASSERT_EQ(first->Lock(&size, &data), S_OK);
+    // WORD, SWORD, CHAR, UCHAR, DWORD, SDWORD, DOUBLE, 3 Vectors, 2x3 DWORDs, STRING.
+    ASSERT_EQ(size, 2u + 2 + 1 + 1 + 4 + 4 + 8 + 36 + 24 + sizeof(char*));
+    const char* p = static_cast<const char*>(data);
+    uint16_t w;
+    int16_t sw;
+    int8_t c;
+    uint8_t uc;
+    uint32_t count;
+    int32_t sd;
+    double d;
+    float points[9];
+    uint32_t grid[6];
+    const char* label;
+    std::memcpy(&w, p, 2), std::memcpy(&sw, p + 2, 2), std::memcpy(&c, p + 4, 1), std::memcpy(&uc, p + 5, 1);
+    std::memcpy(&count, p + 6, 4), std::memcpy(&sd, p + 10, 4), std::memcpy(&d, p + 14, 8);
+    std::memcpy(points, p + 22, 36), std::memcpy(grid, p + 58, 24), std::memcpy(&label, p + 82, sizeof label);
+    EXPECT_EQ(w, 65535);
+    EXPECT_EQ(sw, -2);
+    EXPECT_EQ(c, -100);
+    EXPECT_EQ(uc, 200);
+    EXPECT_EQ(count, 3u);
+    EXPECT_EQ(sd, -70000);
+    EXPECT_EQ(d, 0.125);
+    EXPECT_EQ(points[3], -1.5f);
+    EXPECT_EQ(points[4], 1e-7f);
+    EXPECT_EQ(points[5], 3.4e38f);
+    EXPECT_TRUE(std::signbit(points[7])) << "-0 keeps its sign";
+    EXPECT_EQ(grid[5], 4294967295u);
+    EXPECT_STREQ(label, "first");
+    EXPECT_EQ(first->Unlock(), S_OK);
+}
+
+TEST_F(XFileInterfaceTest, ReferencesComeBackAsTheirTargets) {
+    ID3DXFileData* root = Top(4);
+    ID3DXFileData* arm = Child(root, 1);
+    ID3DXFileData* mesh = Child(arm, 1);
+    ID3DXFileData* list = Child(mesh, 0);
+    EXPECT_EQ(TypeOf(list), TID_D3DRMMeshMaterialList);
+    ID3DXFileData* material = Child(list, 0);
+    EXPECT_TRUE(material->IsReference());
+    EXPECT_EQ(TypeOf(material), TID_D3DRMMaterial);
+    EXPECT_EQ(NameOf(material), "Red");
+    SIZE_T size = 0, redSize = 0;
+    const void *data = nullptr, *redData = nullptr;
+    material->Lock(&size, &data);
+    Top(2)->Lock(&redSize, &redData);
+    EXPECT_EQ(data, redData) << "the target's own payload";
+    SIZE_T children = 0;
+    material->GetChildren(&children);
+    EXPECT_EQ(children, 1u) << "and its children (the texture file name)";
+
+    // By GUID: the animation's second reference names First by its id.
+    ID3DXFileData* animation = Child(Top(6), 0);
+    EXPECT_EQ(NameOf(Child(animation, 0)), "Arm");
+    ID3DXFileData* byGuid = Child(animation, 3);
+    EXPECT_TRUE(byGuid->IsReference());
+    EXPECT_EQ(NameOf(byGuid), "First");
+}
+
+TEST_F(XFileInterfaceTest, UndeclaredTemplatesKeepTheirValuesAndChildren) {
+    ID3DXFileData* thing = Top(5);
+    EXPECT_EQ(TypeOf(thing), GUID{});
+    SIZE_T size = 0;
+    const void* data = nullptr;
+    thing->Lock(&size, &data);
+    ASSERT_EQ(size, 8u + sizeof(char*));
+    uint32_t one;
+    float twoAndAHalf;
+    const char* three;
+    std::memcpy(&one, data, 4);
+    std::memcpy(&twoAndAHalf, static_cast<const char*>(data) + 4, 4);
+    std::memcpy(&three, static_cast<const char*>(data) + 8, sizeof three);
+    EXPECT_EQ(one, 1u);
+    EXPECT_EQ(twoAndAHalf, 2.5f);
+    EXPECT_STREQ(three, "three");
+    EXPECT_EQ(NameOf(Child(thing, 0)), "Nested");
+}
+
+TEST_F(XFileInterfaceTest, ObjectsOutliveTheirEnumerationsHandle) {
+    ID3DXFileData* red = Top(2);
+    m_enum->Release();
+    m_enum = nullptr;
+    m_file->Release();
+    m_file = nullptr;
+    EXPECT_EQ(NameOf(red), "Red") << "a data object holds the document";
+}
+
+// Spellings real writers use, each read to the same three floats.
+TEST(XFileReader, TextVariantsOfRealWriters) {
+    const struct {
+        const char* what;
+        const char* body;
+    } cases[] = {
+        {"strict", "Vector V { 1.0; -2.5; 3.0; }"},
+        {"commas between members", "Vector V { 1.0, -2.5, 3.0;; }"},
+        {"no separators", "Vector V { 1.0 -2.5 3.0 }"},
+        {"doubled separators", "Vector V { 1.0;; -2.5;; 3.0;;; }"},
+        {"integers for floats and a plus sign", "Vector V { +1; -2.5; 3; }"},
+        {"CRLF and comments", "# a comment\r\nVector V { // after the brace\r\n 1.0;\r\n-2.5;\r\n 3.0; }\r\n"},
+        {"tabs", "Vector\tV\t{\t1.0;\t-2.5;\t3.0;\t}"},
+        {"identifier in another case", "VECTOR V { 1.0; -2.5; 3.0; }"},
+        {"exponents", "Vector V { 1e0; -25e-1; 0.3E1; }"},
+    };
+    for (const auto& c : cases) {
+        Document document;
+        ASSERT_EQ(Read(std::string("xof 0303txt 0032\n") + c.body, &document), S_OK) << c.what;
+        ASSERT_EQ(document.top.size(), 1u) << c.what;
+        float v[3];
+        ASSERT_EQ(document.top[0]->payload.size(), sizeof v) << c.what;
+        std::memcpy(v, document.top[0]->payload.data(), sizeof v);
+        EXPECT_EQ(v[0], 1.0f) << c.what;
+        EXPECT_EQ(v[1], -2.5f) << c.what;
+        EXPECT_EQ(v[2], 3.0f) << c.what;
+    }
+}
+
+TEST(XFileReader, TextDetailsOfRealFiles) {
+    Document document;
+    const char* text =
+        "xof 0302txt 0064\n"
+        "template Custom { <3cf169ce-ff7c-44ab-93c0-f78f62d172e3> DWORD n; array DWORD v[n]; }\n"
+        "Material Material { 1;1;1;1;; 0; 0;0;0;; 0;0;0;;\n"
+        "  TextureFileName { \"C:\\\\tex\\\\wood.bmp\"; } }\n"
+        "Custom W-ForeLeg_R_05 { 0; ; }\n"
+        "Custom Big { 2; 3031830834, 7; }\n"
+        "Frame 1stFrame { { Material } }\n";
+    ASSERT_EQ(Read(text, &document), S_OK);
+    ASSERT_EQ(document.top.size(), 4u);
+    EXPECT_EQ(document.top[0]->name, "Material") << "a name that is also a template name";
+    const Node* texture = document.top[0]->children[0].node;
+    EXPECT_EQ(texture->TypeGuid(), TID_D3DRMTextureFilename) << "TextureFileName";
+    EXPECT_EQ(texture->strings[0], "C:\\tex\\wood.bmp") << "doubled backslashes are single";
+    EXPECT_EQ(document.top[1]->name, "W-ForeLeg_R_05");
+    uint32_t big = 0;
+    std::memcpy(&big, document.top[2]->payload.data() + 4, 4);
+    EXPECT_EQ(big, 3031830834u) << "DWORDs above 2^31";
+    EXPECT_EQ(document.top[3]->name, "1stFrame");
+    EXPECT_TRUE(document.top[3]->children[0].reference);
+}
+
+TEST(XFileReader, BinaryListsMaySpanMembersOrSplitThem) {
+    // One Vector as one list of three floats, then as three lists of one.
+    const auto word = [](std::string& s, uint16_t w) { s.append(reinterpret_cast<const char*>(&w), 2); };
+    const auto dword = [](std::string& s, uint32_t d) { s.append(reinterpret_cast<const char*>(&d), 4); };
+    const auto flt = [](std::string& s, float f) { s.append(reinterpret_cast<const char*>(&f), 4); };
+    for (bool split : {false, true}) {
+        std::string file = "xof 0303bin 0032";
+        word(file, 1), dword(file, 6), file += "Vector";
+        word(file, 10);
+        const float values[3] = {4.0f, 5.0f, 6.0f};
+        if (!split) word(file, 7), dword(file, 3);
+        for (float v : values) {
+            if (split) word(file, 7), dword(file, 1);
+            flt(file, v);
+        }
+        word(file, 11);
+        Document document;
+        ASSERT_EQ(Read(file, &document), S_OK) << split;
+        float v[3];
+        std::memcpy(v, document.top[0]->payload.data(), sizeof v);
+        EXPECT_EQ(v[1], 5.0f) << split;
+    }
+}
+
+}  // namespace
