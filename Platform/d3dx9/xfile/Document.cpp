@@ -33,8 +33,26 @@ std::string Lower(std::string_view text) {
     return lower;
 }
 
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+bool TemplateSet::CaseInsensitiveLess::operator()(std::string_view a, std::string_view b) const {
+    const size_t n = std::min(a.size(), b.size());
+    for (size_t i = 0; i < n; ++i) {
+        const int x = std::tolower(static_cast<unsigned char>(a[i]));
+        const int y = std::tolower(static_cast<unsigned char>(b[i]));
+        if (x != y) return x < y;
+    }
+    return a.size() < b.size();
+}
+
 const Template* TemplateSet::FindByName(std::string_view name) const {
-    const auto it = m_byName.find(Lower(name));
+    const auto it = m_byName.find(name);
     return it == m_byName.end() ? nullptr : it->second.get();
 }
 
@@ -67,7 +85,7 @@ bool SameLayout(const Template& a, const Template& b) {
 
 const Template* TemplateSet::Declare(Template declared, bool* replacedLayout) {
     *replacedLayout = false;
-    const std::string name = Lower(declared.name);
+    const std::string name = declared.name;
     std::shared_ptr<const Template> bound;
     // Standard templates are identified by GUID, never by their member names:
     // a redeclaration keeps the known layout (files have been seen declaring
@@ -80,7 +98,7 @@ const Template* TemplateSet::Declare(Template declared, bool* replacedLayout) {
         bound = std::make_shared<const Template>(std::move(declared));
         m_all.push_back(bound);
     }
-    m_byName[Lower(bound->name)] = bound;
+    m_byName[bound->name] = bound;
     m_byName[name] = bound;
     return bound.get();
 }

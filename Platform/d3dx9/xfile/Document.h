@@ -63,7 +63,11 @@ public:
     const Template* Declare(Template declared, bool* replacedLayout);
 
 private:
-    std::map<std::string, std::shared_ptr<const Template>> m_byName;  // lower-case key
+    struct CaseInsensitiveLess {
+        using is_transparent = void;
+        bool operator()(std::string_view a, std::string_view b) const;
+    };
+    std::map<std::string, std::shared_ptr<const Template>, CaseInsensitiveLess> m_byName;
     std::vector<std::shared_ptr<const Template>> m_all;
 };
 
@@ -116,5 +120,6 @@ struct Document {
 bool ParseGuid(std::string_view text, GUID* out);
 std::string FormatGuid(const GUID& guid);
 std::string Lower(std::string_view text);
+bool EqualsIgnoringCase(std::string_view a, std::string_view b);
 
 }  // namespace Platform::XFile

@@ -37,8 +37,7 @@ bool IsValue(TokenKind kind) {
 }
 
 bool IsFloatWord(std::string_view text) {
-    const std::string lower = Lower(text);
-    return lower == "nan" || lower == "inf" || lower == "infinity";
+    return EqualsIgnoringCase(text, "nan") || EqualsIgnoringCase(text, "inf") || EqualsIgnoringCase(text, "infinity");
 }
 
 }  // namespace
@@ -91,7 +90,7 @@ void Parser::Warn(size_t position, const std::string& text) {
 }
 
 bool Parser::IsWord(const char* lowerCaseWord) const {
-    return m_token.kind == TokenKind::Name && Lower(m_token.text) == lowerCaseWord;
+    return m_token.kind == TokenKind::Name && EqualsIgnoringCase(m_token.text, lowerCaseWord);
 }
 
 bool Parser::TypeOf(const Token& token, ValueKind* kind) const {
@@ -357,7 +356,9 @@ bool Parser::ReadMembers(const Template& type, Node& node) {
                 if (!ReadMembers(*member.type, node)) return false;
             continue;
         }
-        node.payload.reserve(node.payload.size() + count * PayloadSize(member.kind));
+        // Grow geometrically: arrays nested in arrays come here once per element.
+        const size_t needed = node.payload.size() + count * PayloadSize(member.kind);
+        if (needed > node.payload.capacity()) node.payload.reserve(std::max(needed, node.payload.capacity() * 2));
         for (uint64_t i = 0; i < count; ++i) {
             uint64_t value = 0;
             if (!ReadValue(member.kind, node, &value)) return false;
@@ -383,9 +384,9 @@ bool Parser::ReadValue(ValueKind kind, Node& node, uint64_t* integer) {
         whole = m_token.integer;
         number = m_token.number;
     } else if (m_token.kind == TokenKind::Float || (m_token.kind == TokenKind::Name && IsFloatWord(m_token.text))) {
-        number = m_token.kind == TokenKind::Float ? m_token.number
-                 : Lower(m_token.text) == "nan"   ? std::nan("")
-                                                  : HUGE_VAL;
+        number = m_token.kind == TokenKind::Float            ? m_token.number
+                 : EqualsIgnoringCase(m_token.text, "nan") ? std::nan("")
+                                                           : HUGE_VAL;
         whole = ToInteger(number);
         if (IsInteger(kind) && number != std::trunc(number) && !m_warnedFraction) {
             Warn(m_token.position, "a fraction where an integer belongs is cut to its whole part");
