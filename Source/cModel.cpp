@@ -3,11 +3,16 @@
 #include <rmxfguid.h>
 #include <rmxftmpl.h>
 
+#include <algorithm>
 #include <climits>
+#include <cmath>
+#include <optional>
 #include <cstring>
 #include <vector>
 
 #include "CheckedCall.h"
+#include "cMeshContainer.h"
+#include "cMeshHeirarchy.h"
 
 namespace Vorel {
 namespace {
@@ -201,10 +206,145 @@ void cModel::ReadKeys(const void* data, SIZE_T size, cBoneAnimation& animation, 
     }
 }
 
+cModel::~cModel() {
+    if (m_animController != nullptr) m_animController->Release();
+    if (m_frameRoot != nullptr) {
+        cMeshHeirarchy _memoryAllocator;
+        CHECKED(D3DXFrameDestroy(m_frameRoot, &_memoryAllocator));
+    }
+}
+
 void cModel::BindAnimations() {
     for (const auto& set : m_animationSets)
         for (const auto& animation : set->m_animations)
             animation->m_frame = static_cast<cFrame*>(D3DXFrameFind(m_frameRoot, animation->m_name.c_str()));
+}
+
+namespace {
+
+// Every frame of the tree, each before its children and its later siblings.
+template <typename Visit>
+void ForEachFrame(cFrame* root, Visit visit) {
+    std::vector<cFrame*> pending;
+    if (root != nullptr) pending.push_back(root);
+    while (!pending.empty()) {
+        cFrame* frame = pending.back();
+        pending.pop_back();
+        visit(frame);
+        if (frame->pFrameSibling != nullptr) pending.push_back(static_cast<cFrame*>(frame->pFrameSibling));
+        if (frame->pFrameFirstChild != nullptr) pending.push_back(static_cast<cFrame*>(frame->pFrameFirstChild));
+    }
+}
+
+}  // namespace
+
+void cModel::InitLocalTransforms() {
+    ForEachFrame(m_frameRoot, [](cFrame* frame) { frame->m_local = cVQS::FromMatrix(frame->TransformationMatrix); });
+}
+
+void cModel::SetupBones(cFrame* root) {
+    // The frame, then everything from its sibling on, then its children.
+    const auto visit = [this](auto&& self, cFrame* frame) -> void {
+        if (frame == nullptr) return;
+        for (auto* c = static_cast<cMeshContainer*>(frame->pMeshContainer); c != nullptr;
+             c = static_cast<cMeshContainer*>(c->pNextMeshContainer)) {
+            if (m_skinnedContainer == nullptr) m_skinnedContainer = c;
+            if (c->pSkinInfo == nullptr || c->MeshData.pMesh == nullptr) continue;
+            c->MeshData.pMesh->CloneMeshFVF(D3DXMESH_SYSTEMMEM, c->MeshData.pMesh->GetFVF(), m_device, &c->m_skinnedMesh);
+            const DWORD bones = c->pSkinInfo->GetNumBones();
+            if (static_cast<int32_t>(bones) > m_maxBones) m_maxBones = static_cast<int32_t>(bones);
+            for (DWORD i = 0; i < bones; ++i) {
+                auto* bone = static_cast<cFrame*>(D3DXFrameFind(m_frameRoot, c->pSkinInfo->GetBoneName(i)));
+                c->m_boneTransforms[i] = bone != nullptr ? &bone->m_combined : &m_identity;
+                if (bone == nullptr)
+                    OutputDebugStringA((m_name + ": bone " + c->pSkinInfo->GetBoneName(i) +
+                                        " names no frame; it stays in place\n").c_str());
+            }
+        }
+        self(self, static_cast<cFrame*>(frame->pFrameSibling));
+        self(self, static_cast<cFrame*>(frame->pFrameFirstChild));
+    };
+    visit(visit, root);
+}
+
+void cModel::Update(float time) {
+    EvaluateKeys(time);
+    if (m_frameRoot == nullptr) return;
+    UpdateTransforms(m_frameRoot, nullptr);
+    cMeshContainer* c = m_skinnedContainer;
+    if (c == nullptr || c->pSkinInfo == nullptr || c->m_skinnedMesh == nullptr) return;
+    const DWORD bones = std::min<DWORD>(c->pSkinInfo->GetNumBones(), static_cast<DWORD>(m_boneMatrices.size()));
+    for (DWORD i = 0; i < bones; ++i) m_boneMatrices[i] = c->m_boneOffsets[i] * cVQS::ToMatrix(*c->m_boneTransforms[i]);
+    void* source = nullptr;
+    void* destination = nullptr;
+    c->MeshData.pMesh->LockVertexBuffer(D3DLOCK_READONLY, &source);
+    c->m_skinnedMesh->LockVertexBuffer(0, &destination);
+    c->pSkinInfo->UpdateSkinnedMesh(m_boneMatrices.data(), nullptr, source, destination);
+    c->m_skinnedMesh->UnlockVertexBuffer();
+    c->MeshData.pMesh->UnlockVertexBuffer();
+}
+
+void cModel::EvaluateKeys(float time) {
+    if (m_animationSets.empty()) return;
+    // The index follows the set count the platform reports, which can be
+    // more than the sets that were read.
+    if (m_currentSet >= m_animationSets.size()) m_currentSet = 0;
+    const cAnimationSet& set = *m_animationSets[m_currentSet];
+    // Looping: a set of length 0 is held at its start.
+    const double ticks = std::trunc(static_cast<double>(time));
+    const int64_t whole = std::isfinite(ticks) && std::fabs(ticks) < 9e18 ? static_cast<int64_t>(ticks) : 0;
+    const auto truncated = static_cast<int32_t>(whole);
+    const float T = set.m_length > 0 ? static_cast<float>(truncated % set.m_length) : 0.0f;
+    for (const auto& animation : set.m_animations) {
+        if (animation->m_frame == nullptr) continue;
+        const auto& keys = animation->m_keys;
+        for (size_t j = 0; j + 1 < keys.size(); ++j) {
+            const cKeyFrame& a = keys[j];
+            const cKeyFrame& b = keys[j + 1];
+            if (a.m_time <= T && T <= b.m_time) {
+                // Two keys at the same time: the later one.
+                const float span = b.m_time - a.m_time;
+                const float f = span > 0 ? (T - a.m_time) / span : 1.0f;
+                animation->m_frame->m_local = cVQS::Interpolate(a.m_transform, b.m_transform, f);
+                break;
+            }
+        }
+    }
+}
+
+void cModel::UpdateTransforms(cFrame* frame, const D3DXMATRIX* parent) {
+    // Siblings iteratively, children by recursion: the depth is the tree's,
+    // which the reader bounds, not the length of a sibling chain.
+    for (; frame != nullptr; frame = static_cast<cFrame*>(frame->pFrameSibling)) {
+        frame->m_combined = parent != nullptr ? cVQS::Concatenate(cVQS::FromMatrix(*parent), frame->m_local) : frame->m_local;
+        if (frame->pFrameFirstChild != nullptr) {
+            const D3DXMATRIX combined = cVQS::ToMatrix(frame->m_combined);
+            UpdateTransforms(static_cast<cFrame*>(frame->pFrameFirstChild), &combined);
+        }
+    }
+}
+
+void cModel::DrawSkeleton(const D3DXMATRIX& world, std::vector<Line>* lines) {
+    if (m_frameRoot != nullptr) DrawSkeleton(m_frameRoot, std::nullopt, std::nullopt, cVQS::FromMatrix(world), lines);
+}
+
+void cModel::DrawSkeleton(cFrame* frame, std::optional<D3DXVECTOR3> anchor, std::optional<D3DXVECTOR3> override,
+                          const cVQS& parent, std::vector<Line>* lines) {
+    // A joint exactly at the origin is never a start point.
+    const auto usable = [](const std::optional<D3DXVECTOR3>& p) { return p && !(p->x == 0 && p->y == 0 && p->z == 0); };
+    // The sibling chain in a loop: a first child is joined to its parent's
+    // joint, every later sibling to the first joint of the chain. (Children
+    // are drawn before later siblings; the lines are the same either way.)
+    for (; frame != nullptr; frame = static_cast<cFrame*>(frame->pFrameSibling)) {
+        frame->m_combined = cVQS::Concatenate(parent, frame->m_local);
+        const D3DXVECTOR3 joint = cVQS::TransformPoint(frame->m_combined, D3DXVECTOR3(0, 0, 0));
+        if (usable(override)) lines->emplace_back(*override, joint);
+        else if (usable(anchor)) lines->emplace_back(*anchor, joint);
+        if (frame->pFrameFirstChild != nullptr)
+            DrawSkeleton(static_cast<cFrame*>(frame->pFrameFirstChild), joint, std::nullopt, frame->m_combined, lines);
+        anchor = joint;
+        if (!override) override = joint;
+    }
 }
 
 }  // namespace Vorel

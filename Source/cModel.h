@@ -3,7 +3,9 @@
 #include <d3dx9.h>
 
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cAnimationSet.h"
@@ -11,9 +13,20 @@
 
 namespace Vorel {
 
-// A loaded model: its frame tree and the animation sets read from its file.
+struct cMeshContainer;
+
+// A loaded model: its frame tree and meshes, the animation sets read from
+// its file, and the playback state that poses it.
 class cModel {
 public:
+    // A line of the skeleton, in world space.
+    using Line = std::pair<D3DXVECTOR3, D3DXVECTOR3>;
+
+    cModel() = default;
+    ~cModel();
+    cModel(const cModel&) = delete;
+    cModel& operator=(const cModel&) = delete;
+
     // Reads every animation set of the file and appends it to
     // m_animationSets; false when the file cannot be opened as a .x file.
     bool ReadAnimations(const std::string& fileName);
@@ -22,12 +35,44 @@ public:
     // Points each bone animation at the frame of its name, or at nothing.
     void BindAnimations();
 
+    // Each frame's m_local from its matrix in the file: the bind pose.
+    void InitLocalTransforms();
+    // Skinning set-up: the container skinned each frame, its skinned copy,
+    // the bones' transforms and the size of the palette.
+    void SetupBones(cFrame* frame);
+
+    // Poses the model at `time` ticks: keys, frame transforms, skinning.
+    void Update(float time);
+    void EvaluateKeys(float time);
+    void UpdateTransforms(cFrame* frame, const D3DXMATRIX* parent);
+    // The skeleton's lines with the model placed by `world`: each frame
+    // joined to its parent's joint, later siblings to the first one's.
+    // Leaves world-space transforms in m_combined until the next Update.
+    void DrawSkeleton(const D3DXMATRIX& world, std::vector<Line>* lines);
+
     std::string m_name;
+    LPDIRECT3DDEVICE9 m_device = nullptr;
     cFrame* m_frameRoot = nullptr;
+    LPD3DXANIMATIONCONTROLLER m_animController = nullptr;
+    cMeshContainer* m_skinnedContainer = nullptr;
+    std::vector<D3DXMATRIX> m_boneMatrices;  // the skinning palette, m_maxBones entries
+    int32_t m_maxBones = 0;
+    uint32_t m_currentSet = 0;
+    uint32_t m_setCount = 0;
+    float m_time = 0;
+    float m_speed = 1.0f;
+    D3DXVECTOR3 m_sphereCenter{0, 0, 0};
+    float m_sphereRadius = 0;
+    bool m_showSkeleton = true;
     std::vector<std::unique_ptr<cAnimationSet>> m_animationSets;
 
 private:
     static void ReadKeys(const void* data, SIZE_T size, cBoneAnimation& animation, cAnimationSet& set);
+    void DrawSkeleton(cFrame* frame, std::optional<D3DXVECTOR3> anchor, std::optional<D3DXVECTOR3> override,
+                      const cVQS& parent, std::vector<Line>* lines);
+
+    // What a bone that names no frame follows: it never moves.
+    cVQS m_identity;
 };
 
 }  // namespace Vorel

@@ -4,4 +4,6 @@
 #include <d3d9types.h>
 #include <d3dx9anim.h>
 #include <d3dx9math.h>
+#include <d3dx9mesh.h>
+#include <d3dx9tex.h>
 #include <d3dx9xof.h>

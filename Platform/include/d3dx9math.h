@@ -45,6 +45,9 @@ struct D3DXCOLOR {
     operator D3DCOLORVALUE() const { return {r, g, b, a}; }
 };
 
+typedef D3DXMATRIX* LPD3DXMATRIX;
+typedef D3DXVECTOR3* LPD3DXVECTOR3;
+
 D3DXMATRIX* WINAPI D3DXMatrixIdentity(D3DXMATRIX* out);
 // out = a · b: a applied first.
 D3DXMATRIX* WINAPI D3DXMatrixMultiply(D3DXMATRIX* out, const D3DXMATRIX* a, const D3DXMATRIX* b);

@@ -1,0 +1,163 @@
+// D3DXLoadMeshHierarchyFromX: the frames and meshes of a .x file, built
+// through the application's allocator.
+#include <d3dx9anim.h>
+#include <d3dx9xof.h>
+#include <rmxfguid.h>
+
+#include <atomic>
+#include <cstring>
+#include <new>
+
+#include "d3dx9/mesh/MeshBuilder.h"
+#include "d3dx9/xfile/Container.h"
+
+namespace Platform::D3DX {
+namespace {
+
+using XFile::Node;
+
+class AnimationController final : public ID3DXAnimationController {
+public:
+    explicit AnimationController(UINT sets) : m_sets(sets) {}
+    ULONG WINAPI AddRef() override { return ++m_references; }
+    ULONG WINAPI Release() override {
+        const ULONG left = --m_references;
+        if (left == 0) delete this;
+        return left;
+    }
+    UINT WINAPI GetMaxNumAnimationSets() override { return m_sets; }
+    UINT WINAPI GetNumAnimationSets() override { return m_sets; }
+
+private:
+    ~AnimationController() = default;
+    std::atomic<ULONG> m_references{1};
+    UINT m_sets;
+};
+
+class Loader {
+public:
+    Loader(LPD3DXALLOCATEHIERARCHY allocator, LPDIRECT3DDEVICE9 device, DWORD options, std::string fileName)
+        : m_allocator(allocator), m_device(device), m_options(options), m_file(std::move(fileName)) {}
+
+    HRESULT Frame(const Node& node, LPD3DXFRAME* out);
+    HRESULT MeshFrame(const Node& mesh, LPD3DXFRAME* out);
+
+private:
+    HRESULT Container(const Node& mesh, LPD3DXFRAME frame);
+
+    LPD3DXALLOCATEHIERARCHY m_allocator;
+    LPDIRECT3DDEVICE9 m_device;
+    DWORD m_options;
+    std::string m_file;
+};
+
+HRESULT Loader::Frame(const Node& node, LPD3DXFRAME* out) {
+    *out = nullptr;
+    LPD3DXFRAME frame = nullptr;
+    HRESULT hr = m_allocator->CreateFrame(node.name.c_str(), &frame);
+    if (FAILED(hr) || frame == nullptr) return FAILED(hr) ? hr : E_OUTOFMEMORY;
+    *out = frame;
+    D3DXMatrixIdentity(&frame->TransformationMatrix);
+    LPD3DXFRAME* nextChild = &frame->pFrameFirstChild;
+    for (const XFile::Child& child : node.children) {
+        const Node& c = *child.node;
+        const GUID type = c.TypeGuid();
+        if (type == TID_D3DRMFrameTransformMatrix) {
+            if (c.payload.size() >= sizeof(float) * 16) std::memcpy(frame->TransformationMatrix.m, c.payload.data(), 64);
+        } else if (type == TID_D3DRMFrame && !child.reference) {
+            hr = Frame(c, nextChild);
+            if (FAILED(hr)) return hr;
+            nextChild = &(*nextChild)->pFrameSibling;
+        } else if (type == TID_D3DRMMesh) {
+            // Inline, or a reference to a mesh defined elsewhere in the file.
+            hr = Container(c, frame);
+            if (FAILED(hr)) return hr;
+        }
+    }
+    return S_OK;
+}
+
+HRESULT Loader::MeshFrame(const Node& mesh, LPD3DXFRAME* out) {
+    *out = nullptr;
+    LPD3DXFRAME frame = nullptr;
+    const HRESULT hr = m_allocator->CreateFrame("", &frame);
+    if (FAILED(hr) || frame == nullptr) return FAILED(hr) ? hr : E_OUTOFMEMORY;
+    *out = frame;
+    D3DXMatrixIdentity(&frame->TransformationMatrix);
+    return Container(mesh, frame);
+}
+
+HRESULT Loader::Container(const Node& mesh, LPD3DXFRAME frame) {
+    BuiltMesh built;
+    if (!BuildMesh(mesh, m_device, m_options, m_file, &built)) return S_OK;  // traced; the frame stays
+    D3DXMESHDATA data{D3DXMESHTYPE_MESH, built.mesh};
+    LPD3DXMESHCONTAINER container = nullptr;
+    const HRESULT hr = m_allocator->CreateMeshContainer(mesh.name.c_str(), &data, built.materials.data(), nullptr,
+                                                        static_cast<DWORD>(built.materials.size()),
+                                                        built.adjacency.data(), built.skin, &container);
+    built.mesh->Release();
+    if (built.skin != nullptr) built.skin->Release();
+    if (FAILED(hr)) return hr;
+    if (container == nullptr) return S_OK;
+    LPD3DXMESHCONTAINER* last = &frame->pMeshContainer;
+    while (*last != nullptr) last = &(*last)->pNextMeshContainer;
+    *last = container;
+    return S_OK;
+}
+
+UINT CountSets(const Node& node, int depth) {
+    if (depth > XFile::kMaxDepth) return 0;
+    UINT sets = node.TypeGuid() == TID_D3DRMAnimationSet ? 1 : 0;
+    for (const XFile::Child& c : node.children)
+        if (!c.reference) sets += CountSets(*c.node, depth + 1);
+    return sets;
+}
+
+}  // namespace
+}  // namespace Platform::D3DX
+
+using namespace Platform;
+
+HRESULT WINAPI D3DXLoadMeshHierarchyFromX(LPCSTR fileName, DWORD meshOptions, LPDIRECT3DDEVICE9 device,
+                                          LPD3DXALLOCATEHIERARCHY allocator, LPD3DXLOADUSERDATA,
+                                          LPD3DXFRAME* frameHierarchy, LPD3DXANIMATIONCONTROLLER* animController) {
+    if (frameHierarchy != nullptr) *frameHierarchy = nullptr;
+    if (animController != nullptr) *animController = nullptr;
+    if (fileName == nullptr || allocator == nullptr || frameHierarchy == nullptr) return D3DERR_INVALIDCALL;
+    try {
+        XFile::MappedFile file(fileName);
+        if (file.Error() != 0) {
+            OutputDebugStringA((std::string(fileName) + ": cannot be read: " + std::strerror(file.Error()) + "\n").c_str());
+            return D3DXFERR_FILENOTFOUND;
+        }
+        XFile::Document document;
+        HRESULT hr = XFile::ReadDocument(file.Bytes(), fileName, XFile::StandardTemplates(), &document);
+        if (FAILED(hr)) return hr;
+
+        D3DX::Loader loader(allocator, device, meshOptions, fileName);
+        LPD3DXFRAME root = nullptr;
+        LPD3DXFRAME* next = &root;
+        UINT sets = 0;
+        for (const XFile::Node* node : document.top) {
+            const GUID type = node->TypeGuid();
+            if (type == TID_D3DRMFrame) hr = loader.Frame(*node, next);
+            else if (type == TID_D3DRMMesh) hr = loader.MeshFrame(*node, next);
+            else sets += D3DX::CountSets(*node, 1);
+            if (FAILED(hr)) {
+                D3DXFrameDestroy(root, allocator);
+                return hr;
+            }
+            while (*next != nullptr) next = &(*next)->pFrameSibling;
+        }
+        if (root == nullptr) {
+            OutputDebugStringA((std::string(fileName) + ": holds no frame and no mesh\n").c_str());
+            return D3DXERR_LOADEDMESHASNODATA;
+        }
+        *frameHierarchy = root;
+        if (sets > 0 && animController != nullptr) *animController = new D3DX::AnimationController(sets);
+    } catch (const std::bad_alloc&) {
+        OutputDebugStringA((std::string(fileName) + ": out of memory while loading\n").c_str());
+        return E_OUTOFMEMORY;
+    }
+    return S_OK;
+}

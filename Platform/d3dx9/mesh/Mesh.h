@@ -1,0 +1,60 @@
+#pragma once
+
+#include <d3dx9mesh.h>
+
+#include <atomic>
+#include <cstdint>
+#include <vector>
+
+namespace Platform::D3DX {
+
+// Where the parts of a vertex lie, from its flexible vertex format; -1 for a
+// part the format lacks.
+struct VertexLayout {
+    explicit VertexLayout(DWORD fvf);
+    size_t stride = 12;
+    int normal = -1;
+    int diffuse = -1;
+    int texcoord = -1;
+};
+
+class Mesh final : public ID3DXMesh {
+public:
+    Mesh(DWORD options, DWORD fvf, LPDIRECT3DDEVICE9 device, size_t vertexCount, size_t faceCount);
+
+    ULONG WINAPI AddRef() override { return ++m_references; }
+    ULONG WINAPI Release() override;
+    DWORD WINAPI GetNumFaces() override { return static_cast<DWORD>(m_attributes.size()); }
+    DWORD WINAPI GetNumVertices() override { return static_cast<DWORD>(m_vertexCount); }
+    DWORD WINAPI GetFVF() override { return m_fvf; }
+    DWORD WINAPI GetNumBytesPerVertex() override { return static_cast<DWORD>(m_layout.stride); }
+    DWORD WINAPI GetOptions() override { return m_options; }
+    HRESULT WINAPI GetDevice(LPDIRECT3DDEVICE9* device) override;
+    HRESULT WINAPI CloneMeshFVF(DWORD options, DWORD fvf, LPDIRECT3DDEVICE9 device, LPD3DXMESH* clone) override;
+    HRESULT WINAPI LockVertexBuffer(DWORD flags, LPVOID* data) override;
+    HRESULT WINAPI UnlockVertexBuffer() override { return S_OK; }
+    HRESULT WINAPI LockIndexBuffer(DWORD flags, LPVOID* data) override;
+    HRESULT WINAPI UnlockIndexBuffer() override { return S_OK; }
+    HRESULT WINAPI LockAttributeBuffer(DWORD flags, DWORD** data) override;
+    HRESULT WINAPI UnlockAttributeBuffer() override { return S_OK; }
+
+    const VertexLayout& Layout() const { return m_layout; }
+    uint8_t* Vertex(size_t i) { return m_vertices.data() + i * m_layout.stride; }
+    std::vector<uint32_t>& Indices() { return m_indices; }
+    std::vector<DWORD>& Attributes() { return m_attributes; }
+
+private:
+    ~Mesh() = default;
+
+    std::atomic<ULONG> m_references{1};
+    DWORD m_options;
+    DWORD m_fvf;
+    LPDIRECT3DDEVICE9 m_device;  // not held: the device outlives its meshes
+    VertexLayout m_layout;
+    size_t m_vertexCount;
+    std::vector<uint8_t> m_vertices;
+    std::vector<uint32_t> m_indices;   // three per face
+    std::vector<DWORD> m_attributes;   // one per face
+};
+
+}  // namespace Platform::D3DX

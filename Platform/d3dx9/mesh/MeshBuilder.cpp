@@ -1,0 +1,460 @@
+#include "d3dx9/mesh/MeshBuilder.h"
+
+#include <rmxfguid.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <unordered_map>
+
+#include "d3dx9/mesh/Mesh.h"
+#include "d3dx9/mesh/SkinInfo.h"
+
+namespace Platform::D3DX {
+namespace {
+
+using XFile::Node;
+
+DEFINE_GUID(kSkinWeights, 0x6f0d123b, 0xbad2, 0x4167, 0xa0, 0xd0, 0x80, 0x22, 0x4f, 0x25, 0xfa, 0xbb);
+DEFINE_GUID(kSkinHeader, 0x3cf169ce, 0xff7c, 0x44ab, 0x93, 0xc0, 0xf7, 0x8f, 0x62, 0xd1, 0x72, 0xe2);
+DEFINE_GUID(kDeclData, 0xbf22e553, 0x292c, 0x4781, 0x9f, 0xea, 0x62, 0xbd, 0x55, 0x4b, 0xdd, 0x93);
+
+// Reads a payload in order, never past its end: a short payload reads as
+// zeros and marks itself short.
+class Payload {
+public:
+    explicit Payload(const Node& node) : m_node(node) {}
+    uint32_t Dword() { return Take<uint32_t>(); }
+    uint16_t Word() { return Take<uint16_t>(); }
+    float Float() { return Take<float>(); }
+    const char* String() {
+        const char* s = Take<const char*>();
+        return s != nullptr ? s : "";
+    }
+    // Whether n more items of the given size are there: counts are checked
+    // before anything is sized from them.
+    bool Has(uint64_t n, size_t size) const { return n <= (m_node.payload.size() - m_at) / size; }
+    bool Short() const { return m_short; }
+
+private:
+    template <typename T>
+    T Take() {
+        T value{};
+        if (m_node.payload.size() - m_at < sizeof value) {
+            m_short = true;
+            return value;
+        }
+        std::memcpy(&value, m_node.payload.data() + m_at, sizeof value);
+        m_at += sizeof value;
+        return value;
+    }
+    const Node& m_node;
+    size_t m_at = 0;
+    bool m_short = false;
+};
+
+struct Corner {
+    uint32_t position;
+    int32_t normal;  // -1: none
+};
+
+class Builder {
+public:
+    Builder(const Node& node, const std::string& fileName) : m_node(node), m_file(fileName) {}
+
+    bool Build(LPDIRECT3DDEVICE9 device, DWORD options, BuiltMesh* out);
+
+private:
+    void Trace(const std::string& what) {
+        OutputDebugStringA((m_file + ": mesh " + (m_node.name.empty() ? "(unnamed)" : m_node.name) + ": " + what + "\n").c_str());
+    }
+    bool ReadGeometry();
+    void ReadChild(const Node& child);
+    void ReadNormals(const Node& child);
+    void ReadTextureCoords(const Node& child);
+    void ReadColors(const Node& child);
+    void ReadMaterials(const Node& child);
+    void ReadSkinWeights(const Node& child);
+    void ReadDeclData(const Node& child);
+
+    const Node& m_node;
+    std::string m_file;
+    std::vector<D3DXVECTOR3> m_positions;
+    std::vector<std::vector<uint32_t>> m_faces;
+    std::vector<D3DXVECTOR3> m_normals;
+    std::vector<std::vector<uint32_t>> m_faceNormals;
+    std::vector<float> m_uv;        // two per position
+    std::vector<uint32_t> m_colors; // one per position
+    std::vector<DWORD> m_faceMaterials;
+    std::vector<D3DXMATERIAL> m_materials;
+    std::vector<std::string> m_textureNames;
+    std::vector<SkinInfo::Bone> m_bones;
+};
+
+bool Builder::ReadGeometry() {
+    Payload p(m_node);
+    const uint32_t vertices = p.Dword();
+    if (!p.Has(vertices, 12)) {
+        Trace("its vertex count is larger than its data");
+        return false;
+    }
+    m_positions.resize(vertices);
+    for (auto& v : m_positions) v = {p.Float(), p.Float(), p.Float()};
+    const uint32_t faces = p.Dword();
+    if (!p.Has(faces, 4)) {
+        Trace("its face count is larger than its data");
+        return false;
+    }
+    m_faces.resize(faces);
+    for (auto& face : m_faces) {
+        const uint32_t n = p.Dword();
+        if (!p.Has(n, 4)) {
+            Trace("a face has more indices than the data holds");
+            return false;
+        }
+        face.resize(n);
+        for (auto& i : face) i = p.Dword();
+    }
+    return !p.Short();
+}
+
+void Builder::ReadNormals(const Node& child) {
+    Payload p(child);
+    const uint32_t count = p.Dword();
+    if (!p.Has(count, 12)) return Trace("MeshNormals: more normals than data");
+    m_normals.resize(count);
+    for (auto& n : m_normals) n = {p.Float(), p.Float(), p.Float()};
+    const uint32_t faces = p.Dword();
+    if (!p.Has(faces, 4)) return Trace("MeshNormals: more faces than data");
+    m_faceNormals.resize(faces);
+    for (auto& face : m_faceNormals) {
+        const uint32_t n = p.Dword();
+        if (!p.Has(n, 4)) return Trace("MeshNormals: a face has more indices than the data holds");
+        face.resize(n);
+        for (auto& i : face) i = p.Dword();
+    }
+    if (faces != m_faces.size()) {
+        Trace("MeshNormals: " + std::to_string(faces) + " faces for a mesh of " + std::to_string(m_faces.size()) +
+              "; the normals are computed instead");
+        m_normals.clear();
+        m_faceNormals.clear();
+    }
+}
+
+void Builder::ReadTextureCoords(const Node& child) {
+    Payload p(child);
+    const uint32_t count = p.Dword();
+    if (!p.Has(count, 8)) return Trace("MeshTextureCoords: more coordinates than data");
+    if (count != m_positions.size())
+        Trace("MeshTextureCoords: " + std::to_string(count) + " coordinates for " + std::to_string(m_positions.size()) +
+              " vertices; the rest are 0");
+    m_uv.assign(m_positions.size() * 2, 0.0f);
+    for (uint32_t i = 0; i < count; ++i) {
+        const float u = p.Float(), v = p.Float();
+        if (i < m_positions.size()) m_uv[2 * i] = u, m_uv[2 * i + 1] = v;
+    }
+}
+
+uint32_t PackColor(float r, float g, float b, float a) {
+    const auto channel = [](float c) {
+        return static_cast<uint32_t>(std::lround(std::clamp(std::isnan(c) ? 0.0f : c, 0.0f, 1.0f) * 255.0f));
+    };
+    return channel(a) << 24 | channel(r) << 16 | channel(g) << 8 | channel(b);
+}
+
+void Builder::ReadColors(const Node& child) {
+    Payload p(child);
+    const uint32_t count = p.Dword();
+    if (!p.Has(count, 20)) return Trace("MeshVertexColors: more colours than data");
+    m_colors.assign(m_positions.size(), 0xFFFFFFFFu);
+    for (uint32_t i = 0; i < count; ++i) {
+        const uint32_t index = p.Dword();
+        const float r = p.Float(), g = p.Float(), b = p.Float(), a = p.Float();
+        if (index < m_colors.size()) m_colors[index] = PackColor(r, g, b, a);
+    }
+}
+
+void Builder::ReadMaterials(const Node& child) {
+    Payload p(child);
+    const uint32_t count = p.Dword();
+    const uint32_t faces = p.Dword();
+    if (!p.Has(faces, 4)) return Trace("MeshMaterialList: more face indices than data");
+    m_faceMaterials.resize(faces);
+    for (auto& m : m_faceMaterials) m = p.Dword();
+    for (const XFile::Child& c : child.children) {
+        const Node& material = *c.node;
+        if (material.TypeGuid() != TID_D3DRMMaterial) continue;
+        Payload mp(material);
+        D3DXMATERIAL m{};
+        m.MatD3D.Diffuse = {mp.Float(), mp.Float(), mp.Float(), mp.Float()};
+        m.MatD3D.Power = mp.Float();
+        m.MatD3D.Specular = {mp.Float(), mp.Float(), mp.Float(), 1.0f};
+        m.MatD3D.Emissive = {mp.Float(), mp.Float(), mp.Float(), 1.0f};
+        m.MatD3D.Ambient = {0, 0, 0, 1};
+        std::string texture;
+        for (const XFile::Child& t : material.children)
+            if (t.node->TypeGuid() == TID_D3DRMTextureFilename && !t.node->strings.empty()) texture = t.node->strings[0];
+        m_materials.push_back(m);
+        m_textureNames.push_back(texture);
+    }
+    if (m_materials.size() != count)
+        Trace("MeshMaterialList: " + std::to_string(count) + " materials declared, " +
+              std::to_string(m_materials.size()) + " found");
+}
+
+void Builder::ReadSkinWeights(const Node& child) {
+    Payload p(child);
+    SkinInfo::Bone bone;
+    bone.name = p.String();
+    const uint32_t count = p.Dword();
+    if (!p.Has(count, 8)) return Trace("SkinWeights of " + bone.name + ": more weights than data");
+    std::vector<uint32_t> indices(count);
+    for (auto& i : indices) i = p.Dword();
+    std::vector<float> weights(count);
+    for (auto& w : weights) w = p.Float();
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 4; ++c) bone.offset.m[r][c] = p.Float();
+    size_t skipped = 0;
+    for (uint32_t i = 0; i < count; ++i) {
+        if (indices[i] >= m_positions.size()) {
+            ++skipped;
+            continue;
+        }
+        bone.vertices.push_back(indices[i]);
+        bone.weights.push_back(weights[i]);
+    }
+    if (skipped > 0)
+        Trace("SkinWeights of " + bone.name + ": " + std::to_string(skipped) + " weights name vertices past the " +
+              std::to_string(m_positions.size()) + " of the mesh and are skipped");
+    m_bones.push_back(std::move(bone));
+}
+
+// DeclData: per-vertex normals, texture coordinates and colours that newer
+// exporters write instead of the separate objects.
+void Builder::ReadDeclData(const Node& child) {
+    enum { kFloat1, kFloat2, kFloat3, kFloat4, kColor };
+    enum { kUsageNormal = 3, kUsageTexcoord = 5, kUsageColor = 10 };
+    Payload p(child);
+    const uint32_t elements = p.Dword();
+    if (!p.Has(elements, 16)) return Trace("DeclData: more elements than data");
+    struct Element {
+        uint32_t type, usage, usageIndex, offset;
+    };
+    std::vector<Element> layout;
+    uint32_t stride = 0;
+    static const uint32_t kSizes[] = {1, 2, 3, 4, 1, 1, 1, 2, 1, 1, 2, 1, 1, 1, 1, 1, 2};
+    for (uint32_t i = 0; i < elements; ++i) {
+        Element e{};
+        e.type = p.Dword();
+        p.Dword();  // method
+        e.usage = p.Dword();
+        e.usageIndex = p.Dword();
+        e.offset = stride;
+        if (e.type >= std::size(kSizes)) return Trace("DeclData: an element of unknown type " + std::to_string(e.type));
+        stride += kSizes[e.type];
+        layout.push_back(e);
+    }
+    const uint32_t dwords = p.Dword();
+    if (!p.Has(dwords, 4)) return Trace("DeclData: more data words than data");
+    std::vector<uint32_t> data(dwords);
+    for (auto& d : data) d = p.Dword();
+    if (stride == 0 || static_cast<uint64_t>(stride) * m_positions.size() > dwords)
+        return Trace("DeclData: " + std::to_string(dwords) + " data words do not cover " +
+                     std::to_string(m_positions.size()) + " vertices");
+    const auto asFloat = [&](size_t at) {
+        float f;
+        std::memcpy(&f, &data[at], 4);
+        return f;
+    };
+    for (const Element& e : layout) {
+        if (e.usage == kUsageNormal && e.type == kFloat3) {
+            m_normals.resize(m_positions.size());
+            for (size_t v = 0; v < m_positions.size(); ++v) {
+                const size_t at = v * stride + e.offset;
+                m_normals[v] = {asFloat(at), asFloat(at + 1), asFloat(at + 2)};
+            }
+            m_faceNormals = m_faces;  // normal i belongs to vertex i
+        } else if (e.usage == kUsageTexcoord && e.usageIndex == 0 && e.type == kFloat2) {
+            m_uv.resize(m_positions.size() * 2);
+            for (size_t v = 0; v < m_positions.size(); ++v) {
+                m_uv[2 * v] = asFloat(v * stride + e.offset);
+                m_uv[2 * v + 1] = asFloat(v * stride + e.offset + 1);
+            }
+        } else if (e.usage == kUsageColor && e.usageIndex == 0 && e.type == kColor) {
+            m_colors.resize(m_positions.size());
+            for (size_t v = 0; v < m_positions.size(); ++v) m_colors[v] = data[v * stride + e.offset];
+        }
+    }
+}
+
+void Builder::ReadChild(const Node& child) {
+    const GUID type = child.TypeGuid();
+    if (type == TID_D3DRMMeshNormals) ReadNormals(child);
+    else if (type == TID_D3DRMMeshTextureCoords) ReadTextureCoords(child);
+    else if (type == TID_D3DRMMeshVertexColors) ReadColors(child);
+    else if (type == TID_D3DRMMeshMaterialList) ReadMaterials(child);
+    else if (type == kSkinWeights) ReadSkinWeights(child);
+    else if (type == kDeclData) ReadDeclData(child);
+}
+
+bool Builder::Build(LPDIRECT3DDEVICE9 device, DWORD options, BuiltMesh* out) {
+    if (!ReadGeometry()) return false;
+    for (const XFile::Child& c : m_node.children) ReadChild(*c.node);
+
+    // Triangles as fans, each corner a position and the normal it uses there.
+    std::vector<std::array<Corner, 3>> triangles;
+    std::vector<DWORD> triangleMaterial;
+    size_t badFaces = 0;
+    const bool haveNormals = !m_faceNormals.empty();
+    for (size_t f = 0; f < m_faces.size(); ++f) {
+        const auto& face = m_faces[f];
+        const auto* normals = haveNormals ? &m_faceNormals[f] : nullptr;
+        bool valid = face.size() >= 3 && (normals == nullptr || normals->size() == face.size());
+        for (size_t k = 0; valid && k < face.size(); ++k)
+            valid = face[k] < m_positions.size() && (normals == nullptr || (*normals)[k] < m_normals.size());
+        if (!valid) {
+            ++badFaces;
+            continue;
+        }
+        // nFaceIndexes = 1 gives the whole mesh one material; a short list
+        // repeats its last entry.
+        DWORD material = m_faceMaterials.empty() ? 0 : m_faceMaterials[std::min(f, m_faceMaterials.size() - 1)];
+        for (size_t k = 1; k + 1 < face.size(); ++k) {
+            std::array<Corner, 3> t;
+            const size_t at[3] = {0, k, k + 1};
+            for (int c = 0; c < 3; ++c)
+                t[c] = {face[at[c]], normals ? static_cast<int32_t>((*normals)[at[c]]) : -1};
+            triangles.push_back(t);
+            triangleMaterial.push_back(material);
+        }
+    }
+    if (badFaces > 0) Trace(std::to_string(badFaces) + " faces with indices out of range are skipped");
+    if (m_materials.empty()) {
+        // No material list: one plain grey material.
+        D3DXMATERIAL plain{};
+        plain.MatD3D.Diffuse = {0.8f, 0.8f, 0.8f, 1.0f};
+        plain.MatD3D.Ambient = {0, 0, 0, 1};
+        plain.MatD3D.Specular = {0, 0, 0, 1};
+        plain.MatD3D.Emissive = {0, 0, 0, 1};
+        m_materials.push_back(plain);
+        m_textureNames.emplace_back();
+    }
+    size_t badMaterials = 0;
+    for (DWORD& m : triangleMaterial)
+        if (m >= m_materials.size()) m = 0, ++badMaterials;
+    if (badMaterials > 0) Trace(std::to_string(badMaterials) + " triangles name a material past the list; they use the first");
+
+    // Vertices: position i stays vertex i with the first normal it is used
+    // with; each further normal at that position makes a copy at the end.
+    std::vector<int32_t> normalOf(m_positions.size(), -2);
+    std::vector<uint32_t> origin(m_positions.size());
+    for (uint32_t i = 0; i < origin.size(); ++i) origin[i] = i;
+    std::unordered_map<uint64_t, uint32_t> copies;
+    std::vector<uint32_t> indices;
+    indices.reserve(triangles.size() * 3);
+    for (const auto& t : triangles) {
+        for (const Corner& c : t) {
+            uint32_t index = c.position;
+            if (normalOf[c.position] == -2) {
+                normalOf[c.position] = c.normal;
+            } else if (normalOf[c.position] != c.normal) {
+                const uint64_t key = uint64_t(c.position) << 32 | uint32_t(c.normal);
+                auto [it, added] = copies.emplace(key, static_cast<uint32_t>(origin.size()));
+                if (added) {
+                    origin.push_back(c.position);
+                    normalOf.push_back(c.normal);
+                }
+                index = it->second;
+            }
+            indices.push_back(index);
+        }
+    }
+
+    // Without normals in the file: smooth normals, the area-weighted sum of
+    // the faces around each position.
+    std::vector<D3DXVECTOR3> computed;
+    if (!haveNormals) {
+        computed.assign(m_positions.size(), D3DXVECTOR3(0, 0, 0));
+        for (const auto& t : triangles) {
+            const D3DXVECTOR3 &a = m_positions[t[0].position], &b = m_positions[t[1].position],
+                              &c = m_positions[t[2].position];
+            const D3DXVECTOR3 e1 = b - a, e2 = c - a;
+            // Clockwise front faces, as Direct3D has them.
+            const D3DXVECTOR3 n(e1.y * e2.z - e1.z * e2.y, e1.z * e2.x - e1.x * e2.z, e1.x * e2.y - e1.y * e2.x);
+            for (const Corner& k : t) computed[k.position] += n;
+        }
+        for (auto& n : computed) {
+            const float length = std::sqrt(n.x * n.x + n.y * n.y + n.z * n.z);
+            if (length > 0) n = n * (1.0f / length);
+        }
+    }
+
+    DWORD fvf = D3DFVF_XYZ | D3DFVF_NORMAL;
+    if (!m_colors.empty()) fvf |= D3DFVF_DIFFUSE;
+    if (!m_uv.empty()) fvf |= D3DFVF_TEX1;
+    auto* mesh = new Mesh(options, fvf, device, origin.size(), triangles.size());
+    const VertexLayout& layout = mesh->Layout();
+    for (size_t v = 0; v < origin.size(); ++v) {
+        uint8_t* vertex = mesh->Vertex(v);
+        const uint32_t p = origin[v];
+        std::memcpy(vertex, &m_positions[p], 12);
+        const D3DXVECTOR3 normal = !haveNormals ? computed[p]
+                                   : normalOf[v] >= 0 ? m_normals[static_cast<size_t>(normalOf[v])]
+                                                      : D3DXVECTOR3(0, 0, 0);
+        std::memcpy(vertex + layout.normal, &normal, 12);
+        if (layout.diffuse >= 0) std::memcpy(vertex + layout.diffuse, &m_colors[p], 4);
+        if (layout.texcoord >= 0) std::memcpy(vertex + layout.texcoord, &m_uv[2 * p], 8);
+    }
+
+    // Triangles in material order, so that each material is one run.
+    std::vector<uint32_t> order(triangles.size());
+    for (uint32_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return triangleMaterial[a] < triangleMaterial[b]; });
+    for (size_t i = 0; i < order.size(); ++i) {
+        std::memcpy(&mesh->Indices()[3 * i], &indices[3 * size_t(order[i])], 12);
+        mesh->Attributes()[i] = triangleMaterial[order[i]];
+    }
+
+    // Adjacency over positions (a copy made for a normal is the same point):
+    // the neighbour across an edge is the face that has it the other way round.
+    const auto corner = [&](uint32_t f, int e) { return origin[mesh->Indices()[3 * f + static_cast<uint32_t>(e % 3)]]; };
+    std::unordered_map<uint64_t, uint32_t> edges;
+    for (uint32_t f = 0; f < order.size(); ++f)
+        for (int e = 0; e < 3; ++e) edges.emplace(uint64_t(corner(f, e)) << 32 | corner(f, e + 1), f);
+    out->adjacency.assign(order.size() * 3, 0xFFFFFFFFu);
+    for (uint32_t f = 0; f < order.size(); ++f)
+        for (int e = 0; e < 3; ++e) {
+            const auto other = edges.find(uint64_t(corner(f, e + 1)) << 32 | corner(f, e));
+            if (other != edges.end() && other->second != f) out->adjacency[3 * f + static_cast<uint32_t>(e)] = other->second;
+        }
+
+    if (!m_bones.empty()) {
+        // Weights name positions: every copy of a position is weighted alike.
+        std::vector<std::vector<uint32_t>> copiesOf(m_positions.size());
+        for (uint32_t v = static_cast<uint32_t>(m_positions.size()); v < origin.size(); ++v) copiesOf[origin[v]].push_back(v);
+        for (auto& bone : m_bones) {
+            const size_t count = bone.vertices.size();
+            for (size_t i = 0; i < count; ++i)
+                for (uint32_t copy : copiesOf[bone.vertices[i]]) {
+                    bone.vertices.push_back(copy);
+                    bone.weights.push_back(bone.weights[i]);
+                }
+        }
+        out->skin = new SkinInfo(fvf | D3DFVF_XYZ, origin.size(), std::move(m_bones));
+    }
+    out->mesh = mesh;
+    out->materials = std::move(m_materials);
+    out->textureNames = std::move(m_textureNames);
+    for (size_t i = 0; i < out->materials.size(); ++i)
+        out->materials[i].pTextureFilename = out->textureNames[i].empty() ? nullptr : out->textureNames[i].data();
+    return true;
+}
+
+}  // namespace
+
+bool BuildMesh(const Node& node, LPDIRECT3DDEVICE9 device, DWORD options, const std::string& fileName, BuiltMesh* out) {
+    return Builder(node, fileName).Build(device, options, out);
+}
+
+}  // namespace Platform::D3DX

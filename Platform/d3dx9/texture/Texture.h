@@ -1,0 +1,45 @@
+#pragma once
+
+#include <d3d9.h>
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace Platform::D3DX {
+
+// A texture's top level as 8-bit RGBA rows, top row first. The GPU copy is
+// made when it is first drawn.
+class Texture final : public IDirect3DTexture9 {
+public:
+    Texture(uint32_t width, uint32_t height, std::vector<uint8_t> rgba)
+        : m_width(width), m_height(height), m_rgba(std::move(rgba)) {}
+    ULONG WINAPI AddRef() override { return ++m_references; }
+    ULONG WINAPI Release() override {
+        const ULONG left = --m_references;
+        if (left == 0) delete this;
+        return left;
+    }
+    HRESULT WINAPI GetLevelDesc(UINT level, D3DSURFACE_DESC* description) override;
+
+    const std::vector<uint8_t>& Pixels() const { return m_rgba; }
+
+private:
+    ~Texture() = default;
+    std::atomic<ULONG> m_references{1};
+    uint32_t m_width, m_height;
+    std::vector<uint8_t> m_rgba;
+};
+
+// Decodes a DDS image (uncompressed 24/32-bit, or DXT1/3/5) to RGBA; false
+// with `error` set when it is not one it can read.
+bool DecodeDds(const uint8_t* data, size_t size, uint32_t* width, uint32_t* height, std::vector<uint8_t>* rgba,
+               std::string* error);
+
+// The file a texture name means: as written, with backslashes as folder
+// separators, each part matched without regard to letter case, and last
+// the bare file name in the current folder. Empty when none exists.
+std::string FindFile(const std::string& name);
+
+}  // namespace Platform::D3DX

@@ -1,0 +1,63 @@
+#include "cModelLoader.h"
+
+#include "CheckedCall.h"
+#include "Directories.h"
+#include "cMeshHeirarchy.h"
+
+namespace Vorel {
+
+std::pair<std::string, std::string> cModelLoader::SplitPath(const std::string& path) {
+    std::string copy = path;
+    for (char& c : copy)
+        if (c == '\\') c = '/';
+    const size_t slash = copy.rfind('/');
+    if (slash == std::string::npos) return {std::string(), copy};
+    return {copy.substr(0, slash), copy.substr(slash + 1)};
+}
+
+cModel* cModelLoader::FindModel(const std::string& name) const {
+    const auto it = m_models.find(name);
+    return it == m_models.end() ? nullptr : it->second.get();
+}
+
+cModel* cModelLoader::LoadModel(const std::string& path, const std::string& name) {
+    if (cModel* cached = FindModel(name)) {
+        cached->m_currentSet = 0;
+        cached->m_time = 0;
+        return cached;
+    }
+    // Texture names in the file are relative to the file's folder, so the
+    // load runs there; a relative path is made whole first, or it would name
+    // nothing once the folder has changed.
+    const std::string before = GetWorkingDirectory();
+    const std::string fullPath = !path.empty() && path[0] != '/' ? before + "/" + path : path;
+    const std::string directory = SplitPath(fullPath).first;
+    if (!directory.empty()) SetCurrentDirectoryA(directory.c_str());
+
+    auto model = std::make_unique<cModel>();
+    cModel* _model = model.get();
+    _model->m_device = m_D3DDevice;
+    _model->m_name = name;
+    const char* _fileName = fullPath.c_str();
+    {
+        cMeshHeirarchy allocator;
+        ID3DXAllocateHierarchy* _memoryAllocator = &allocator;
+        LPD3DXFRAME root = nullptr;
+        CHECKED(D3DXLoadMeshHierarchyFromX(_fileName, D3DXMESH_MANAGED, m_D3DDevice, _memoryAllocator, NULL, &root,
+                                           &_model->m_animController));
+        _model->m_frameRoot = static_cast<cFrame*>(root);
+    }
+    if (_model->m_frameRoot != nullptr) _model->InitLocalTransforms();
+    _model->ReadAnimations(fullPath);
+    _model->BindAnimations();
+    if (_model->m_animController != nullptr) _model->m_setCount = _model->m_animController->GetMaxNumAnimationSets();
+    if (_model->m_frameRoot != nullptr) {
+        _model->SetupBones(_model->m_frameRoot);
+        _model->m_boneMatrices.assign(static_cast<size_t>(_model->m_maxBones), D3DXMATRIX{});
+        CHECKED(D3DXFrameCalculateBoundingSphere(_model->m_frameRoot, &_model->m_sphereCenter, &_model->m_sphereRadius));
+    }
+    SetCurrentDirectoryA(before.c_str());
+    return m_models.emplace(name, std::move(model)).first->second.get();
+}
+
+}  // namespace Vorel

@@ -1,0 +1,184 @@
+// vorel-info: what the viewer makes of a .x file.
+//   vorel-info [--json | --objects] FILE
+#include <d3dx9.h>
+#include <rmxftmpl.h>
+
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "cMeshContainer.h"
+#include "cModelLoader.h"
+#include "d3dx9/xfile/Container.h"
+
+namespace {
+
+using namespace Vorel;
+
+std::string Json(const std::string& text) {
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        if (c == '"' || c == '\\') out += '\\', out += static_cast<char>(c);
+        else if (c < 0x20) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04x", c);
+            out += escape;
+        } else out += static_cast<char>(c);
+    }
+    return out + "\"";
+}
+
+std::string Number(float v) {
+    if (!std::isfinite(v)) return "null";
+    char text[32];
+    std::snprintf(text, sizeof text, "%.6g", v);
+    return text;
+}
+
+struct Counts {
+    int frames = 0;
+    std::vector<cMeshContainer*> containers;
+};
+
+void Walk(cFrame* frame, int depth, Counts* counts, std::string* tree) {
+    for (; frame != nullptr; frame = static_cast<cFrame*>(frame->pFrameSibling)) {
+        ++counts->frames;
+        if (tree) *tree += std::string(static_cast<size_t>(depth) * 2, ' ') + (frame->Name ? frame->Name : "(unnamed)") + "\n";
+        for (auto* c = static_cast<cMeshContainer*>(frame->pMeshContainer); c != nullptr;
+             c = static_cast<cMeshContainer*>(c->pNextMeshContainer))
+            counts->containers.push_back(c);
+        Walk(static_cast<cFrame*>(frame->pFrameFirstChild), depth + 1, counts, tree);
+    }
+}
+
+void Objects(ID3DXFileData* data, int depth) {
+    GUID type{};
+    data->GetType(&type);
+    SIZE_T size = 0;
+    data->GetName(nullptr, &size);
+    std::string name(size, '\0');
+    data->GetName(name.data(), &size);
+    SIZE_T bytes = 0;
+    const void* payload = nullptr;
+    data->Lock(&bytes, &payload);
+    data->Unlock();
+    std::printf("%s%s%s <%s> %zu bytes\n", std::string(static_cast<size_t>(depth) * 2, ' ').c_str(),
+                data->IsReference() ? "-> " : "", name.c_str(), Platform::XFile::FormatGuid(type).c_str(), bytes);
+    SIZE_T children = 0;
+    data->GetChildren(&children);
+    for (SIZE_T i = 0; i < children; ++i) {
+        ID3DXFileData* child = nullptr;
+        if (FAILED(data->GetChild(i, &child))) continue;
+        if (!data->IsReference()) Objects(child, depth + 1);
+        child->Release();
+    }
+}
+
+int Usage() {
+    std::fprintf(stderr, "usage: vorel-info [--json | --objects] FILE\n");
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string mode, path;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--json" || arg == "--objects") mode = arg;
+        else if (!arg.empty() && arg[0] == '-') return Usage();
+        else if (path.empty()) path = arg;
+        else return Usage();
+    }
+    if (path.empty()) return Usage();
+
+    // The reader first: a file it cannot read is reported as such (it has
+    // written why on standard error).
+    ID3DXFile* file = nullptr;
+    D3DXFileCreate(&file);
+    file->RegisterTemplates(D3DRM_XTEMPLATES, D3DRM_XTEMPLATE_BYTES);
+    ID3DXFileEnumObject* enumObject = nullptr;
+    if (FAILED(file->CreateEnumObject(path.c_str(), D3DXF_FILELOAD_FROMFILE, &enumObject))) {
+        std::fprintf(stderr, "vorel-info: %s cannot be read as a .x file\n", path.c_str());
+        file->Release();
+        return 1;
+    }
+    if (mode == "--objects") {
+        SIZE_T count = 0;
+        enumObject->GetChildren(&count);
+        for (SIZE_T i = 0; i < count; ++i) {
+            ID3DXFileData* data = nullptr;
+            if (FAILED(enumObject->GetChild(i, &data))) continue;
+            Objects(data, 0);
+            data->Release();
+        }
+    }
+    enumObject->Release();
+    file->Release();
+    if (mode == "--objects") return 0;
+
+    cModelLoader loader;
+    const cModel* model = loader.LoadModel(path, cModelLoader::SplitPath(path).second);
+    Counts counts;
+    std::string tree;
+    Walk(model->m_frameRoot, 1, &counts, &tree);
+
+    if (mode == "--json") {
+        std::string out = "{\"file\": " + Json(path) + ", \"frames\": " + std::to_string(counts.frames) +
+                          ", \"meshContainers\": [";
+        for (size_t i = 0; i < counts.containers.size(); ++i) {
+            const cMeshContainer* c = counts.containers[i];
+            LPD3DXMESH mesh = c->MeshData.pMesh;
+            out += std::string(i ? ", " : "") + "{\"name\": " + Json(c->Name ? c->Name : "") +
+                   ", \"vertices\": " + std::to_string(mesh ? mesh->GetNumVertices() : 0) +
+                   ", \"triangles\": " + std::to_string(mesh ? mesh->GetNumFaces() : 0) +
+                   ", \"materials\": " + std::to_string(c->NumMaterials) +
+                   ", \"bones\": " + std::to_string(c->pSkinInfo ? c->pSkinInfo->GetNumBones() : 0) + ", \"textures\": [";
+            bool first = true;
+            for (size_t t = 0; t < c->m_textureFiles.size(); ++t) {
+                if (c->m_textureFiles[t].empty()) continue;
+                out += std::string(first ? "" : ", ") + "{\"file\": " + Json(c->m_textureFiles[t]) +
+                       ", \"found\": " + (c->m_textures[t] ? "true" : "false") + "}";
+                first = false;
+            }
+            out += "]}";
+        }
+        out += "], \"setCount\": " + std::to_string(model->m_setCount) + ", \"animationSets\": [";
+        for (size_t i = 0; i < model->m_animationSets.size(); ++i) {
+            const cAnimationSet& set = *model->m_animationSets[i];
+            size_t bound = 0, keys = 0;
+            for (const auto& a : set.m_animations) bound += a->m_frame != nullptr, keys += a->m_keys.size();
+            out += std::string(i ? ", " : "") + "{\"name\": " + Json(set.m_name) + ", \"length\": " +
+                   std::to_string(set.m_length) + ", \"boneAnimations\": " + std::to_string(set.m_animations.size()) +
+                   ", \"bound\": " + std::to_string(bound) + ", \"keys\": " + std::to_string(keys) + "}";
+        }
+        const D3DXVECTOR3& c = model->m_sphereCenter;
+        out += "], \"sphere\": {\"center\": [" + Number(c.x) + ", " + Number(c.y) + ", " + Number(c.z) +
+               "], \"radius\": " + Number(model->m_sphereRadius) + "}}";
+        std::puts(out.c_str());
+        return 0;
+    }
+
+    std::printf("%s\n\nframes (%d):\n%s\nmesh containers (%zu):\n", path.c_str(), counts.frames, tree.c_str(),
+                counts.containers.size());
+    for (const cMeshContainer* c : counts.containers) {
+        LPD3DXMESH mesh = c->MeshData.pMesh;
+        std::printf("  %s: %u vertices, %u triangles, %u materials, %u bones\n", c->Name ? c->Name : "(unnamed)",
+                    mesh ? mesh->GetNumVertices() : 0, mesh ? mesh->GetNumFaces() : 0, c->NumMaterials,
+                    c->pSkinInfo ? c->pSkinInfo->GetNumBones() : 0);
+        for (size_t t = 0; t < c->m_textureFiles.size(); ++t)
+            if (!c->m_textureFiles[t].empty())
+                std::printf("    texture %s: %s\n", c->m_textureFiles[t].c_str(), c->m_textures[t] ? "found" : "missing");
+    }
+    std::printf("\nanimation sets (%zu read, %u reported):\n", model->m_animationSets.size(), model->m_setCount);
+    for (const auto& set : model->m_animationSets) {
+        size_t bound = 0, keys = 0;
+        for (const auto& a : set->m_animations) bound += a->m_frame != nullptr, keys += a->m_keys.size();
+        std::printf("  %s: length %d, %zu bone animations (%zu bound, %zu unbound), %zu keys\n",
+                    set->m_name.empty() ? "(unnamed)" : set->m_name.c_str(), set->m_length, set->m_animations.size(),
+                    bound, set->m_animations.size() - bound, keys);
+    }
+    std::printf("\nbounding sphere: centre (%g, %g, %g), radius %g\n", model->m_sphereCenter.x, model->m_sphereCenter.y,
+                model->m_sphereCenter.z, model->m_sphereRadius);
+    return 0;
+}
