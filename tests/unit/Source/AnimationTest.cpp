@@ -118,6 +118,7 @@ TEST_F(AnimationTest, BindAnimationsFindsFramesByName) {
     EXPECT_EQ(animations[0]->m_frame, &arm);
     EXPECT_EQ(animations[1]->m_frame, nullptr) << "no frame of that name in the tree";
     EXPECT_EQ(animations[2]->m_frame, nullptr) << "an animation that names no frame";
+    model.m_frameRoot = nullptr;  // the tree is the test's, not the model's to free
 }
 
 // A data object made up in the test: a key block whose payload is shorter
