@@ -1,0 +1,121 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "TestSupport.h"
+#include "cMeshContainer.h"
+#include "cModelLoader.h"
+
+namespace {
+
+using namespace VorelTest;
+using Vorel::cMeshContainer;
+using Vorel::cModel;
+using Vorel::cModelLoader;
+namespace fs = std::filesystem;
+
+const fs::path kSamples = fs::path(VOREL_SOURCE_DIR) / "Assets" / "Models";
+
+TEST(ModelLoader, SplitPathAtTheLastSeparator) {
+    const struct {
+        const char *path, *directory, *file;
+    } cases[] = {
+        {"C:\\m\\a.x", "C:/m", "a.x"},
+        {"/models/b/c.x", "/models/b", "c.x"},
+        {"plain.x", "", "plain.x"},
+        {"dir/", "dir", ""},
+    };
+    for (const auto& c : cases) {
+        const auto [directory, file] = cModelLoader::SplitPath(c.path);
+        EXPECT_EQ(directory, c.directory) << c.path;
+        EXPECT_EQ(file, c.file) << c.path;
+    }
+}
+
+TEST(ModelLoader, LoadsOnceAndResetsPlaybackWhenAskedAgain) {
+    cModelLoader loader;
+    cModel* first = loader.LoadModel((kSamples / "Lumen.x").string(), "Lumen.x");
+    ASSERT_NE(first->m_frameRoot, nullptr);
+    first->m_currentSet = 2;
+    first->m_time = 500;
+    first->m_speed = 3;
+    cModel* again = loader.LoadModel("/nowhere/else/Lumen.x", "Lumen.x");
+    EXPECT_EQ(again, first) << "the name keys the store; the path is not looked at";
+    EXPECT_EQ(again->m_currentSet, 0u);
+    EXPECT_EQ(again->m_time, 0.0f);
+    EXPECT_EQ(again->m_speed, 3.0f) << "speed persists";
+    EXPECT_EQ(loader.FindModel("Lumen.x"), first);
+    EXPECT_EQ(loader.FindModel("lumen.x"), nullptr) << "names compare case-sensitively";
+}
+
+TEST(ModelLoader, TheCurrentDirectoryIsTheSameAfterwardsAlsoOnFailure) {
+    KeepCurrentDirectory keep;
+    ScratchFolder scratch;
+    fs::current_path(scratch.Path());
+    const fs::path before = fs::current_path();
+    cModelLoader loader;
+    CapturedDebugOutput out;
+    const cModel* missing = loader.LoadModel((kSamples / "Missing.x").string(), "Missing.x");
+    EXPECT_EQ(fs::current_path(), before);
+    EXPECT_EQ(missing->m_frameRoot, nullptr) << "a model all the same, with nothing in it";
+    EXPECT_NE(out.Text().find("D3DXLoadMeshHierarchyFromX"), std::string::npos) << out.Text();
+    loader.LoadModel((kSamples / "Blocks.x").string(), "Blocks.x");
+    EXPECT_EQ(fs::current_path(), before);
+    // A relative path is the current directory's.
+    fs::copy_file(kSamples / "Blocks.x", scratch.Path() / "copy.x");
+    EXPECT_NE(loader.LoadModel("copy.x", "copy.x")->m_frameRoot, nullptr);
+    EXPECT_EQ(fs::current_path(), before);
+}
+
+TEST(ModelLoader, TheSkinnedSampleIsReadyToPlay) {
+    cModelLoader loader;
+    cModel* model = loader.LoadModel((kSamples / "Lumen.x").string(), "Lumen.x");
+    ASSERT_EQ(model->m_animationSets.size(), 3u);
+    EXPECT_EQ(model->m_setCount, 3u);
+    EXPECT_EQ(model->m_maxBones, 3);
+    EXPECT_EQ(model->m_boneMatrices.size(), 3u);
+    cMeshContainer* skinned = model->m_skinnedContainer;
+    ASSERT_NE(skinned, nullptr);
+    ASSERT_NE(skinned->m_skinnedMesh, nullptr);
+    ASSERT_NE(skinned->m_textures[0], nullptr) << "lumen.png, found next to the model";
+    for (const auto& set : model->m_animationSets)
+        for (const auto& animation : set->m_animations) EXPECT_NE(animation->m_frame, nullptr) << animation->m_name;
+    for (const D3DMATERIAL9& m : skinned->m_materials) {
+        EXPECT_EQ(m.Ambient.r, m.Diffuse.r) << "ambient is the diffuse colour";
+        EXPECT_EQ(m.Ambient.b, m.Diffuse.b);
+    }
+
+    // In the bind pose the skinned vertices are the source vertices; a pose
+    // of the sway moves the top of the stalk.
+    const auto topVertex = [&](LPD3DXMESH mesh) {
+        void* data = nullptr;
+        mesh->LockVertexBuffer(D3DLOCK_READONLY, &data);
+        D3DXVECTOR3 p;
+        std::memcpy(&p, static_cast<char*>(data) + size_t(mesh->GetNumVertices() - 1) * mesh->GetNumBytesPerVertex(), 12);
+        mesh->UnlockVertexBuffer();
+        return p;
+    };
+    model->Update(0);
+    const D3DXVECTOR3 rest = topVertex(skinned->MeshData.pMesh);
+    const D3DXVECTOR3 bind = topVertex(skinned->m_skinnedMesh);
+    EXPECT_NEAR(bind.x, rest.x, 1e-4f);
+    EXPECT_NEAR(bind.y, rest.y, 1e-4f);
+    model->Update(500);  // a quarter of the way through the sway
+    const D3DXVECTOR3 swayed = topVertex(skinned->m_skinnedMesh);
+    EXPECT_GT(std::fabs(swayed.x - rest.x), 0.5f);
+    EXPECT_LT(swayed.y, rest.y);
+}
+
+TEST(ModelLoader, ARigidModelHasNoPalette) {
+    cModelLoader loader;
+    cModel* model = loader.LoadModel((kSamples / "Blocks.x").string(), "Blocks.x");
+    EXPECT_EQ(model->m_maxBones, 0);
+    EXPECT_TRUE(model->m_boneMatrices.empty());
+    EXPECT_TRUE(model->m_animationSets.empty());
+    EXPECT_GT(model->m_sphereRadius, 1.0f);
+    model->Update(100);  // still poses: transforms, no skinning
+}
+
+}  // namespace
