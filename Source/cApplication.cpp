@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "Directories.h"
+#include "cGraphicsManager.h"
 #include "cInput.h"
 #include "cScriptManager.h"
 
@@ -16,6 +17,7 @@ bool cApplication::Init() {
     m_lastFpsSample = 0;
 
     if (!cScriptManager::Instance()->Init()) return false;
+    if (!cGraphicsManager::Instance()->Init()) return false;
     if (!cInput::Instance()->Init()) return false;
     // Fixed now, while the current directory is still the launch directory:
     // only the open-file dialog and the model loader change it later.

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+
+#include "Singleton.h"
+#include "cBaseComponentFactory.h"
+
+namespace Vorel {
+
+
+// The registry of component factories, by component type id. It owns them.
+class cFactoryManager : public cSingleton<cFactoryManager> {
+public:
+    // Takes the factory unless one is registered under the id already; then
+    // the call is ignored and the caller keeps it.
+    bool RegisterFactory(int32_t type, cBaseComponentFactory* factory);
+    cBaseComponentFactory* GetFactory(int32_t type) const;
+
+private:
+    std::map<int32_t, std::unique_ptr<cBaseComponentFactory>> m_factories;  // destroyed in ascending id
+    int32_t m_factoryCount = 0;
+};
+
+}  // namespace Vorel
