@@ -1,5 +1,6 @@
 #include <cstring>
 
+#include "d3dx9/LittleEndian.h"
 #include "d3dx9/texture/Texture.h"
 
 namespace Platform::D3DX {
@@ -10,17 +11,7 @@ constexpr uint32_t kAlphaFlag = 0x1;
 // Larger than any texture a model ships: the pixel buffer is sized from it.
 constexpr uint32_t kMaxSide = 16384;
 
-uint32_t Read32(const uint8_t* p) {
-    uint32_t v;
-    std::memcpy(&v, p, 4);
-    return v;
-}
 
-uint16_t Read16(const uint8_t* p) {
-    uint16_t v;
-    std::memcpy(&v, p, 2);
-    return v;
-}
 
 void Rgb565(uint16_t c, uint8_t* out) {
     out[0] = static_cast<uint8_t>(((c >> 11) & 31) * 255 / 31);

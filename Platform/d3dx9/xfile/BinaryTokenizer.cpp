@@ -2,22 +2,9 @@
 
 #include <cstring>
 
+#include "d3dx9/LittleEndian.h"
+
 namespace Platform::XFile {
-namespace {
-
-uint16_t Read16(const char* p) {
-    uint16_t v;
-    std::memcpy(&v, p, 2);
-    return v;
-}
-
-uint32_t Read32(const char* p) {
-    uint32_t v;
-    std::memcpy(&v, p, 4);
-    return v;
-}
-
-}  // namespace
 
 std::string BinaryTokenizer::Where(size_t position) const {
     return "byte " + std::to_string(m_base + position) + (m_inflated ? " of the inflated data" : "");

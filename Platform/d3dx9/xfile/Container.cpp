@@ -11,6 +11,7 @@
 
 #include <cstring>
 
+#include "d3dx9/LittleEndian.h"
 #include "d3dx9/xfile/BinaryTokenizer.h"
 #include "d3dx9/xfile/Parser.h"
 #include "d3dx9/xfile/TextTokenizer.h"
@@ -24,17 +25,7 @@ constexpr size_t kBlockSize = 32768;
 // No real model comes near this; a header claiming more is not believed.
 constexpr uint64_t kMaxInflated = uint64_t(1) << 30;
 
-uint16_t Read16(const char* p) {
-    uint16_t v;
-    std::memcpy(&v, p, 2);
-    return v;
-}
 
-uint32_t Read32(const char* p) {
-    uint32_t v;
-    std::memcpy(&v, p, 4);
-    return v;
-}
 
 }  // namespace
 
