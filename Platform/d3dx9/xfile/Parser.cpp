@@ -531,7 +531,8 @@ bool Parser::CheckGraph() {
     };
     for (Node* top : m_document.top)
         if (state[top->order] == Unvisited) visit(visit, top, 1);
-    if (droppedCycle) Warn(0, "references that lead back to where they start are left out");
+    if (droppedCycle && m_warnings++ < kMaxWarnings)
+        OutputDebugStringA((m_fileName + ": warning: references that lead back to where they start are left out\n").c_str());
     if (tooDeep) {
         m_token = Token{};
         m_error = m_fileName + ": references nest data objects deeper than " + std::to_string(kMaxDepth) + " levels";

@@ -7,6 +7,8 @@
 #include <set>
 
 #include "TestSupport.h"
+#include "d3dx9/xfile/Container.h"
+#include "d3dx9/xfile/Writer.h"
 
 namespace {
 
@@ -252,6 +254,33 @@ TEST_F(MeshLoaderTest, FailuresAreReportedAndNothingLeaks) {
     m_root = nullptr;
     EXPECT_EQ(m_allocator.frames, 1);
     EXPECT_EQ(m_allocator.containers, 1);
+}
+
+// Corrupted copies of the skinned sample, in binary: each loads or is
+// refused, and whatever loads is given back whole.
+TEST_F(MeshLoaderTest, CorruptFilesNeverCrashTheLoader) {
+    std::ifstream in(std::string(VOREL_SOURCE_DIR) + "/Assets/Models/Lumen.x", std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    Platform::XFile::Document document;
+    ASSERT_EQ(Platform::XFile::ReadDocument(text, "Lumen.x", Platform::XFile::StandardTemplates(), &document), S_OK);
+    const std::string binary = Platform::XFile::WriteDocument(document, Platform::XFile::Format::Binary, 32);
+    const std::string path = (m_scratch.Path() / "corrupt.x").string();
+    Platform::SetDebugSink([](std::string_view) {});
+    for (size_t i = 16; i < binary.size(); i += 5) {
+        std::string corrupt = binary;
+        corrupt[i] = static_cast<char>(corrupt[i] ^ 0x5A);
+        std::ofstream(path, std::ios::binary) << corrupt;
+        LPD3DXFRAME root = nullptr;
+        LPD3DXANIMATIONCONTROLLER controller = nullptr;
+        if (SUCCEEDED(D3DXLoadMeshHierarchyFromX(path.c_str(), 0, nullptr, &m_allocator, nullptr, &root, &controller))) {
+            D3DXVECTOR3 center;
+            float radius = 0;
+            D3DXFrameCalculateBoundingSphere(root, &center, &radius);
+            EXPECT_EQ(D3DXFrameDestroy(root, &m_allocator), S_OK);
+        }
+        if (controller != nullptr) controller->Release();
+    }
+    Platform::SetDebugSink({});
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 #include <fstream>
 
 #include "TestSupport.h"
+#include "Singletons.h"
+#include "cApplication.h"
 #include "cCameraCom.h"
 #include "cFactoryManager.h"
 #include "cGraphics3DCom.h"
@@ -307,6 +309,21 @@ TEST(ObjectAssets, TheCameraAndTheModelObject) {
     cObjectManager::Destroy();
     cFactoryManager::Destroy();
     EXPECT_EQ(cMemoryManager::Instance()->GetBytesInUse(), 0u);
+    cMemoryManager::Destroy();
+}
+
+// Shutdown destroys the objects while their factories and pools still
+// exist: in the wrong order the objects' last steps would touch freed
+// memory, which the sanitizer builds report.
+TEST(Shutdown, ObjectsGoBeforeTheirFactoriesAndPools) {
+    KeepCurrentDirectory keep;
+    fs::current_path(VOREL_SOURCE_DIR);
+    CreateSingletons();
+    ASSERT_TRUE(cApplication::Instance()->Init());
+    cObjectManager::Instance()->GetGroup(1)->CreateObject("TestCamera");
+    cObjectManager::Instance()->GetGroup(2)->CreateObject("TestObject");
+    DestroySingletons();
+    EXPECT_EQ(cMemoryManager::Instance()->GetBytesInUse(), 0u) << "a fresh manager after shutdown";
     cMemoryManager::Destroy();
 }
 
