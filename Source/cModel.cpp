@@ -70,6 +70,20 @@ bool ReadType(ID3DXFileData* _dataObject, GUID* type) {
 
 void Trace(const std::string& line) { OutputDebugStringA((line + "\n").c_str()); }
 
+// Fetches each child of an enumeration or a data object in file order and
+// hands it to `visit`; a child that cannot be fetched is skipped.
+template <class Parent, class Visit>
+void ForEachChild(Parent* parent, Visit visit) {
+    SIZE_T count = 0;
+    CHECKED(parent->GetChildren(&count));
+    for (SIZE_T i = 0; i < count; ++i) {
+        ID3DXFileData* child = nullptr;
+        if (FAILED(CHECKED(parent->GetChild(i, &child)))) continue;
+        visit(child);
+        child->Release();
+    }
+}
+
 }  // namespace
 
 bool cModel::ReadAnimations(const std::string& fileName) {
@@ -84,14 +98,7 @@ bool cModel::ReadAnimations(const std::string& fileName) {
         file->Release();
         return false;
     }
-    SIZE_T count = 0;
-    CHECKED(enumObject->GetChildren(&count));
-    for (SIZE_T i = 0; i < count; ++i) {
-        ID3DXFileData* child = nullptr;
-        if (FAILED(CHECKED(enumObject->GetChild(i, &child)))) continue;
-        ReadDataObject(nullptr, child);
-        child->Release();
-    }
+    ForEachChild(enumObject, [this](ID3DXFileData* child) { ReadDataObject(nullptr, child); });
     enumObject->Release();
     file->Release();
     return true;
@@ -128,14 +135,7 @@ bool cModel::ReadDataObject(ID3DXFileData* parent, ID3DXFileData* _dataObject) {
         }
     }
 
-    SIZE_T count = 0;
-    CHECKED(_dataObject->GetChildren(&count));
-    for (SIZE_T i = 0; i < count; ++i) {
-        ID3DXFileData* child = nullptr;
-        if (FAILED(CHECKED(_dataObject->GetChild(i, &child)))) continue;
-        ReadDataObject(_dataObject, child);
-        child->Release();
-    }
+    ForEachChild(_dataObject, [this, _dataObject](ID3DXFileData* child) { ReadDataObject(_dataObject, child); });
     return true;
 }
 
@@ -154,18 +154,14 @@ void cModel::ReadKeys(const void* data, SIZE_T size, cBoneAnimation& animation, 
     for (uint32_t i = 0; i < keyCount; ++i) {
         // Keys are made as they are read, so a short block makes none past
         // its end.
-        if (!payload.Has(8)) {
+        const auto cutShort = [&] {
             Trace("animation key of " + animation.m_name + ": the key block holds " + std::to_string(i) + " of its " +
                   std::to_string(keyCount) + " keys");
-            return;
-        }
+        };
+        if (!payload.Has(8)) return cutShort();
         const uint32_t time = payload.Dword();
         const uint32_t values = payload.Dword();
-        if (!payload.Has(SIZE_T(values) * 4)) {
-            Trace("animation key of " + animation.m_name + ": the key block holds " + std::to_string(i) + " of its " +
-                  std::to_string(keyCount) + " keys");
-            return;
-        }
+        if (!payload.Has(SIZE_T(values) * 4)) return cutShort();
         if (i >= animation.m_keys.size()) animation.m_keys.resize(i + 1);
         cKeyFrame& key = animation.m_keys[i];
         key.m_time = static_cast<float>(time);

@@ -48,9 +48,8 @@ void BindCamera(Graphics::cCameraCom* component, const cObject& object) {
 cObject::~cObject() {
     // Components go back to their factories, in ascending type id; then the
     // attributes to their pools, in ascending name.
-    for (const auto& [type, component] : m_components) {
-        (void)component;
-        if (cBaseComponentFactory* factory = cFactoryManager::Instance()->GetFactory(static_cast<int32_t>(type)))
+    for (const auto& entry : m_components) {
+        if (cBaseComponentFactory* factory = cFactoryManager::Instance()->GetFactory(static_cast<int32_t>(entry.first)))
             factory->DestroyComponent(static_cast<uint32_t>(m_id));
     }
     m_components.clear();

@@ -506,10 +506,10 @@ bool Parser::CheckGraph() {
     std::vector<int> height(m_document.nodes.size(), 0);
     bool tooDeep = false;
     bool droppedCycle = false;
-    const auto visit = [&](auto&& self, Node* node, int depth) -> int {
+    const auto visit = [&](auto&& self, Node* node, int depth) -> void {
         if (depth > kMaxDepth) {
             tooDeep = true;
-            return 0;
+            return;
         }
         state[node->order] = Active;
         int h = 0;
@@ -527,14 +527,12 @@ bool Parser::CheckGraph() {
         state[node->order] = Done;
         height[node->order] = h + 1;
         if (height[node->order] + depth - 1 > kMaxDepth) tooDeep = true;
-        return height[node->order];
     };
     for (Node* top : m_document.top)
         if (state[top->order] == Unvisited) visit(visit, top, 1);
     if (droppedCycle && m_warnings++ < kMaxWarnings)
         OutputDebugStringA((m_fileName + ": warning: references that lead back to where they start are left out\n").c_str());
     if (tooDeep) {
-        m_token = Token{};
         m_error = m_fileName + ": references nest data objects deeper than " + std::to_string(kMaxDepth) + " levels";
         return false;
     }
