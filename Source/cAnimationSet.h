@@ -11,8 +11,12 @@ namespace Vorel {
 
 // One animation set of a model file.
 struct cAnimationSet {
+    // Without a tick rate in the file, one tick is a millisecond.
+    static constexpr float kDefaultTicksPerSecond = 1000.0f;
+
     std::string m_name;
     int32_t m_length = 0;  // the largest key time of the set, in ticks
+    float m_ticksPerSecond = kDefaultTicksPerSecond;
     std::vector<std::unique_ptr<cBoneAnimation>> m_animations;
 };
 

@@ -9,12 +9,21 @@ namespace Vorel {
 
 struct cFrame;
 
-// The keys that drive one frame (bone), in file order. The keys of all key
-// blocks of one animation are merged by index.
+// What drives one frame (bone) in one set: a track per component, each with
+// its own key times, in time order. A component without a track keeps the
+// frame's bind-pose value; a matrix track gives the whole transform, and the
+// component tracks beside it override their part of it.
 struct cBoneAnimation {
     std::string m_name;          // the frame it drives
     cFrame* m_frame = nullptr;   // that frame in the model's tree; null when there is none
-    std::vector<cKeyFrame> m_keys;
+    std::vector<cRotationKey> m_rotationKeys;
+    std::vector<cVectorKey> m_scaleKeys;
+    std::vector<cVectorKey> m_translationKeys;
+    std::vector<cKeyFrame> m_matrixKeys;
+
+    size_t KeyCount() const {
+        return m_rotationKeys.size() + m_scaleKeys.size() + m_translationKeys.size() + m_matrixKeys.size();
+    }
 };
 
 }  // namespace Vorel

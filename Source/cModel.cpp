@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
-#include <optional>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "CheckedCall.h"
@@ -31,6 +31,7 @@ class PayloadReader {
 public:
     PayloadReader(const void* data, SIZE_T size) : m_data(static_cast<const char*>(data)), m_size(size) {}
     bool Has(SIZE_T bytes) const { return m_size - m_at >= bytes; }
+    SIZE_T Left() const { return m_size - m_at; }
     uint32_t Dword() {
         uint32_t v;
         std::memcpy(&v, m_data + m_at, 4);
@@ -59,6 +60,54 @@ uint32_t ValuesOf(uint32_t keyType) {
         case 3: case 4: return 16;  // matrix: 4 in files, 3 in the format's documentation
         default: return 0;
     }
+}
+
+// A rotation key holds w, x, y, z of the conjugate of D3DX's quaternion for
+// the same rotation: a file's first key matches its frame's bind rotation
+// only when read so, and the importers of these files all read it so.
+// Exporters write keys visibly short of unit length, which the rotation
+// matrix would turn into a shrunken limb, so the key is normalised; a key of
+// length zero (or not a number) is no rotation at all, and false.
+bool RotationOfKey(float w, float x, float y, float z, cQuaternion* rotation) {
+    const float length = std::sqrt(w * w + x * x + y * y + z * z);
+    if (!(length > 0) || !std::isfinite(length)) {
+        *rotation = cQuaternion();
+        return false;
+    }
+    *rotation = cQuaternion(-x / length, -y / length, -z / length, w / length);
+    return true;
+}
+
+// Tracks are kept in time order; a stable sort keeps the file's order of
+// keys that share a time, the later of which wins.
+template <class Key>
+void SortByTime(std::vector<Key>& keys) {
+    const auto earlier = [](const Key& a, const Key& b) { return a.m_time < b.m_time; };
+    if (!std::is_sorted(keys.begin(), keys.end(), earlier)) std::stable_sort(keys.begin(), keys.end(), earlier);
+}
+
+// The track's value at T: its first key's before the first time, its last
+// key's after the last, otherwise blended between the two keys around T
+// (where keys share T, the later one). The track must not be empty.
+template <class Value, class Blend>
+Value Sample(const std::vector<cKey<Value>>& keys, float T, Blend blend) {
+    const auto after = std::upper_bound(keys.begin(), keys.end(), T,
+                                        [](float t, const cKey<Value>& key) { return t < key.m_time; });
+    if (after == keys.begin()) return keys.front().m_value;
+    if (after == keys.end()) return keys.back().m_value;
+    const cKey<Value>& a = *(after - 1);
+    return blend(a.m_value, after->m_value, (T - a.m_time) / (after->m_time - a.m_time));
+}
+
+D3DXVECTOR3 Lerp(const D3DXVECTOR3& a, const D3DXVECTOR3& b, float t) { return a * (1.0f - t) + b * t; }
+
+// The time within a set of `length` ticks, in floating point so that a
+// file of few ticks a second is interpolated between its keys. A set of
+// length 0 is held at its start.
+float LoopTime(float time, int32_t length) {
+    if (length <= 0 || !std::isfinite(time)) return 0;
+    const float T = std::fmod(time, static_cast<float>(length));
+    return T < 0 ? T + static_cast<float>(length) : T;
 }
 
 bool ReadType(ID3DXFileData* _dataObject, GUID* type) {
@@ -98,6 +147,8 @@ bool cModel::ReadAnimations(const std::string& fileName) {
         file->Release();
         return false;
     }
+    m_ticksPerSecondRead = 0;
+    m_setsWithoutRate = 0;
     ForEachChild(enumObject, [this](ID3DXFileData* child) { ReadDataObject(nullptr, child); });
     enumObject->Release();
     file->Release();
@@ -111,7 +162,26 @@ bool cModel::ReadDataObject(ID3DXFileData* parent, ID3DXFileData* _dataObject) {
     if (_templateGUID == TID_D3DRMAnimationSet) {
         auto set = std::make_unique<cAnimationSet>();
         set->m_name = ReadName(_dataObject);
+        // The tick rate before the set applies to it; a set before any
+        // takes the file's first.
+        if (m_ticksPerSecondRead > 0) set->m_ticksPerSecond = m_ticksPerSecondRead;
+        else ++m_setsWithoutRate;
         m_animationSets.push_back(std::move(set));
+    } else if (_templateGUID == DXFILEOBJ_AnimTicksPerSecond) {
+        SIZE_T size = 0;
+        const void* data = nullptr;
+        if (FAILED(CHECKED(_dataObject->Lock(&size, &data)))) return false;
+        PayloadReader payload(data, size);
+        const uint32_t rate = payload.Has(4) ? payload.Dword() : 0;
+        CHECKED(_dataObject->Unlock());
+        if (rate == 0) {
+            Trace(m_name + ": a tick rate of no ticks a second is ignored");
+        } else {
+            m_ticksPerSecondRead = static_cast<float>(rate);
+            for (size_t i = m_animationSets.size() - m_setsWithoutRate; i < m_animationSets.size(); ++i)
+                m_animationSets[i]->m_ticksPerSecond = m_ticksPerSecondRead;
+            m_setsWithoutRate = 0;
+        }
     } else if (_templateGUID == TID_D3DRMAnimation) {
         if (!m_animationSets.empty())
             m_animationSets.back()->m_animations.push_back(std::make_unique<cBoneAnimation>());
@@ -140,65 +210,78 @@ bool cModel::ReadDataObject(ID3DXFileData* parent, ID3DXFileData* _dataObject) {
 }
 
 // The payload: key type, key count, then per key its time, its value count
-// and the values. A short payload gives the keys that fit and a trace line.
+// and the values. Each block adds to its component's track. A short payload
+// gives the keys that fit and a trace line.
 void cModel::ReadKeys(const void* data, SIZE_T size, cBoneAnimation& animation, cAnimationSet& set) {
     PayloadReader payload(data, size);
-    if (!payload.Has(8)) {
-        Trace("animation key of " + animation.m_name + ": the key block is too short to hold its type and count");
-        return;
-    }
+    const auto trace = [&](const std::string& what) { Trace("animation key of " + animation.m_name + ": " + what); };
+    if (!payload.Has(8)) return trace("the key block is too short to hold its type and count");
     const uint32_t keyType = payload.Dword();
     const uint32_t keyCount = payload.Dword();
     const uint32_t expected = ValuesOf(keyType);
-    bool warnedCount = false;
-    for (uint32_t i = 0; i < keyCount; ++i) {
-        // Keys are made as they are read, so a short block makes none past
-        // its end.
-        const auto cutShort = [&] {
-            Trace("animation key of " + animation.m_name + ": the key block holds " + std::to_string(i) + " of its " +
-                  std::to_string(keyCount) + " keys");
-        };
-        if (!payload.Has(8)) return cutShort();
-        const uint32_t time = payload.Dword();
+    if (expected == 0)
+        return trace("key type " + std::to_string(keyType) + " is none of rotation, scale, position or matrix; " +
+                     "its keys are skipped");
+    // No more keys than the payload can hold, whatever the count says.
+    const size_t fit = std::min<size_t>(keyCount, payload.Left() / (8 + 4 * size_t(expected)));
+    switch (keyType) {
+        case 0: animation.m_rotationKeys.reserve(animation.m_rotationKeys.size() + fit); break;
+        case 1: animation.m_scaleKeys.reserve(animation.m_scaleKeys.size() + fit); break;
+        case 2: animation.m_translationKeys.reserve(animation.m_translationKeys.size() + fit); break;
+        default: animation.m_matrixKeys.reserve(animation.m_matrixKeys.size() + fit); break;
+    }
+    bool wrongCount = false, noRotation = false;
+    uint32_t i = 0;
+    for (; i < keyCount; ++i) {
+        if (!payload.Has(8)) break;
+        const uint32_t ticks = payload.Dword();
         const uint32_t values = payload.Dword();
-        if (!payload.Has(SIZE_T(values) * 4)) return cutShort();
-        if (i >= animation.m_keys.size()) animation.m_keys.resize(i + 1);
-        cKeyFrame& key = animation.m_keys[i];
-        key.m_time = static_cast<float>(time);
-        if (static_cast<float>(set.m_length) < key.m_time)
-            set.m_length = key.m_time >= static_cast<float>(INT32_MAX) ? INT32_MAX : static_cast<int32_t>(key.m_time);
-
-        if (expected == 0 || values != expected) {
-            // An unknown type, or a count that does not fit the type: the
-            // key keeps what it had, and the next key is found by the count.
-            if (expected != 0 && !warnedCount) {
-                Trace("animation key of " + animation.m_name + ": a key of type " + std::to_string(keyType) + " has " +
-                      std::to_string(values) + " values instead of " + std::to_string(expected));
-                warnedCount = true;
-            }
+        if (!payload.Has(SIZE_T(values) * 4)) break;
+        if (values != expected) {
+            // A count that does not fit the type: the key is dropped, and
+            // the next one is found by the count.
+            if (!wrongCount)
+                trace("a key of type " + std::to_string(keyType) + " has " + std::to_string(values) + " values instead of " +
+                      std::to_string(expected) + "; such keys are dropped");
+            wrongCount = true;
             payload.Skip(SIZE_T(values) * 4);
             continue;
         }
+        const float time = static_cast<float>(ticks);
         switch (keyType) {
             case 0: {
                 const float w = payload.Float(), x = payload.Float(), y = payload.Float(), z = payload.Float();
-                key.m_transform.m_rotation = cQuaternion(x, y, z, w);
+                cRotationKey& key = animation.m_rotationKeys.emplace_back(cRotationKey{time, {}});
+                if (!RotationOfKey(w, x, y, z, &key.m_value) && !noRotation) {
+                    trace("a rotation key of length zero is taken as no rotation");
+                    noRotation = true;
+                }
                 break;
             }
             case 1:
             case 2: {
                 const float x = payload.Float(), y = payload.Float(), z = payload.Float();
-                (keyType == 1 ? key.m_transform.m_scale : key.m_transform.m_translation) = D3DXVECTOR3(x, y, z);
+                (keyType == 1 ? animation.m_scaleKeys : animation.m_translationKeys)
+                    .push_back(cVectorKey{time, D3DXVECTOR3(x, y, z)});
                 break;
             }
             default: {
                 D3DXMATRIX m;
                 for (int r = 0; r < 4; ++r)
                     for (int c = 0; c < 4; ++c) m.m[r][c] = payload.Float();
-                key.m_transform = cVQS::FromMatrix(m);
+                animation.m_matrixKeys.push_back(cKeyFrame{time, cVQS::FromMatrix(m)});
                 break;
             }
         }
+        if (int64_t(ticks) > set.m_length) set.m_length = static_cast<int32_t>(std::min<uint32_t>(ticks, INT32_MAX));
+    }
+    if (i < keyCount)
+        trace("the key block holds " + std::to_string(i) + " of its " + std::to_string(keyCount) + " keys");
+    switch (keyType) {
+        case 0: SortByTime(animation.m_rotationKeys); break;
+        case 1: SortByTime(animation.m_scaleKeys); break;
+        case 2: SortByTime(animation.m_translationKeys); break;
+        default: SortByTime(animation.m_matrixKeys); break;
     }
 }
 
@@ -216,35 +299,33 @@ void cModel::BindAnimations() {
             animation->m_frame = static_cast<cFrame*>(D3DXFrameFind(m_frameRoot, animation->m_name.c_str()));
 }
 
-namespace {
-
-// Every frame of the tree, each before its children and its later siblings.
-template <typename Visit>
-void ForEachFrame(cFrame* root, Visit visit) {
+void cModel::InitLocalTransforms() {
+    // Each frame before its children, its children before its later
+    // siblings.
+    m_frames.clear();
     std::vector<cFrame*> pending;
-    if (root != nullptr) pending.push_back(root);
+    if (m_frameRoot != nullptr) pending.push_back(m_frameRoot);
     while (!pending.empty()) {
         cFrame* frame = pending.back();
         pending.pop_back();
-        visit(frame);
+        frame->m_bind = frame->m_local = cVQS::FromMatrix(frame->TransformationMatrix);
+        m_frames.push_back(frame);
         if (frame->pFrameSibling != nullptr) pending.push_back(static_cast<cFrame*>(frame->pFrameSibling));
         if (frame->pFrameFirstChild != nullptr) pending.push_back(static_cast<cFrame*>(frame->pFrameFirstChild));
     }
 }
 
-}  // namespace
-
-void cModel::InitLocalTransforms() {
-    ForEachFrame(m_frameRoot, [](cFrame* frame) { frame->m_local = cVQS::FromMatrix(frame->TransformationMatrix); });
-}
-
 void cModel::SetupBones(cFrame* root) {
-    // The frame, then everything from its sibling on, then its children.
-    const auto visit = [this](auto&& self, cFrame* frame) -> void {
-        if (frame == nullptr) return;
+    // The frame, then everything from its sibling on, then its children:
+    // the child waits beneath the sibling.
+    std::vector<cFrame*> pending;
+    if (root != nullptr) pending.push_back(root);
+    while (!pending.empty()) {
+        cFrame* frame = pending.back();
+        pending.pop_back();
         for (auto* c = static_cast<cMeshContainer*>(frame->pMeshContainer); c != nullptr;
              c = static_cast<cMeshContainer*>(c->pNextMeshContainer)) {
-            if (m_skinnedContainer == nullptr) m_skinnedContainer = c;
+            m_containers.push_back({c, frame});
             if (c->pSkinInfo == nullptr || c->MeshData.pMesh == nullptr) continue;
             c->MeshData.pMesh->CloneMeshFVF(D3DXMESH_SYSTEMMEM, c->MeshData.pMesh->GetFVF(), m_device, &c->m_skinnedMesh);
             const DWORD bones = c->pSkinInfo->GetNumBones();
@@ -253,22 +334,43 @@ void cModel::SetupBones(cFrame* root) {
                 auto* bone = static_cast<cFrame*>(D3DXFrameFind(m_frameRoot, c->pSkinInfo->GetBoneName(i)));
                 c->m_boneTransforms[i] = bone != nullptr ? &bone->m_combined : &m_identity;
                 if (bone == nullptr)
-                    OutputDebugStringA((m_name + ": bone " + c->pSkinInfo->GetBoneName(i) +
-                                        " names no frame; it stays in place\n").c_str());
+                    Trace(m_name + ": bone " + c->pSkinInfo->GetBoneName(i) + " names no frame; it stays in place");
             }
         }
-        self(self, static_cast<cFrame*>(frame->pFrameSibling));
-        self(self, static_cast<cFrame*>(frame->pFrameFirstChild));
-    };
-    visit(visit, root);
+        if (frame->pFrameFirstChild != nullptr) pending.push_back(static_cast<cFrame*>(frame->pFrameFirstChild));
+        if (frame->pFrameSibling != nullptr) pending.push_back(static_cast<cFrame*>(frame->pFrameSibling));
+    }
+}
+
+const cAnimationSet* cModel::CurrentSet() {
+    if (m_animationSets.empty()) return nullptr;
+    // The index follows the set count the platform reports, which can be
+    // more than the sets that were read.
+    if (m_currentSet >= m_animationSets.size()) m_currentSet = 0;
+    return m_animationSets[m_currentSet].get();
+}
+
+void cModel::AdvanceClock(float elapsedMs) {
+    const cAnimationSet* set = CurrentSet();
+    const float ticksPerSecond = set != nullptr ? set->m_ticksPerSecond : cAnimationSet::kDefaultTicksPerSecond;
+    m_time += elapsedMs * m_speed * (ticksPerSecond / 1000.0f);
+    // The loop would bring the time back into the set anyway; doing it here
+    // keeps the float's precision after hours of play.
+    if (set != nullptr && set->m_length > 0 && m_time >= static_cast<float>(set->m_length))
+        m_time = std::fmod(m_time, static_cast<float>(set->m_length));
 }
 
 void cModel::Update(float time) {
     EvaluateKeys(time);
     if (m_frameRoot == nullptr) return;
     UpdateTransforms(m_frameRoot, nullptr);
-    cMeshContainer* c = m_skinnedContainer;
-    if (c == nullptr || c->pSkinInfo == nullptr || c->m_skinnedMesh == nullptr) return;
+    for (const Container& c : m_containers) SkinContainer(c.container);
+}
+
+// The container's vertices posed by its own bones, through the palette
+// that every container shares.
+void cModel::SkinContainer(cMeshContainer* c) {
+    if (c->pSkinInfo == nullptr || c->m_skinnedMesh == nullptr) return;
     const DWORD bones = std::min<DWORD>(c->pSkinInfo->GetNumBones(), static_cast<DWORD>(m_boneMatrices.size()));
     for (DWORD i = 0; i < bones; ++i) m_boneMatrices[i] = c->m_boneOffsets[i] * cVQS::ToMatrix(*c->m_boneTransforms[i]);
     void* source = nullptr;
@@ -281,30 +383,19 @@ void cModel::Update(float time) {
 }
 
 void cModel::EvaluateKeys(float time) {
-    if (m_animationSets.empty()) return;
-    // The index follows the set count the platform reports, which can be
-    // more than the sets that were read.
-    if (m_currentSet >= m_animationSets.size()) m_currentSet = 0;
-    const cAnimationSet& set = *m_animationSets[m_currentSet];
-    // Looping: a set of length 0 is held at its start.
-    const double ticks = std::trunc(static_cast<double>(time));
-    const int64_t whole = std::isfinite(ticks) && std::fabs(ticks) < 9e18 ? static_cast<int64_t>(ticks) : 0;
-    const auto truncated = static_cast<int32_t>(whole);
-    const float T = set.m_length > 0 ? static_cast<float>(truncated % set.m_length) : 0.0f;
-    for (const auto& animation : set.m_animations) {
+    // From the bind pose each time: what the set does not animate stands as
+    // the file has it, never as another set left it.
+    for (cFrame* frame : m_frames) frame->m_local = frame->m_bind;
+    const cAnimationSet* set = CurrentSet();
+    if (set == nullptr) return;
+    const float T = LoopTime(time, set->m_length);
+    for (const auto& animation : set->m_animations) {
         if (animation->m_frame == nullptr) continue;
-        const auto& keys = animation->m_keys;
-        for (size_t j = 0; j + 1 < keys.size(); ++j) {
-            const cKeyFrame& a = keys[j];
-            const cKeyFrame& b = keys[j + 1];
-            if (a.m_time <= T && T <= b.m_time) {
-                // Two keys at the same time: the later one.
-                const float span = b.m_time - a.m_time;
-                const float f = span > 0 ? (T - a.m_time) / span : 1.0f;
-                animation->m_frame->m_local = cVQS::Interpolate(a.m_transform, b.m_transform, f);
-                break;
-            }
-        }
+        cVQS& local = animation->m_frame->m_local;
+        if (!animation->m_matrixKeys.empty()) local = Sample(animation->m_matrixKeys, T, cVQS::Interpolate);
+        if (!animation->m_rotationKeys.empty()) local.m_rotation = Sample(animation->m_rotationKeys, T, cQuaternion::Slerp);
+        if (!animation->m_scaleKeys.empty()) local.m_scale = Sample(animation->m_scaleKeys, T, Lerp);
+        if (!animation->m_translationKeys.empty()) local.m_translation = Sample(animation->m_translationKeys, T, Lerp);
     }
 }
 

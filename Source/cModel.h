@@ -35,14 +35,23 @@ public:
     // Points each bone animation at the frame of its name, or at nothing.
     void BindAnimations();
 
-    // Each frame's m_local from its matrix in the file: the bind pose.
+    // Each frame's bind pose from its matrix in the file, which m_local
+    // starts as; m_frames lists the frames.
     void InitLocalTransforms();
-    // Skinning set-up: the container skinned each frame, its skinned copy,
-    // the bones' transforms and the size of the palette.
+    // Skinning set-up: every mesh container in m_containers, with a skinned
+    // copy of each one that has skin, its bones' transforms and the size of
+    // the palette. Visits each frame, then its later siblings with all they
+    // hold, then its children.
     void SetupBones(cFrame* frame);
 
-    // Poses the model at `time` ticks: keys, frame transforms, skinning.
+    // Moves the clock on by `elapsedMs` of wall time at m_speed, in the
+    // current set's ticks; the time stays within the set's length.
+    void AdvanceClock(float elapsedMs);
+    // Poses the model at `time` ticks: keys, frame transforms, skinning of
+    // every container that has skin.
     void Update(float time);
+    // Every frame's m_local: its bind pose, with the current set's tracks
+    // at `time` (looped over the set's length) applied.
     void EvaluateKeys(float time);
     void UpdateTransforms(cFrame* frame, const D3DXMATRIX* parent);
     // The skeleton's lines with the model placed by `world`: each frame
@@ -50,11 +59,18 @@ public:
     // Leaves world-space transforms in m_combined until the next Update.
     void DrawSkeleton(const D3DXMATRIX& world, std::vector<Line>* lines);
 
+    // A mesh container and the frame that holds it.
+    struct Container {
+        cMeshContainer* container;
+        cFrame* frame;
+    };
+
     std::string m_name;
     LPDIRECT3DDEVICE9 m_device = nullptr;
     cFrame* m_frameRoot = nullptr;
     LPD3DXANIMATIONCONTROLLER m_animController = nullptr;
-    cMeshContainer* m_skinnedContainer = nullptr;
+    std::vector<cFrame*> m_frames;          // every frame of the tree, each before its children
+    std::vector<Container> m_containers;    // every mesh container, in the order SetupBones meets them
     std::vector<D3DXMATRIX> m_boneMatrices;  // the skinning palette, m_maxBones entries
     int32_t m_maxBones = 0;
     uint32_t m_currentSet = 0;
@@ -68,11 +84,20 @@ public:
 
 private:
     static void ReadKeys(const void* data, SIZE_T size, cBoneAnimation& animation, cAnimationSet& set);
+    void SkinContainer(cMeshContainer* container);
+    // The set being played, with m_currentSet held below the sets read;
+    // null when there is none.
+    const cAnimationSet* CurrentSet();
     void DrawSkeleton(cFrame* frame, std::optional<D3DXVECTOR3> anchor, std::optional<D3DXVECTOR3> override,
                       const cVQS& parent, std::vector<Line>* lines);
 
     // What a bone that names no frame follows: it never moves.
     cVQS m_identity;
+    // While reading: the latest tick rate met (0 before the first), which
+    // the sets after it take, and how many of the last sets were read before
+    // any rate, which take the file's first one.
+    float m_ticksPerSecondRead = 0;
+    size_t m_setsWithoutRate = 0;
 };
 
 }  // namespace Vorel

@@ -4,10 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "win32/Clock.h"
 #include "win32/DebugOutput.h"
@@ -80,5 +83,22 @@ public:
 private:
     std::filesystem::path m_saved;
 };
+
+// The real .x files of ../shared/models beside the project, in a stable
+// order; none when the folder is not there.
+inline std::vector<std::filesystem::path> RealModelFiles() {
+    namespace fs = std::filesystem;
+    const fs::path root = fs::path(VOREL_SOURCE_DIR) / ".." / "shared" / "models";
+    std::vector<fs::path> files;
+    std::error_code ec;
+    if (!fs::is_directory(root, ec)) return files;
+    for (fs::recursive_directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
+        std::string ext = it->path().extension().string();
+        for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (it->is_regular_file() && ext == ".x") files.push_back(it->path());
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
 
 }  // namespace VorelTest

@@ -31,12 +31,13 @@ def png(path, width, height, pixel):
 
 
 def quaternion_z(angle):
-    # w, x, y, z as the file stores rotation keys.
-    return (math.cos(angle / 2), 0.0, 0.0, math.sin(angle / 2))
+    # A rotation key as files store it: w, x, y, z of the conjugate of
+    # D3DX's quaternion, here for D3DXMatrixRotationZ(angle).
+    return (math.cos(angle / 2), 0.0, 0.0, -math.sin(angle / 2))
 
 
 def quaternion_y(angle):
-    return (math.cos(angle / 2), 0.0, math.sin(angle / 2), 0.0)
+    return (math.cos(angle / 2), 0.0, -math.sin(angle / 2), 0.0)
 
 
 def lumen():

@@ -1,10 +1,12 @@
 // vorel-info: what the viewer makes of a .x file.
-//   vorel-info [--json | --objects] FILE
+//   vorel-info [--json | --objects | --pose TICKS [--set N]] FILE
 #include <d3dx9.h>
 #include <rmxftmpl.h>
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "cMeshContainer.h"
@@ -75,22 +77,76 @@ void Objects(ID3DXFileData* data, int depth) {
 }
 
 int Usage() {
-    std::fprintf(stderr, "usage: vorel-info [--json | --objects] FILE\n");
+    std::fprintf(stderr, "usage: vorel-info [--json | --objects | --pose TICKS [--set N]] FILE\n");
     return 2;
+}
+
+// Every vertex of every mesh container in model space, posed as the viewer
+// poses it: skinned containers after skinning, the others under their
+// frame's combined transform.
+int Pose(cModel* model, const std::string& path, float ticks, long set) {
+    if (model->m_frameRoot == nullptr) {
+        std::fprintf(stderr, "vorel-info: %s holds no model that could be loaded\n", path.c_str());
+        return 1;
+    }
+    if (set >= 0 && static_cast<size_t>(set) >= model->m_animationSets.size()) {
+        std::fprintf(stderr, "vorel-info: %s has no animation set %ld (it has %zu)\n", path.c_str(), set,
+                     model->m_animationSets.size());
+        return 1;
+    }
+    model->m_currentSet = set >= 0 ? static_cast<uint32_t>(set) : 0;
+    model->Update(ticks);
+    std::string out;
+    char line[96];
+    for (const cModel::Container& c : model->m_containers) {
+        const bool skinned = c.container->pSkinInfo != nullptr && c.container->m_skinnedMesh != nullptr;
+        LPD3DXMESH mesh = skinned ? c.container->m_skinnedMesh : c.container->MeshData.pMesh;
+        void* data = nullptr;
+        if (mesh == nullptr || FAILED(mesh->LockVertexBuffer(D3DLOCK_READONLY, &data))) mesh = nullptr;
+        const DWORD count = mesh != nullptr ? mesh->GetNumVertices() : 0;
+        out += std::string("container ") + (c.container->Name ? c.container->Name : "(unnamed)") +
+               (skinned ? " skinned " : " rigid ") + std::to_string(count) + "\n";
+        const D3DXMATRIX frame = cVQS::ToMatrix(c.frame->m_combined);
+        for (DWORD v = 0; v < count; ++v) {
+            D3DXVECTOR3 p;
+            std::memcpy(&p, static_cast<const char*>(data) + size_t(v) * mesh->GetNumBytesPerVertex(), sizeof p);
+            if (!skinned) D3DXVec3TransformCoord(&p, &p, &frame);
+            std::snprintf(line, sizeof line, "%.9g %.9g %.9g\n", p.x, p.y, p.z);
+            out += line;
+        }
+        if (mesh != nullptr) mesh->UnlockVertexBuffer();
+    }
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    return 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     std::string mode, path;
+    float ticks = 0;
+    long set = -1;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--json" || arg == "--objects") mode = arg;
-        else if (!arg.empty() && arg[0] == '-') return Usage();
-        else if (path.empty()) path = arg;
-        else return Usage();
+        char* end = nullptr;
+        if (arg == "--json" || arg == "--objects") {
+            mode = arg;
+        } else if (arg == "--pose" && i + 1 < argc) {
+            mode = arg;
+            ticks = std::strtof(argv[++i], &end);
+            if (*end != '\0' || end == argv[i] || !std::isfinite(ticks)) return Usage();
+        } else if (arg == "--set" && i + 1 < argc) {
+            set = std::strtol(argv[++i], &end, 10);
+            if (*end != '\0' || end == argv[i] || set < 0) return Usage();
+        } else if (!arg.empty() && arg[0] == '-') {
+            return Usage();
+        } else if (path.empty()) {
+            path = arg;
+        } else {
+            return Usage();
+        }
     }
-    if (path.empty()) return Usage();
+    if (path.empty() || (set >= 0 && mode != "--pose")) return Usage();
 
     // The reader first: a file it cannot read is reported as such (it has
     // written why on standard error).
@@ -118,7 +174,8 @@ int main(int argc, char** argv) {
     if (mode == "--objects") return 0;
 
     cModelLoader loader;
-    const cModel* model = loader.LoadModel(path, cModelLoader::SplitPath(path).second);
+    cModel* model = loader.LoadModel(path, cModelLoader::SplitPath(path).second);
+    if (mode == "--pose") return Pose(model, path, ticks, set);
     Counts counts;
     std::string tree;
     Walk(model->m_frameRoot, 1, &counts, &tree);
@@ -147,9 +204,9 @@ int main(int argc, char** argv) {
         for (size_t i = 0; i < model->m_animationSets.size(); ++i) {
             const cAnimationSet& set = *model->m_animationSets[i];
             size_t bound = 0, keys = 0;
-            for (const auto& a : set.m_animations) bound += a->m_frame != nullptr, keys += a->m_keys.size();
+            for (const auto& a : set.m_animations) bound += a->m_frame != nullptr, keys += a->KeyCount();
             out += std::string(i ? ", " : "") + "{\"name\": " + Json(set.m_name) + ", \"length\": " +
-                   std::to_string(set.m_length) + ", \"boneAnimations\": " + std::to_string(set.m_animations.size()) +
+                   std::to_string(set.m_length) + ", \"ticksPerSecond\": " + Number(set.m_ticksPerSecond) + ", \"boneAnimations\": " + std::to_string(set.m_animations.size()) +
                    ", \"bound\": " + std::to_string(bound) + ", \"keys\": " + std::to_string(keys) + "}";
         }
         const D3DXVECTOR3& c = model->m_sphereCenter;
@@ -173,10 +230,10 @@ int main(int argc, char** argv) {
     std::printf("\nanimation sets (%zu read, %u reported):\n", model->m_animationSets.size(), model->m_setCount);
     for (const auto& set : model->m_animationSets) {
         size_t bound = 0, keys = 0;
-        for (const auto& a : set->m_animations) bound += a->m_frame != nullptr, keys += a->m_keys.size();
-        std::printf("  %s: length %d, %zu bone animations (%zu bound, %zu unbound), %zu keys\n",
-                    set->m_name.empty() ? "(unnamed)" : set->m_name.c_str(), set->m_length, set->m_animations.size(),
-                    bound, set->m_animations.size() - bound, keys);
+        for (const auto& a : set->m_animations) bound += a->m_frame != nullptr, keys += a->KeyCount();
+        std::printf("  %s: length %d at %g ticks a second, %zu bone animations (%zu bound, %zu unbound), %zu keys\n",
+                    set->m_name.empty() ? "(unnamed)" : set->m_name.c_str(), set->m_length, set->m_ticksPerSecond,
+                    set->m_animations.size(), bound, set->m_animations.size() - bound, keys);
     }
     std::printf("\nbounding sphere: centre (%g, %g, %g), radius %g\n", model->m_sphereCenter.x, model->m_sphereCenter.y,
                 model->m_sphereCenter.z, model->m_sphereRadius);

@@ -14,6 +14,9 @@
 #define D3DXERR_INVALIDDATA MAKE_HRESULT(1, 0x876, 2905)
 #define D3DXERR_LOADEDMESHASNODATA MAKE_HRESULT(1, 0x876, 2906)
 
+// The .x template of a file's animation tick rate (ticks per second).
+DEFINE_GUID(DXFILEOBJ_AnimTicksPerSecond, 0x9e415a43, 0x7ba6, 0x4a73, 0x87, 0x43, 0xb7, 0x3d, 0x47, 0xe8, 0x84, 0x76);
+
 struct ID3DXMesh;
 typedef ID3DXMesh* LPD3DXMESH;
 

@@ -12,21 +12,8 @@ namespace {
 using namespace VorelTest;
 namespace fs = std::filesystem;
 
-std::vector<fs::path> CorpusFiles() {
-    std::vector<fs::path> files;
-    const fs::path root = fs::path(VOREL_SOURCE_DIR) / ".." / "shared" / "models";
-    std::error_code ec;
-    if (!fs::is_directory(root, ec)) return files;
-    for (fs::recursive_directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string ext = Lower(it->path().extension().string());
-        if (it->is_regular_file() && ext == ".x") files.push_back(it->path());
-    }
-    std::sort(files.begin(), files.end());
-    return files;
-}
-
 TEST(XFileCorpus, EveryFileReadsAndSurvivesEveryEncoding) {
-    const auto files = CorpusFiles();
+    const auto files = RealModelFiles();
     if (files.empty()) GTEST_SKIP() << "../shared/models is not there";
     Platform::SetDebugSink([](std::string_view) {});  // the corpus has known warnings
     for (const fs::path& path : files) {

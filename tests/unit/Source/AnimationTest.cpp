@@ -1,15 +1,18 @@
 #include <gtest/gtest.h>
 #include <rmxfguid.h>
 
+#include <cmath>
 #include <fstream>
 
+#include "MathSupport.h"
 #include "TestSupport.h"
-#include "cModel.h"
+#include "cModelLoader.h"
 
 namespace {
 
 using namespace VorelTest;
 using Vorel::cModel;
+using Vorel::cQuaternion;
 
 // A model with the animation sets of the given .x text.
 class AnimationTest : public ::testing::Test {
@@ -19,6 +22,10 @@ protected:
         std::ofstream(path) << "xof 0303txt 0032\n" << body;
         EXPECT_TRUE(m_model.ReadAnimations(path));
         return m_model;
+    }
+    const Vorel::cBoneAnimation& OnlyAnimation(const std::string& keyBlocks) {
+        m_model.m_animationSets.clear();
+        return *Read("AnimationSet S { Animation A { " + keyBlocks + " } }").m_animationSets[0]->m_animations[0];
     }
     ScratchFolder m_scratch;
     cModel m_model;
@@ -44,50 +51,67 @@ TEST_F(AnimationTest, SetsAnimationsAndBoneNames) {
     EXPECT_EQ(model.m_animationSets[1]->m_length, 0);
 }
 
-TEST_F(AnimationTest, RotationKeysAreStoredWFirstInTheFileAndLast) {
-    const auto& keys = Read(std::string("AnimationSet S { Animation A { ") + kKeys3Rotations + " } }")
-                           .m_animationSets[0]->m_animations[0]->m_keys;
-    ASSERT_EQ(keys.size(), 3u);
-    const auto& identity = keys[0].m_transform.m_rotation;
-    EXPECT_EQ(identity.w, 1.0f);
-    EXPECT_EQ(identity.x, 0.0f);
-    EXPECT_EQ(keys[1].m_transform.m_rotation.x, 1.0f);
-    EXPECT_EQ(keys[1].m_transform.m_rotation.w, 0.0f);
-}
-
-TEST_F(AnimationTest, BlocksMergeByIndexAndTheLastBlockGivesTheTimes) {
-    const auto& keys = Read(std::string("AnimationSet S { Animation A { ") + kKeys3Rotations + kKeys5Positions + " } }")
-                           .m_animationSets[0]->m_animations[0]->m_keys;
-    ASSERT_EQ(keys.size(), 5u);
-    for (int i = 0; i < 5; ++i) {
-        EXPECT_EQ(keys[i].m_time, 5.0f + 10 * i) << "times of the position block, read last";
-        EXPECT_EQ(keys[i].m_transform.m_translation.x, 1.0f + i);
+// A key (w, x, y, z) is D3DX's (-x, -y, -z, w), normalised.
+TEST_F(AnimationTest, RotationKeysAreTheConjugateOfD3DXsQuaternionNormalised) {
+    const auto& keys = OnlyAnimation("AnimationKey { 0; 5; 0; 4; 1,0,0,0;;, 1; 4; 0,1,0,0;;, "
+                                     "2; 4; 0.4850,0.4850,0.4850,0.4850;;, 3; 4; 0.7071068,0,-0.7071068,0;;, "
+                                     "4; 4; -1,0,0,0;;; }")
+                           .m_rotationKeys;
+    const cQuaternion expected[] = {{0, 0, 0, 1}, {-1, 0, 0, 0}, {-0.5f, -0.5f, -0.5f, 0.5f},
+                                    {0, 0.7071068f, 0, 0.7071068f}, {0, 0, 0, -1}};
+    ASSERT_EQ(keys.size(), std::size(expected));
+    for (size_t i = 0; i < keys.size(); ++i) {
+        SCOPED_TRACE("key " + std::to_string(i));
+        EXPECT_EQ(keys[i].m_time, static_cast<float>(i));
+        EXPECT_NEAR(keys[i].m_value.x, expected[i].x, kTight);
+        EXPECT_NEAR(keys[i].m_value.y, expected[i].y, kTight);
+        EXPECT_NEAR(keys[i].m_value.z, expected[i].z, kTight);
+        EXPECT_NEAR(keys[i].m_value.w, expected[i].w, kTight);
     }
-    EXPECT_EQ(keys[2].m_transform.m_rotation.y, 1.0f) << "keys 0 to 2 have both";
-    EXPECT_EQ(keys[3].m_transform.m_rotation.w, 1.0f) << "keys 3 and 4 the identity rotation";
 
-    cModel other;
-    const std::string path = (m_scratch.Path() / "other.x").string();
-    std::ofstream(path) << "xof 0303txt 0032\nAnimationSet S { Animation A { " << kKeys5Positions << kKeys3Rotations
-                        << " } }";
-    ASSERT_TRUE(other.ReadAnimations(path));
-    const auto& reversed = other.m_animationSets[0]->m_animations[0]->m_keys;
-    EXPECT_EQ(reversed[1].m_time, 10.0f) << "the rotation block, read last, gives keys 0 to 2 their times";
-    EXPECT_EQ(reversed[3].m_time, 35.0f);
+    CapturedDebugOutput out;
+    const auto& zero = OnlyAnimation("AnimationKey { 0; 1; 0; 4; 0,0,0,0;;; }").m_rotationKeys;
+    ASSERT_EQ(zero.size(), 1u);
+    EXPECT_EQ(zero[0].m_value.w, 1.0f) << "a key of length zero is no rotation";
+    EXPECT_NE(out.Text().find("length zero"), std::string::npos) << out.Text();
 }
 
-TEST_F(AnimationTest, MatrixKeysReplaceTheWholeTransform) {
-    const auto& keys =
-        Read("AnimationSet S { Animation A {\n"
-             " AnimationKey { 2; 1; 0; 3; 9,9,9;;; }\n"
-             " AnimationKey { 4; 1; 7; 16; 0,2,0,0, -2,0,0,0, 0,0,2,0, 1,2,3,1;;; } } }")
-            .m_animationSets[0]->m_animations[0]->m_keys;
-    ASSERT_EQ(keys.size(), 1u);
-    const auto& t = keys[0].m_transform;
+TEST_F(AnimationTest, EachBlockIsATrackOfItsOwnInTimeOrder) {
+    for (const std::string& blocks : {std::string(kKeys3Rotations) + kKeys5Positions,
+                                      std::string(kKeys5Positions) + kKeys3Rotations}) {
+        const auto& animation = OnlyAnimation(blocks);
+        ASSERT_EQ(animation.m_rotationKeys.size(), 3u);
+        ASSERT_EQ(animation.m_translationKeys.size(), 5u);
+        EXPECT_TRUE(animation.m_scaleKeys.empty());
+        for (int i = 0; i < 3; ++i) EXPECT_EQ(animation.m_rotationKeys[i].m_time, 10.0f * i);
+        for (int i = 0; i < 5; ++i) {
+            EXPECT_EQ(animation.m_translationKeys[i].m_time, 5.0f + 10 * i);
+            EXPECT_EQ(animation.m_translationKeys[i].m_value.x, 1.0f + i);
+        }
+    }
+    // Out of order, and two keys at one time: sorted, the two kept in file
+    // order so that the later one wins.
+    const auto& scale = OnlyAnimation("AnimationKey { 1; 4; 30; 3; 3,3,3;;, 10; 3; 1,1,1;;, 20; 3; 7,7,7;;, "
+                                      "20; 3; 2,2,2;;; }")
+                            .m_scaleKeys;
+    ASSERT_EQ(scale.size(), 4u);
+    const float times[] = {10, 20, 20, 30}, values[] = {1, 7, 2, 3};
+    for (size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(scale[i].m_time, times[i]);
+        EXPECT_EQ(scale[i].m_value.x, values[i]);
+    }
+}
+
+TEST_F(AnimationTest, MatrixKeysAreATrackOfWholeTransforms) {
+    const auto& animation = OnlyAnimation("AnimationKey { 2; 1; 0; 3; 9,9,9;;; }\n"
+                                          "AnimationKey { 4; 1; 7; 16; 0,2,0,0, -2,0,0,0, 0,0,2,0, 1,2,3,1;;; }");
+    ASSERT_EQ(animation.m_matrixKeys.size(), 1u);
+    EXPECT_EQ(animation.m_translationKeys.size(), 1u) << "the position block stays a track of its own";
+    const auto& t = animation.m_matrixKeys[0].m_value;
     EXPECT_EQ(t.m_translation, D3DXVECTOR3(1, 2, 3));
     EXPECT_NEAR(t.m_scale.x, 2.0f, 1e-6f);
     EXPECT_NEAR(std::fabs(t.m_rotation.z), std::sqrt(0.5f), 1e-6f) << "a quarter turn about z";
-    EXPECT_EQ(keys[0].m_time, 7.0f);
+    EXPECT_EQ(animation.m_matrixKeys[0].m_time, 7.0f);
 }
 
 TEST_F(AnimationTest, AllKeysAtZeroGiveLengthZero) {
@@ -95,6 +119,29 @@ TEST_F(AnimationTest, AllKeysAtZeroGiveLengthZero) {
                   .m_animationSets[0]
                   ->m_length,
               0);
+}
+
+// The rate before a set applies to it; a set before any rate takes the
+// file's first; a file without one plays a tick a millisecond.
+TEST_F(AnimationTest, EachSetKeepsTheTickRateThatAppliesToIt) {
+    const struct {
+        const char* body;
+        std::vector<float> rates;
+    } cases[] = {
+        {"AnimationSet A { } AnimTicksPerSecond { 24; } AnimationSet B { } AnimTicksPerSecond { 4800; } "
+         "AnimationSet C { } AnimationSet D { }",
+         {24, 24, 4800, 4800}},
+        {"AnimationSet A { } AnimationSet B { }", {1000, 1000}},
+        {"AnimTicksPerSecond fps { 30; } AnimationSet A { } AnimTicksPerSecond { 0; } AnimationSet B { }", {30, 30}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.body);
+        m_model.m_animationSets.clear();
+        CapturedDebugOutput quiet;
+        const auto& sets = Read(c.body).m_animationSets;
+        ASSERT_EQ(sets.size(), c.rates.size());
+        for (size_t i = 0; i < sets.size(); ++i) EXPECT_EQ(sets[i]->m_ticksPerSecond, c.rates[i]) << sets[i]->m_name;
+    }
 }
 
 TEST_F(AnimationTest, AFileThatCannotBeReadGivesNoSets) {
@@ -172,11 +219,38 @@ TEST(AnimationKeys, AShortKeyBlockGivesTheKeysThatFit) {
     model.ReadDataObject(&set, &animation);
     CapturedDebugOutput out;
     model.ReadDataObject(&animation, &keys);
-    const auto& read = model.m_animationSets[0]->m_animations[0]->m_keys;
+    const auto& read = model.m_animationSets[0]->m_animations[0]->m_translationKeys;
     ASSERT_EQ(read.size(), 2u) << "none past the end";
-    EXPECT_EQ(read[1].m_transform.m_translation, D3DXVECTOR3(4, 5, 6));
+    EXPECT_EQ(read[1].m_value, D3DXVECTOR3(4, 5, 6));
     EXPECT_EQ(model.m_animationSets[0]->m_length, 9);
     EXPECT_NE(out.Text().find("holds 2 of its 4 keys"), std::string::npos) << out.Text();
+}
+
+// The first rotation key of an animation usually is its frame's bind
+// rotation: read as the conjugate, real files agree far more often.
+TEST(AnimationKeys, FirstRotationKeysOfRealFilesMatchTheirFramesAsRead) {
+    const auto files = RealModelFiles();
+    if (files.empty()) GTEST_SKIP() << "../shared/models is not there";
+    CapturedDebugOutput quiet;
+    int asRead = 0, otherWay = 0;
+    for (const auto& path : files) {
+        Vorel::cModelLoader loader;
+        const cModel* model = loader.LoadModel(path.string(), path.string());
+        for (const auto& set : model->m_animationSets)
+            for (const auto& animation : set->m_animations) {
+                if (animation->m_frame == nullptr || animation->m_rotationKeys.empty()) continue;
+                const cQuaternion& key = animation->m_rotationKeys[0].m_value;
+                const cQuaternion& bind = animation->m_frame->m_bind.m_rotation;
+                const cQuaternion conjugate(-key.x, -key.y, -key.z, key.w);
+                const bool read = std::fabs(cQuaternion::Dot(key, bind)) > 1 - 1e-4f;
+                const bool other = std::fabs(cQuaternion::Dot(conjugate, bind)) > 1 - 1e-4f;
+                asRead += read && !other;
+                otherWay += other && !read;
+            }
+    }
+    std::printf("first rotation keys matching their frame only as read: %d, only the other way: %d\n", asRead, otherWay);
+    EXPECT_GT(asRead, 20);
+    EXPECT_LT(otherWay * 10, asRead);
 }
 
 }  // namespace

@@ -2,7 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cmath>
 #include <cstdio>
+#include <set>
+#include <sstream>
+#include <vector>
 #include <filesystem>
 
 #include "TestSupport.h"
@@ -11,8 +15,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-int RunInfo(const fs::path& file, std::string* output) {
-    const std::string command = std::string(VOREL_BINARY_DIR) + "/vorel-info --json '" + file.string() + "' 2>/dev/null";
+int RunInfo(const fs::path& file, std::string* output, const std::string& options = "--json") {
+    const std::string command =
+        std::string(VOREL_BINARY_DIR) + "/vorel-info " + options + " '" + file.string() + "' 2>/dev/null";
     FILE* pipe = popen(command.c_str(), "r");
     std::array<char, 4096> buffer;
     output->clear();
@@ -43,14 +48,93 @@ TEST(InfoTool, DescribesTheSampleModels) {
 }
 
 TEST(InfoTool, DescribesEveryRealFile) {
-    const fs::path root = fs::path(VOREL_SOURCE_DIR) / ".." / "shared" / "models";
-    std::error_code ec;
-    if (!fs::is_directory(root, ec)) GTEST_SKIP() << "../shared/models is not there";
-    for (fs::recursive_directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
-        std::string ext = it->path().extension().string();
-        for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        if (it->is_regular_file() && ext == ".x") ExpectPlausible(it->path());
+    const auto files = VorelTest::RealModelFiles();
+    if (files.empty()) GTEST_SKIP() << "../shared/models is not there";
+    for (const fs::path& file : files) ExpectPlausible(file);
+}
+
+// The containers of a pose, each with its vertices as printed.
+struct PosedContainer {
+    std::string name, kind;
+    std::vector<std::array<float, 3>> vertices;
+};
+
+std::vector<PosedContainer> Pose(const fs::path& file, const std::string& options, int* status) {
+    std::string text;
+    *status = RunInfo(file, &text, "--pose " + options);
+    std::vector<PosedContainer> containers;
+    std::istringstream in(text);
+    std::string word;
+    while (in >> word) {
+        EXPECT_EQ(word, "container");
+        PosedContainer& c = containers.emplace_back();
+        size_t count = 0;
+        if (!(in >> c.name >> c.kind >> count)) break;
+        c.vertices.resize(count);
+        for (auto& v : c.vertices)
+            for (float& x : v) {
+                std::string number;
+                in >> number;
+                x = std::strtof(number.c_str(), nullptr);
+                EXPECT_TRUE(std::isfinite(x)) << c.name << ": " << number;
+            }
     }
+    return containers;
+}
+
+// Every real file poses at a time inside and past its first set: every
+// container of the model, as many vertices as it has, all finite.
+TEST(InfoTool, PosesEveryRealFile) {
+    const auto files = VorelTest::RealModelFiles();
+    if (files.empty()) GTEST_SKIP() << "../shared/models is not there";
+    size_t skinned = 0;
+    for (const fs::path& file : files) {
+        SCOPED_TRACE(file.string());
+        std::string json;
+        ASSERT_EQ(RunInfo(file, &json), 0);
+        // Each container is described as {"name": NAME, "vertices": COUNT, ...}.
+        std::multiset<std::pair<std::string, size_t>> expected;
+        const std::string open = "{\"name\": \"", between = "\", \"vertices\": ";
+        for (size_t at = json.find(open); at != std::string::npos; at = json.find(open, at + 1)) {
+            const size_t name = at + open.size(), end = json.find(between, name);
+            if (end == std::string::npos || json.find('"', name) != end) continue;  // not a container
+            expected.emplace(end > name ? json.substr(name, end - name) : "(unnamed)",
+                             std::stoul(json.substr(end + between.size())));
+        }
+        for (const char* ticks : {"0", "333.5", "1e6"}) {
+            int status = -1;
+            const auto pose = Pose(file, ticks, &status);
+            ASSERT_EQ(status, 0) << ticks;
+            std::multiset<std::pair<std::string, size_t>> posed;
+            for (const PosedContainer& c : pose) {
+                posed.emplace(c.name, c.vertices.size());
+                EXPECT_TRUE(c.kind == "skinned" || c.kind == "rigid") << c.kind;
+                skinned += c.kind == "skinned";
+            }
+            EXPECT_EQ(posed, expected) << "every container, with all its vertices";
+        }
+    }
+    EXPECT_GT(skinned, 0u);
+}
+
+TEST(InfoTool, PosesTheSampleAndRefusesSetsItDoesNotHave) {
+    const fs::path samples = fs::path(VOREL_SOURCE_DIR) / "Assets" / "Models";
+    int status = -1;
+    const auto rest = Pose(samples / "Lumen.x", "0", &status);
+    ASSERT_EQ(status, 0);
+    ASSERT_EQ(rest.size(), 1u);
+    EXPECT_EQ(rest[0].kind, "skinned");
+    const auto swayed = Pose(samples / "Lumen.x", "500 --set 0", &status);
+    ASSERT_EQ(swayed.size(), 1u);
+    EXPECT_GT(std::fabs(swayed[0].vertices.back()[0] - rest[0].vertices.back()[0]), 0.5f) << "the top sways";
+
+    Pose(samples / "Lumen.x", "0 --set 3", &status);
+    EXPECT_EQ(status, 1) << "Lumen has three sets";
+    const auto blocks = Pose(samples / "Blocks.x", "100", &status);
+    EXPECT_EQ(status, 0) << "no sets: the bind pose";
+    EXPECT_EQ(blocks.size(), 6u);
+    Pose(samples / "Blocks.x", "0 --set 0", &status);
+    EXPECT_EQ(status, 1);
 }
 
 TEST(InfoTool, SaysWhenAFileCannotBeRead) {

@@ -76,12 +76,15 @@ TEST(ModelLoader, TheSkinnedSampleIsReadyToPlay) {
     EXPECT_EQ(model->m_setCount, 3u);
     EXPECT_EQ(model->m_maxBones, 3);
     EXPECT_EQ(model->m_boneMatrices.size(), 3u);
-    cMeshContainer* skinned = model->m_skinnedContainer;
-    ASSERT_NE(skinned, nullptr);
+    ASSERT_EQ(model->m_containers.size(), 1u);
+    cMeshContainer* skinned = model->m_containers[0].container;
     ASSERT_NE(skinned->m_skinnedMesh, nullptr);
     ASSERT_NE(skinned->m_textures[0], nullptr) << "lumen.png, found next to the model";
     for (const auto& set : model->m_animationSets)
-        for (const auto& animation : set->m_animations) EXPECT_NE(animation->m_frame, nullptr) << animation->m_name;
+        for (const auto& animation : set->m_animations) {
+            EXPECT_NE(animation->m_frame, nullptr) << animation->m_name;
+            EXPECT_EQ(animation->m_rotationKeys.size(), animation->m_translationKeys.size());
+        }
     for (const D3DMATERIAL9& m : skinned->m_materials) {
         EXPECT_EQ(m.Ambient.r, m.Diffuse.r) << "ambient is the diffuse colour";
         EXPECT_EQ(m.Ambient.b, m.Diffuse.b);

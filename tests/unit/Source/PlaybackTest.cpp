@@ -11,79 +11,167 @@ using namespace VorelTest;
 using Vorel::cAnimationSet;
 using Vorel::cBoneAnimation;
 using Vorel::cFrame;
-using Vorel::cKeyFrame;
 using Vorel::cModel;
+using Vorel::cQuaternion;
+using Vorel::cVectorKey;
 using Vorel::cVQS;
 
-cKeyFrame Key(float time, float x) {
-    cKeyFrame key;
-    key.m_time = time;
-    key.m_transform.m_translation = {x, 0, 0};
-    return key;
+std::vector<cVectorKey> Along(std::initializer_list<std::pair<float, float>> keys) {
+    std::vector<cVectorKey> track;
+    for (const auto& [time, x] : keys) track.push_back({time, {x, 0, 0}});
+    return track;
 }
 
-// A model of one set over frames made here: keys move each frame along x.
+// A model of one set over frames made here: each animated frame is a child
+// of the root whose bind pose stands at x = -1 with scale 2.
 class PlaybackTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        auto set = std::make_unique<cAnimationSet>();
-        set->m_length = 100;
-        m_model.m_animationSets.push_back(std::move(set));
+        D3DXMatrixIdentity(&m_root.TransformationMatrix);
+        m_model.m_frameRoot = &m_root;
+        AddSet(100);
     }
     void TearDown() override { m_model.m_frameRoot = nullptr; }  // the frames are the test's
 
-    cFrame* Animate(std::vector<cKeyFrame> keys) {
-        auto& frame = m_frames.emplace_back(std::make_unique<cFrame>());
-        frame->m_local.m_translation = {-1, 0, 0};  // the pose before any key applies
-        auto animation = std::make_unique<cBoneAnimation>();
-        animation->m_frame = frame.get();
-        animation->m_keys = std::move(keys);
-        m_model.m_animationSets[0]->m_animations.push_back(std::move(animation));
-        return frame.get();
+    cAnimationSet& AddSet(int32_t length) {
+        auto& set = m_model.m_animationSets.emplace_back(std::make_unique<cAnimationSet>());
+        set->m_length = length;
+        return *set;
     }
+    cFrame* Frame() {
+        cFrame* frame = m_frames.emplace_back(std::make_unique<cFrame>()).get();
+        D3DXMATRIX scale, move;
+        D3DXMatrixScaling(&scale, 2, 2, 2);
+        D3DXMatrixTranslation(&move, -1, 0, 0);
+        frame->TransformationMatrix = scale * move;
+        frame->pFrameSibling = m_root.pFrameFirstChild;
+        m_root.pFrameFirstChild = frame;
+        m_model.InitLocalTransforms();
+        return frame;
+    }
+    cBoneAnimation& Animate(cFrame* frame, size_t set = 0) {
+        auto& animation = m_model.m_animationSets[set]->m_animations.emplace_back(std::make_unique<cBoneAnimation>());
+        animation->m_frame = frame;
+        return *animation;
+    }
+    cFrame* Moving(std::initializer_list<std::pair<float, float>> keys) {
+        cFrame* frame = Frame();
+        Animate(frame).m_translationKeys = Along(keys);
+        return frame;
+    }
+    float X(const cFrame* frame) const { return frame->m_local.m_translation.x; }
 
     cModel m_model;
+    cFrame m_root{};
     std::vector<std::unique_ptr<cFrame>> m_frames;
 };
 
-TEST_F(PlaybackTest, TimeLoopsOverTheSetsLength) {
-    cFrame* frame = Animate({Key(0, 0), Key(100, 100)});
-    m_model.EvaluateKeys(250.9f);  // truncated to 250, then 250 mod 100
-    EXPECT_FLOAT_EQ(frame->m_local.m_translation.x, 50);
-    m_model.EvaluateKeys(99.99f);
-    EXPECT_FLOAT_EQ(frame->m_local.m_translation.x, 99);
+TEST_F(PlaybackTest, TimeLoopsOverTheSetsLengthWithoutLosingFractions) {
+    cFrame* frame = Moving({{0, 0}, {100, 100}});
+    const struct {
+        float time, x;
+    } cases[] = {{250.9f, 50.9f}, {99.99f, 99.99f}, {100, 0}, {0.25f, 0.25f}};
+    for (const auto& c : cases) {
+        m_model.EvaluateKeys(c.time);
+        EXPECT_NEAR(X(frame), c.x, 1e-3f) << "at " << c.time;
+    }
 }
 
-TEST_F(PlaybackTest, TheFirstPairThatHoldsTheTimeWins) {
-    cFrame* frame = Animate({Key(0, 0), Key(50, 10), Key(100, 20)});
-    m_model.m_animationSets[0]->m_length = 200;
+TEST_F(PlaybackTest, TracksHoldTheirEndsAndKeysSharingATimeGiveTheLaterOne) {
+    cFrame* late = Moving({{60, 5}, {90, 8}});
+    cFrame* single = Moving({{40, 42}});
+    cFrame* twice = Moving({{0, 0}, {50, 10}, {50, 30}, {100, 40}});
+    const struct {
+        float time, late, single, twice;
+    } cases[] = {
+        {30, 5, 42, 6},       // before the first key: held at it
+        {75, 6.5f, 42, 35},   // between keys
+        {95, 8, 42, 39},      // after the last: held at it
+        {50, 5, 42, 30},      // on a shared time: the later key
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE("at " + std::to_string(c.time));
+        m_model.EvaluateKeys(c.time);
+        EXPECT_NEAR(X(late), c.late, kTight);
+        EXPECT_NEAR(X(single), c.single, kTight);
+        EXPECT_NEAR(X(twice), c.twice, kTight);
+    }
+}
+
+// Each track at its own times; what no track drives keeps the bind pose.
+TEST_F(PlaybackTest, EachComponentFollowsItsOwnTrack) {
+    cFrame* frame = Frame();
+    cBoneAnimation& animation = Animate(frame);
+    const cQuaternion quarterTurn(0, std::sqrt(0.5f), 0, std::sqrt(0.5f));
+    animation.m_rotationKeys = {{0, quarterTurn}};
+    animation.m_translationKeys = Along({{10, 1}, {30, 3}});
+    m_model.EvaluateKeys(20);
+    const cVQS& local = frame->m_local;
+    EXPECT_NEAR(local.m_translation.x, 2, kTight);
+    EXPECT_NEAR(local.m_rotation.y, quarterTurn.y, kTight) << "a one-key track holds its key";
+    EXPECT_NEAR(local.m_scale.x, 2, kTight) << "no scale track: the bind pose's scale, not 1";
+
+    // A matrix track gives the whole transform; a component track beside it
+    // overrides its part.
+    animation.m_rotationKeys.clear();
+    cVQS whole;
+    whole.m_scale = {3, 3, 3};
+    whole.m_translation = {0, 9, 0};
+    animation.m_matrixKeys = {{0, whole}};
+    m_model.EvaluateKeys(20);
+    EXPECT_NEAR(local.m_scale.y, 3, kTight);
+    EXPECT_EQ(local.m_translation, D3DXVECTOR3(2, 0, 0));
+    EXPECT_NEAR(local.m_rotation.w, 1, kTight);
+}
+
+TEST_F(PlaybackTest, FramesTheSetDoesNotAnimateStandInTheirBindPose) {
+    cFrame* frame = Moving({{0, 7}, {100, 7}});
+    AddSet(100);
     m_model.EvaluateKeys(50);
-    EXPECT_FLOAT_EQ(frame->m_local.m_translation.x, 10) << "the pair (0, 50) at its end";
-    m_model.EvaluateKeys(75);
-    EXPECT_FLOAT_EQ(frame->m_local.m_translation.x, 15);
+    EXPECT_EQ(X(frame), 7);
+    m_model.m_currentSet = 1;
+    m_model.EvaluateKeys(50);
+    EXPECT_EQ(X(frame), -1) << "not where the other set left it";
 }
 
-TEST_F(PlaybackTest, BonesWithoutAPairForTheTimeKeepTheirPose) {
-    cFrame* late = Animate({Key(60, 5), Key(90, 8)});
-    cFrame* single = Animate({Key(0, 42)});
-    m_model.EvaluateKeys(30);
-    EXPECT_FLOAT_EQ(late->m_local.m_translation.x, -1) << "before its first key";
-    EXPECT_FLOAT_EQ(single->m_local.m_translation.x, -1) << "one key is never played";
-    m_model.EvaluateKeys(75);
-    EXPECT_FLOAT_EQ(late->m_local.m_translation.x, 6.5f);
-}
-
-TEST_F(PlaybackTest, ZeroLengthsEqualTimesAndSetsPastTheListAreSafe) {
-    cFrame* frame = Animate({Key(0, 3), Key(0, 7), Key(0, 9)});
+TEST_F(PlaybackTest, ZeroLengthsAndSetsPastTheListAreSafe) {
+    cFrame* frame = Moving({{0, 3}, {0, 7}});
     m_model.m_animationSets[0]->m_length = 0;
     m_model.EvaluateKeys(1234);  // held at time 0
-    EXPECT_FLOAT_EQ(frame->m_local.m_translation.x, 7) << "two keys at one time: the later one";
+    EXPECT_FLOAT_EQ(X(frame), 7) << "two keys at one time: the later one";
     m_model.m_currentSet = 5;  // the platform can report more sets than were read
     m_model.EvaluateKeys(10);
     EXPECT_EQ(m_model.m_currentSet, 0u);
-    m_model.EvaluateKeys(NAN);
-    m_model.EvaluateKeys(1e30f);
-    EXPECT_TRUE(std::isfinite(frame->m_local.m_translation.x));
+    m_model.m_animationSets[0]->m_length = 100;
+    for (float time : {NAN, INFINITY, 1e30f, -5.0f}) {
+        m_model.EvaluateKeys(time);
+        EXPECT_TRUE(std::isfinite(X(frame))) << time;
+    }
+}
+
+// The clock runs in the set's own ticks and stays within its length.
+TEST_F(PlaybackTest, TheClockAdvancesAtTheSetsTickRate) {
+    cFrame* frame = Moving({{0, 0}, {24, 24}});
+    cAnimationSet& set = *m_model.m_animationSets[0];
+    set.m_length = 24;
+    set.m_ticksPerSecond = 24;
+    m_model.AdvanceClock(500);
+    EXPECT_NEAR(m_model.m_time, 12, kTight) << "half a second, half the set";
+    m_model.Update(m_model.m_time);
+    EXPECT_NEAR(X(frame), 12, kTight) << "interpolated, not stepped to a whole tick";
+    m_model.AdvanceClock(510);
+    EXPECT_NEAR(m_model.m_time, 0.24f, 1e-3f) << "one second plays the whole set";
+    m_model.m_speed = 2;
+    m_model.AdvanceClock(125);
+    EXPECT_NEAR(m_model.m_time, 6.24f, 1e-3f);
+
+    set.m_ticksPerSecond = cAnimationSet::kDefaultTicksPerSecond;
+    m_model.m_time = 0;
+    m_model.m_speed = 1;
+    m_model.AdvanceClock(16);
+    EXPECT_EQ(m_model.m_time, 16) << "a tick a millisecond";
+    for (int i = 0; i < 100000; ++i) m_model.AdvanceClock(16);
+    EXPECT_LT(m_model.m_time, 24) << "hours of play keep the time small";
 }
 
 // R with the children C1, C2, C3, none at the origin.
