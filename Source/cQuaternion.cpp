@@ -30,9 +30,14 @@ cQuaternion cQuaternion::Slerp(const cQuaternion& from, const cQuaternion& to, f
         d = 1;
     }
     // Nearly the same rotation (or, flipped, nearly opposite quaternions,
-    // which are the same rotation): nothing to interpolate. This also covers
-    // a |d| that rounding pushed past 1, before acos could see it.
-    if (1.0f - d < 1e-7f) return from;
+    // which are the same rotation), where sin θ would be lost to rounding:
+    // the arc is a straight line to float precision. Returning `from` here
+    // would make a slowly turning bone step from key to key, which a long
+    // lever shows. Equal ends give `from` exactly. This also covers a |d|
+    // that rounding pushed past 1, before acos could see it.
+    if (1.0f - d < 1e-7f)
+        return {from.x + t * (sign * to.x - from.x), from.y + t * (sign * to.y - from.y),
+                from.z + t * (sign * to.z - from.z), from.w + t * (sign * to.w - from.w)};
     const float theta = static_cast<float>(std::acos(static_cast<double>(d)));
     const float sinTheta = static_cast<float>(std::sin(static_cast<double>(theta)));
     const float w0 = static_cast<float>(std::sin(static_cast<double>((1.0f - t) * theta)) / sinTheta);

@@ -16,8 +16,8 @@ struct cQuaternion {
     static float Dot(const cQuaternion& a, const cQuaternion& b);
     // Spherical interpolation from `from` (t = 0) towards `to` (t = 1) along
     // the shorter arc: `to` is negated when the two lie more than 90 degrees
-    // apart. Within 1e-7 of parallel the result is `from` itself. Not
-    // normalised.
+    // apart. Within 1e-7 of parallel it interpolates linearly, and equal
+    // ends give `from` itself. Not normalised.
     static cQuaternion Slerp(const cQuaternion& from, const cQuaternion& to, float t);
 };
 
