@@ -83,7 +83,19 @@ bool RotationOfKey(float w, float x, float y, float z, cQuaternion* rotation) {
 template <class Key>
 void SortByTime(std::vector<Key>& keys) {
     const auto earlier = [](const Key& a, const Key& b) { return a.m_time < b.m_time; };
-    if (!std::is_sorted(keys.begin(), keys.end(), earlier)) std::stable_sort(keys.begin(), keys.end(), earlier);
+    if (!std::is_sorted(keys.begin(), keys.end(), earlier))
+        std::stable_sort(keys.begin(), keys.end(), earlier);
+}
+
+// Calls `act` with the track that keys of `keyType` (a known one) go to.
+template <class Act>
+void WithTrack(cBoneAnimation& animation, uint32_t keyType, Act act) {
+    switch (keyType) {
+        case 0: act(animation.m_rotationKeys); break;
+        case 1: act(animation.m_scaleKeys); break;
+        case 2: act(animation.m_translationKeys); break;
+        default: act(animation.m_matrixKeys); break;
+    }
 }
 
 // The track's value at T: its first key's before the first time, its last
@@ -99,7 +111,9 @@ Value Sample(const std::vector<cKey<Value>>& keys, float T, Blend blend) {
     return blend(a.m_value, after->m_value, (T - a.m_time) / (after->m_time - a.m_time));
 }
 
-D3DXVECTOR3 Lerp(const D3DXVECTOR3& a, const D3DXVECTOR3& b, float t) { return a * (1.0f - t) + b * t; }
+D3DXVECTOR3 Lerp(const D3DXVECTOR3& a, const D3DXVECTOR3& b, float t) {
+    return a * (1.0f - t) + b * t;
+}
 
 // The time within a set of `length` ticks, in floating point so that a
 // file of few ticks a second is interpolated between its keys. A set of
@@ -164,8 +178,10 @@ bool cModel::ReadDataObject(ID3DXFileData* parent, ID3DXFileData* _dataObject) {
         set->m_name = ReadName(_dataObject);
         // The tick rate before the set applies to it; a set before any
         // takes the file's first.
-        if (m_ticksPerSecondRead > 0) set->m_ticksPerSecond = m_ticksPerSecondRead;
-        else ++m_setsWithoutRate;
+        if (m_ticksPerSecondRead > 0)
+            set->m_ticksPerSecond = m_ticksPerSecondRead;
+        else
+            ++m_setsWithoutRate;
         m_animationSets.push_back(std::move(set));
     } else if (_templateGUID == DXFILEOBJ_AnimTicksPerSecond) {
         SIZE_T size = 0;
@@ -214,22 +230,19 @@ bool cModel::ReadDataObject(ID3DXFileData* parent, ID3DXFileData* _dataObject) {
 // gives the keys that fit and a trace line.
 void cModel::ReadKeys(const void* data, SIZE_T size, cBoneAnimation& animation, cAnimationSet& set) {
     PayloadReader payload(data, size);
-    const auto trace = [&](const std::string& what) { Trace("animation key of " + animation.m_name + ": " + what); };
+    const auto trace = [&](const std::string& what) {
+        Trace("animation key of " + animation.m_name + ": " + what);
+    };
     if (!payload.Has(8)) return trace("the key block is too short to hold its type and count");
     const uint32_t keyType = payload.Dword();
     const uint32_t keyCount = payload.Dword();
     const uint32_t expected = ValuesOf(keyType);
     if (expected == 0)
-        return trace("key type " + std::to_string(keyType) + " is none of rotation, scale, position or matrix; " +
-                     "its keys are skipped");
+        return trace("key type " + std::to_string(keyType) +
+                     " is none of rotation, scale, position or matrix; " + "its keys are skipped");
     // No more keys than the payload can hold, whatever the count says.
     const size_t fit = std::min<size_t>(keyCount, payload.Left() / (8 + 4 * size_t(expected)));
-    switch (keyType) {
-        case 0: animation.m_rotationKeys.reserve(animation.m_rotationKeys.size() + fit); break;
-        case 1: animation.m_scaleKeys.reserve(animation.m_scaleKeys.size() + fit); break;
-        case 2: animation.m_translationKeys.reserve(animation.m_translationKeys.size() + fit); break;
-        default: animation.m_matrixKeys.reserve(animation.m_matrixKeys.size() + fit); break;
-    }
+    WithTrack(animation, keyType, [fit](auto& track) { track.reserve(track.size() + fit); });
     bool wrongCount = false, noRotation = false;
     uint32_t i = 0;
     for (; i < keyCount; ++i) {
@@ -241,8 +254,8 @@ void cModel::ReadKeys(const void* data, SIZE_T size, cBoneAnimation& animation, 
             // A count that does not fit the type: the key is dropped, and
             // the next one is found by the count.
             if (!wrongCount)
-                trace("a key of type " + std::to_string(keyType) + " has " + std::to_string(values) + " values instead of " +
-                      std::to_string(expected) + "; such keys are dropped");
+                trace("a key of type " + std::to_string(keyType) + " has " + std::to_string(values) +
+                      " values instead of " + std::to_string(expected) + "; such keys are dropped");
             wrongCount = true;
             payload.Skip(SIZE_T(values) * 4);
             continue;
@@ -273,16 +286,12 @@ void cModel::ReadKeys(const void* data, SIZE_T size, cBoneAnimation& animation, 
                 break;
             }
         }
-        if (int64_t(ticks) > set.m_length) set.m_length = static_cast<int32_t>(std::min<uint32_t>(ticks, INT32_MAX));
+        if (int64_t(ticks) > set.m_length)
+            set.m_length = static_cast<int32_t>(std::min<uint32_t>(ticks, INT32_MAX));
     }
     if (i < keyCount)
         trace("the key block holds " + std::to_string(i) + " of its " + std::to_string(keyCount) + " keys");
-    switch (keyType) {
-        case 0: SortByTime(animation.m_rotationKeys); break;
-        case 1: SortByTime(animation.m_scaleKeys); break;
-        case 2: SortByTime(animation.m_translationKeys); break;
-        default: SortByTime(animation.m_matrixKeys); break;
-    }
+    WithTrack(animation, keyType, [](auto& track) { SortByTime(track); });
 }
 
 cModel::~cModel() {
@@ -334,10 +343,12 @@ void cModel::SetupBones(cFrame* root) {
                 auto* bone = static_cast<cFrame*>(D3DXFrameFind(m_frameRoot, c->pSkinInfo->GetBoneName(i)));
                 c->m_boneTransforms[i] = bone != nullptr ? &bone->m_combined : &m_identity;
                 if (bone == nullptr)
-                    Trace(m_name + ": bone " + c->pSkinInfo->GetBoneName(i) + " names no frame; it stays in place");
+                    Trace(m_name + ": bone " + c->pSkinInfo->GetBoneName(i) +
+                          " names no frame; it stays in place");
             }
         }
-        if (frame->pFrameFirstChild != nullptr) pending.push_back(static_cast<cFrame*>(frame->pFrameFirstChild));
+        if (frame->pFrameFirstChild != nullptr)
+            pending.push_back(static_cast<cFrame*>(frame->pFrameFirstChild));
         if (frame->pFrameSibling != nullptr) pending.push_back(static_cast<cFrame*>(frame->pFrameSibling));
     }
 }
@@ -352,7 +363,8 @@ const cAnimationSet* cModel::CurrentSet() {
 
 void cModel::AdvanceClock(float elapsedMs) {
     const cAnimationSet* set = CurrentSet();
-    const float ticksPerSecond = set != nullptr ? set->m_ticksPerSecond : cAnimationSet::kDefaultTicksPerSecond;
+    const float ticksPerSecond =
+        set != nullptr ? set->m_ticksPerSecond : cAnimationSet::kDefaultTicksPerSecond;
     m_time += elapsedMs * m_speed * (ticksPerSecond / 1000.0f);
     // The loop would bring the time back into the set anyway; doing it here
     // keeps the float's precision after hours of play.
@@ -364,7 +376,8 @@ void cModel::Update(float time) {
     EvaluateKeys(time);
     if (m_frameRoot == nullptr) return;
     UpdateTransforms(m_frameRoot, nullptr);
-    for (const Container& c : m_containers) SkinContainer(c.container);
+    for (const Container& c : m_containers)
+        SkinContainer(c.container);
 }
 
 // The container's vertices posed by its own bones, through the palette
@@ -385,7 +398,8 @@ void cModel::SkinContainer(cMeshContainer* c) {
 void cModel::EvaluateKeys(float time) {
     // From the bind pose each time: what the set does not animate stands as
     // the file has it, never as another set left it.
-    for (cFrame* frame : m_frames) frame->m_local = frame->m_bind;
+    for (cFrame* frame : m_frames)
+        frame->m_local = frame->m_bind;
     const cAnimationSet* set = CurrentSet();
     if (set == nullptr) return;
     const float T = LoopTime(time, set->m_length);
@@ -393,9 +407,11 @@ void cModel::EvaluateKeys(float time) {
         if (animation->m_frame == nullptr) continue;
         cVQS& local = animation->m_frame->m_local;
         if (!animation->m_matrixKeys.empty()) local = Sample(animation->m_matrixKeys, T, cVQS::Interpolate);
-        if (!animation->m_rotationKeys.empty()) local.m_rotation = Sample(animation->m_rotationKeys, T, cQuaternion::Slerp);
+        if (!animation->m_rotationKeys.empty())
+            local.m_rotation = Sample(animation->m_rotationKeys, T, cQuaternion::Slerp);
         if (!animation->m_scaleKeys.empty()) local.m_scale = Sample(animation->m_scaleKeys, T, Lerp);
-        if (!animation->m_translationKeys.empty()) local.m_translation = Sample(animation->m_translationKeys, T, Lerp);
+        if (!animation->m_translationKeys.empty())
+            local.m_translation = Sample(animation->m_translationKeys, T, Lerp);
     }
 }
 

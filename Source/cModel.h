@@ -69,8 +69,8 @@ public:
     LPDIRECT3DDEVICE9 m_device = nullptr;
     cFrame* m_frameRoot = nullptr;
     LPD3DXANIMATIONCONTROLLER m_animController = nullptr;
-    std::vector<cFrame*> m_frames;          // every frame of the tree, each before its children
-    std::vector<Container> m_containers;    // every mesh container, in the order SetupBones meets them
+    std::vector<cFrame*> m_frames;           // every frame of the tree, each before its children
+    std::vector<Container> m_containers;     // every mesh container, in the order SetupBones meets them
     std::vector<D3DXMATRIX> m_boneMatrices;  // the skinning palette, m_maxBones entries
     int32_t m_maxBones = 0;
     uint32_t m_currentSet = 0;

@@ -94,7 +94,8 @@ inline std::vector<std::filesystem::path> RealModelFiles() {
     if (!fs::is_directory(root, ec)) return files;
     for (fs::recursive_directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
         std::string ext = it->path().extension().string();
-        for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        for (char& c : ext)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         if (it->is_regular_file() && ext == ".x") files.push_back(it->path());
     }
     std::sort(files.begin(), files.end());

@@ -109,7 +109,8 @@ int Pose(cModel* model, const std::string& path, float ticks, long set) {
         const D3DXMATRIX frame = cVQS::ToMatrix(c.frame->m_combined);
         for (DWORD v = 0; v < count; ++v) {
             D3DXVECTOR3 p;
-            std::memcpy(&p, static_cast<const char*>(data) + size_t(v) * mesh->GetNumBytesPerVertex(), sizeof p);
+            std::memcpy(&p, static_cast<const char*>(data) + size_t(v) * mesh->GetNumBytesPerVertex(),
+                        sizeof p);
             if (!skinned) D3DXVec3TransformCoord(&p, &p, &frame);
             std::snprintf(line, sizeof line, "%.9g %.9g %.9g\n", p.x, p.y, p.z);
             out += line;
@@ -204,9 +205,12 @@ int main(int argc, char** argv) {
         for (size_t i = 0; i < model->m_animationSets.size(); ++i) {
             const cAnimationSet& set = *model->m_animationSets[i];
             size_t bound = 0, keys = 0;
-            for (const auto& a : set.m_animations) bound += a->m_frame != nullptr, keys += a->KeyCount();
-            out += std::string(i ? ", " : "") + "{\"name\": " + Json(set.m_name) + ", \"length\": " +
-                   std::to_string(set.m_length) + ", \"ticksPerSecond\": " + Number(set.m_ticksPerSecond) + ", \"boneAnimations\": " + std::to_string(set.m_animations.size()) +
+            for (const auto& a : set.m_animations)
+                bound += a->m_frame != nullptr, keys += a->KeyCount();
+            out += std::string(i ? ", " : "") + "{\"name\": " + Json(set.m_name) +
+                   ", \"length\": " + std::to_string(set.m_length) +
+                   ", \"ticksPerSecond\": " + Number(set.m_ticksPerSecond) +
+                   ", \"boneAnimations\": " + std::to_string(set.m_animations.size()) +
                    ", \"bound\": " + std::to_string(bound) + ", \"keys\": " + std::to_string(keys) + "}";
         }
         const D3DXVECTOR3& c = model->m_sphereCenter;
@@ -230,10 +234,12 @@ int main(int argc, char** argv) {
     std::printf("\nanimation sets (%zu read, %u reported):\n", model->m_animationSets.size(), model->m_setCount);
     for (const auto& set : model->m_animationSets) {
         size_t bound = 0, keys = 0;
-        for (const auto& a : set->m_animations) bound += a->m_frame != nullptr, keys += a->KeyCount();
-        std::printf("  %s: length %d at %g ticks a second, %zu bone animations (%zu bound, %zu unbound), %zu keys\n",
-                    set->m_name.empty() ? "(unnamed)" : set->m_name.c_str(), set->m_length, set->m_ticksPerSecond,
-                    set->m_animations.size(), bound, set->m_animations.size() - bound, keys);
+        for (const auto& a : set->m_animations)
+            bound += a->m_frame != nullptr, keys += a->KeyCount();
+        std::printf(
+            "  %s: length %d at %g ticks a second, %zu bone animations (%zu bound, %zu unbound), %zu keys\n",
+            set->m_name.empty() ? "(unnamed)" : set->m_name.c_str(), set->m_length, set->m_ticksPerSecond,
+            set->m_animations.size(), bound, set->m_animations.size() - bound, keys);
     }
     std::printf("\nbounding sphere: centre (%g, %g, %g), radius %g\n", model->m_sphereCenter.x, model->m_sphereCenter.y,
                 model->m_sphereCenter.z, model->m_sphereRadius);

@@ -25,7 +25,9 @@ protected:
     }
     const Vorel::cBoneAnimation& OnlyAnimation(const std::string& keyBlocks) {
         m_model.m_animationSets.clear();
-        return *Read("AnimationSet S { Animation A { " + keyBlocks + " } }").m_animationSets[0]->m_animations[0];
+        return *Read("AnimationSet S { Animation A { " + keyBlocks + " } }")
+                    .m_animationSets[0]
+                    ->m_animations[0];
     }
     ScratchFolder m_scratch;
     cModel m_model;
@@ -53,12 +55,16 @@ TEST_F(AnimationTest, SetsAnimationsAndBoneNames) {
 
 // A key (w, x, y, z) is D3DX's (-x, -y, -z, w), normalised.
 TEST_F(AnimationTest, RotationKeysAreTheConjugateOfD3DXsQuaternionNormalised) {
-    const auto& keys = OnlyAnimation("AnimationKey { 0; 5; 0; 4; 1,0,0,0;;, 1; 4; 0,1,0,0;;, "
-                                     "2; 4; 0.4850,0.4850,0.4850,0.4850;;, 3; 4; 0.7071068,0,-0.7071068,0;;, "
-                                     "4; 4; -1,0,0,0;;; }")
+    const auto& keys = OnlyAnimation(
+                           "AnimationKey { 0; 5; 0; 4; 1,0,0,0;;, 1; 4; 0,1,0,0;;, "
+                           "2; 4; 0.4850,0.4850,0.4850,0.4850;;, 3; 4; 0.7071068,0,-0.7071068,0;;, "
+                           "4; 4; -1,0,0,0;;; }")
                            .m_rotationKeys;
-    const cQuaternion expected[] = {{0, 0, 0, 1}, {-1, 0, 0, 0}, {-0.5f, -0.5f, -0.5f, 0.5f},
-                                    {0, 0.7071068f, 0, 0.7071068f}, {0, 0, 0, -1}};
+    const cQuaternion expected[] = {{0, 0, 0, 1},
+                                    {-1, 0, 0, 0},
+                                    {-0.5f, -0.5f, -0.5f, 0.5f},
+                                    {0, 0.7071068f, 0, 0.7071068f},
+                                    {0, 0, 0, -1}};
     ASSERT_EQ(keys.size(), std::size(expected));
     for (size_t i = 0; i < keys.size(); ++i) {
         SCOPED_TRACE("key " + std::to_string(i));
@@ -77,13 +83,14 @@ TEST_F(AnimationTest, RotationKeysAreTheConjugateOfD3DXsQuaternionNormalised) {
 }
 
 TEST_F(AnimationTest, EachBlockIsATrackOfItsOwnInTimeOrder) {
-    for (const std::string& blocks : {std::string(kKeys3Rotations) + kKeys5Positions,
-                                      std::string(kKeys5Positions) + kKeys3Rotations}) {
+    for (const std::string& blocks :
+         {std::string(kKeys3Rotations) + kKeys5Positions, std::string(kKeys5Positions) + kKeys3Rotations}) {
         const auto& animation = OnlyAnimation(blocks);
         ASSERT_EQ(animation.m_rotationKeys.size(), 3u);
         ASSERT_EQ(animation.m_translationKeys.size(), 5u);
         EXPECT_TRUE(animation.m_scaleKeys.empty());
-        for (int i = 0; i < 3; ++i) EXPECT_EQ(animation.m_rotationKeys[i].m_time, 10.0f * i);
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(animation.m_rotationKeys[i].m_time, 10.0f * i);
         for (int i = 0; i < 5; ++i) {
             EXPECT_EQ(animation.m_translationKeys[i].m_time, 5.0f + 10 * i);
             EXPECT_EQ(animation.m_translationKeys[i].m_value.x, 1.0f + i);
@@ -91,8 +98,9 @@ TEST_F(AnimationTest, EachBlockIsATrackOfItsOwnInTimeOrder) {
     }
     // Out of order, and two keys at one time: sorted, the two kept in file
     // order so that the later one wins.
-    const auto& scale = OnlyAnimation("AnimationKey { 1; 4; 30; 3; 3,3,3;;, 10; 3; 1,1,1;;, 20; 3; 7,7,7;;, "
-                                      "20; 3; 2,2,2;;; }")
+    const auto& scale = OnlyAnimation(
+                            "AnimationKey { 1; 4; 30; 3; 3,3,3;;, 10; 3; 1,1,1;;, 20; 3; 7,7,7;;, "
+                            "20; 3; 2,2,2;;; }")
                             .m_scaleKeys;
     ASSERT_EQ(scale.size(), 4u);
     const float times[] = {10, 20, 20, 30}, values[] = {1, 7, 2, 3};
@@ -103,8 +111,9 @@ TEST_F(AnimationTest, EachBlockIsATrackOfItsOwnInTimeOrder) {
 }
 
 TEST_F(AnimationTest, MatrixKeysAreATrackOfWholeTransforms) {
-    const auto& animation = OnlyAnimation("AnimationKey { 2; 1; 0; 3; 9,9,9;;; }\n"
-                                          "AnimationKey { 4; 1; 7; 16; 0,2,0,0, -2,0,0,0, 0,0,2,0, 1,2,3,1;;; }");
+    const auto& animation = OnlyAnimation(
+        "AnimationKey { 2; 1; 0; 3; 9,9,9;;; }\n"
+        "AnimationKey { 4; 1; 7; 16; 0,2,0,0, -2,0,0,0, 0,0,2,0, 1,2,3,1;;; }");
     ASSERT_EQ(animation.m_matrixKeys.size(), 1u);
     EXPECT_EQ(animation.m_translationKeys.size(), 1u) << "the position block stays a track of its own";
     const auto& t = animation.m_matrixKeys[0].m_value;
@@ -132,7 +141,8 @@ TEST_F(AnimationTest, EachSetKeepsTheTickRateThatAppliesToIt) {
          "AnimationSet C { } AnimationSet D { }",
          {24, 24, 4800, 4800}},
         {"AnimationSet A { } AnimationSet B { }", {1000, 1000}},
-        {"AnimTicksPerSecond fps { 30; } AnimationSet A { } AnimTicksPerSecond { 0; } AnimationSet B { }", {30, 30}},
+        {"AnimTicksPerSecond fps { 30; } AnimationSet A { } AnimTicksPerSecond { 0; } AnimationSet B { }",
+         {30, 30}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.body);
@@ -140,7 +150,8 @@ TEST_F(AnimationTest, EachSetKeepsTheTickRateThatAppliesToIt) {
         CapturedDebugOutput quiet;
         const auto& sets = Read(c.body).m_animationSets;
         ASSERT_EQ(sets.size(), c.rates.size());
-        for (size_t i = 0; i < sets.size(); ++i) EXPECT_EQ(sets[i]->m_ticksPerSecond, c.rates[i]) << sets[i]->m_name;
+        for (size_t i = 0; i < sets.size(); ++i)
+            EXPECT_EQ(sets[i]->m_ticksPerSecond, c.rates[i]) << sets[i]->m_name;
     }
 }
 
@@ -248,7 +259,8 @@ TEST(AnimationKeys, FirstRotationKeysOfRealFilesMatchTheirFramesAsRead) {
                 otherWay += other && !read;
             }
     }
-    std::printf("first rotation keys matching their frame only as read: %d, only the other way: %d\n", asRead, otherWay);
+    std::printf("first rotation keys matching their frame only as read: %d, only the other way: %d\n", asRead,
+                otherWay);
     EXPECT_GT(asRead, 20);
     EXPECT_LT(otherWay * 10, asRead);
 }

@@ -4,10 +4,10 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <set>
 #include <sstream>
 #include <vector>
-#include <filesystem>
 
 #include "TestSupport.h"
 
@@ -50,7 +50,8 @@ TEST(InfoTool, DescribesTheSampleModels) {
 TEST(InfoTool, DescribesEveryRealFile) {
     const auto files = VorelTest::RealModelFiles();
     if (files.empty()) GTEST_SKIP() << "../shared/models is not there";
-    for (const fs::path& file : files) ExpectPlausible(file);
+    for (const fs::path& file : files)
+        ExpectPlausible(file);
 }
 
 // The containers of a pose, each with its vertices as printed.

@@ -18,7 +18,8 @@ using Vorel::cVQS;
 
 std::vector<cVectorKey> Along(std::initializer_list<std::pair<float, float>> keys) {
     std::vector<cVectorKey> track;
-    for (const auto& [time, x] : keys) track.push_back({time, {x, 0, 0}});
+    for (const auto& [time, x] : keys)
+        track.push_back({time, {x, 0, 0}});
     return track;
 }
 
@@ -50,7 +51,8 @@ protected:
         return frame;
     }
     cBoneAnimation& Animate(cFrame* frame, size_t set = 0) {
-        auto& animation = m_model.m_animationSets[set]->m_animations.emplace_back(std::make_unique<cBoneAnimation>());
+        auto& animation =
+            m_model.m_animationSets[set]->m_animations.emplace_back(std::make_unique<cBoneAnimation>());
         animation->m_frame = frame;
         return *animation;
     }
@@ -68,9 +70,7 @@ protected:
 
 TEST_F(PlaybackTest, TimeLoopsOverTheSetsLengthWithoutLosingFractions) {
     cFrame* frame = Moving({{0, 0}, {100, 100}});
-    const struct {
-        float time, x;
-    } cases[] = {{250.9f, 50.9f}, {99.99f, 99.99f}, {100, 0}, {0.25f, 0.25f}};
+    const struct { float time, x; } cases[] = {{250.9f, 50.9f}, {99.99f, 99.99f}, {100, 0}, {0.25f, 0.25f}};
     for (const auto& c : cases) {
         m_model.EvaluateKeys(c.time);
         EXPECT_NEAR(X(frame), c.x, 1e-3f) << "at " << c.time;
@@ -84,10 +84,10 @@ TEST_F(PlaybackTest, TracksHoldTheirEndsAndKeysSharingATimeGiveTheLaterOne) {
     const struct {
         float time, late, single, twice;
     } cases[] = {
-        {30, 5, 42, 6},       // before the first key: held at it
-        {75, 6.5f, 42, 35},   // between keys
-        {95, 8, 42, 39},      // after the last: held at it
-        {50, 5, 42, 30},      // on a shared time: the later key
+        {30, 5, 42, 6},      // before the first key: held at it
+        {75, 6.5f, 42, 35},  // between keys
+        {95, 8, 42, 39},     // after the last: held at it
+        {50, 5, 42, 30},     // on a shared time: the later key
     };
     for (const auto& c : cases) {
         SCOPED_TRACE("at " + std::to_string(c.time));
@@ -170,7 +170,8 @@ TEST_F(PlaybackTest, TheClockAdvancesAtTheSetsTickRate) {
     m_model.m_speed = 1;
     m_model.AdvanceClock(16);
     EXPECT_EQ(m_model.m_time, 16) << "a tick a millisecond";
-    for (int i = 0; i < 100000; ++i) m_model.AdvanceClock(16);
+    for (int i = 0; i < 100000; ++i)
+        m_model.AdvanceClock(16);
     EXPECT_LT(m_model.m_time, 24) << "hours of play keep the time small";
 }
 

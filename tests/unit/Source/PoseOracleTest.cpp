@@ -3,9 +3,9 @@
 // them (each component its own track, held at its ends, the node's own
 // transform where a channel lacks a component). Assimp mirrors z, so its
 // matrices are compared through S · Mᵀ · S with S = diag(1, 1, -1, 1).
-#include <assimp/Importer.hpp>
 #include <assimp/scene.h>
 #include <gtest/gtest.h>
+#include <assimp/Importer.hpp>
 
 #include <cmath>
 #include <map>
@@ -28,10 +28,12 @@ template <class Key, class Blend>
 auto Sample(const Key* keys, unsigned count, double t, decltype(keys->mValue) otherwise, Blend blend) {
     if (count == 0) return otherwise;
     unsigned i = 0;
-    while (i < count && keys[i].mTime <= t) ++i;
+    while (i < count && keys[i].mTime <= t)
+        ++i;
     if (i == 0) return keys[0].mValue;
     if (i == count) return keys[count - 1].mValue;
-    return blend(keys[i - 1].mValue, keys[i].mValue, static_cast<float>((t - keys[i - 1].mTime) / (keys[i].mTime - keys[i - 1].mTime)));
+    return blend(keys[i - 1].mValue, keys[i].mValue,
+                 static_cast<float>((t - keys[i - 1].mTime) / (keys[i].mTime - keys[i - 1].mTime)));
 }
 
 // Every node's model-space transform at tick t of the animation (none: the
@@ -65,9 +67,11 @@ std::map<std::string, aiMatrix4x4> Evaluate(const aiScene& scene, const aiAnimat
         const auto own = local.find(node->mName.C_Str());
         const aiMatrix4x4 combined = parent * (own != local.end() ? own->second : node->mTransformation);
         if (!global.emplace(node->mName.C_Str(), combined).second) twice.insert(node->mName.C_Str());
-        for (unsigned i = 0; i < node->mNumChildren; ++i) pending.emplace_back(node->mChildren[i], combined);
+        for (unsigned i = 0; i < node->mNumChildren; ++i)
+            pending.emplace_back(node->mChildren[i], combined);
     }
-    for (const auto& name : twice) global.erase(name);
+    for (const auto& name : twice)
+        global.erase(name);
     return global;
 }
 
@@ -75,7 +79,8 @@ D3DXMATRIX Unmirrored(const aiMatrix4x4& a) {
     const float s[4] = {1, 1, -1, 1};
     D3DXMATRIX m;
     for (int r = 0; r < 4; ++r)
-        for (int c = 0; c < 4; ++c) m.m[c][r] = s[r] * a[r][c] * s[c];
+        for (int c = 0; c < 4; ++c)
+            m.m[c][r] = s[r] * a[r][c] * s[c];
     return m;
 }
 
@@ -85,7 +90,8 @@ std::set<const cFrame*> UnderMirroredKeys(const cModel& model, const Vorel::cAni
     std::set<const cFrame*> mirrored;
     for (const auto& animation : set.m_animations)
         for (const auto& key : animation->m_matrixKeys)
-            if (key.m_value.m_scale.x * key.m_value.m_scale.y * key.m_value.m_scale.z < 0) mirrored.insert(animation->m_frame);
+            if (key.m_value.m_scale.x * key.m_value.m_scale.y * key.m_value.m_scale.z < 0)
+                mirrored.insert(animation->m_frame);
     for (const cFrame* frame : model.m_frames)  // each before its children
         if (mirrored.count(frame))
             for (auto* c = static_cast<const cFrame*>(frame->pFrameFirstChild); c != nullptr;
@@ -125,16 +131,20 @@ TEST(PoseOracle, EveryFrameOfEveryRealFileStandsWhereAnIndependentEvaluationPuts
                 const auto expected = Evaluate(*scene, animation, t);
                 model->Update(static_cast<float>(t));
                 for (const cFrame* frame : model->m_frames) {
-                    const auto it = frame->Name != nullptr && *frame->Name != 0 ? expected.find(frame->Name) : expected.end();
+                    const auto it = frame->Name != nullptr && *frame->Name != 0 ? expected.find(frame->Name)
+                                                                                : expected.end();
                     if (it == expected.end() || skip.count(frame)) continue;
-                    const D3DXMATRIX ours = Vorel::cVQS::ToMatrix(frame->m_combined), theirs = Unmirrored(it->second);
+                    const D3DXMATRIX ours = Vorel::cVQS::ToMatrix(frame->m_combined),
+                                     theirs = Unmirrored(it->second);
                     double largest = 1, difference = 0;
                     for (int r = 0; r < 4; ++r)
                         for (int c = 0; c < 4; ++c) {
                             largest = std::max(largest, std::fabs(double(theirs.m[r][c])));
-                            difference = std::max(difference, std::fabs(double(ours.m[r][c]) - theirs.m[r][c]));
+                            difference =
+                                std::max(difference, std::fabs(double(ours.m[r][c]) - theirs.m[r][c]));
                         }
-                    EXPECT_LT(difference / largest, kSamePose) << frame->Name << " in set " << s << " at " << t;
+                    EXPECT_LT(difference / largest, kSamePose)
+                        << frame->Name << " in set " << s << " at " << t;
                     ++compared;
                 }
             }

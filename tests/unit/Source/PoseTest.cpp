@@ -19,8 +19,8 @@ using Vorel::cModel;
 std::string Triangle(const std::string& name, D3DXVECTOR3 at, const std::string& bone = "",
                      const std::string& offset = "") {
     char vertices[160];
-    std::snprintf(vertices, sizeof vertices, "%g;%g;%g;, %g;%g;%g;, %g;%g;%g;;", at.x, at.y, at.z, at.x + 1, at.y,
-                  at.z, at.x, at.y + 1, at.z);
+    std::snprintf(vertices, sizeof vertices, "%g;%g;%g;, %g;%g;%g;, %g;%g;%g;;", at.x, at.y, at.z, at.x + 1,
+                  at.y, at.z, at.x, at.y + 1, at.z);
     std::string text = "Mesh " + name + " { 3; " + vertices + " 1; 3;0,1,2;;";
     if (!bone.empty()) text += " SkinWeights { \"" + bone + "\"; 3; 0,1,2; 1,1,1; " + offset + ";; }";
     return text + " }\n";
@@ -48,11 +48,13 @@ protected:
         mesh->UnlockVertexBuffer();
         return points;
     }
-    static void ExpectMovedBy(const cModel::Container& c, const std::vector<D3DXVECTOR3>& bind, D3DXVECTOR3 offset) {
+    static void ExpectMovedBy(const cModel::Container& c, const std::vector<D3DXVECTOR3>& bind,
+                              D3DXVECTOR3 offset) {
         SCOPED_TRACE(c.container->Name);
         const auto now = Posed(c);
         ASSERT_EQ(now.size(), bind.size());
-        for (size_t v = 0; v < now.size(); ++v) ExpectNear(now[v], bind[v] + offset, kLoose);
+        for (size_t v = 0; v < now.size(); ++v)
+            ExpectNear(now[v], bind[v] + offset, kLoose);
     }
 
     ScratchFolder m_scratch;
@@ -64,17 +66,19 @@ protected:
 // length). Whatever the time, nothing moves: not the skin, not the rigid
 // mesh under the bone.
 TEST_F(PoseTest, AKeyOfTheFramesOwnRotationKeepsTheBindPose) {
-    cModel* model = Load("Frame Root {\n"
-                         " Frame Bone { FrameTransformMatrix { 0,0,-1,0, 0,1,0,0, 1,0,0,0, 0,1,0,1;; }\n" +
-                         Triangle("Cap", {0, 0, 2}) + " }\n" +
-                         Triangle("Skin", {1, 1, 0}, "Bone", "0,0,1,0, 0,1,0,0, -1,0,0,0, 0,-1,0,1") +
-                         "}\n"
-                         "AnimationSet Turn { Animation { { Bone } AnimationKey { 0; 1; 0; 4; "
-                         "0.6858936,0,-0.6858936,0;;; } } }\n");
+    cModel* model = Load(
+        "Frame Root {\n"
+        " Frame Bone { FrameTransformMatrix { 0,0,-1,0, 0,1,0,0, 1,0,0,0, 0,1,0,1;; }\n" +
+        Triangle("Cap", {0, 0, 2}) + " }\n" +
+        Triangle("Skin", {1, 1, 0}, "Bone", "0,0,1,0, 0,1,0,0, -1,0,0,0, 0,-1,0,1") +
+        "}\n"
+        "AnimationSet Turn { Animation { { Bone } AnimationKey { 0; 1; 0; 4; "
+        "0.6858936,0,-0.6858936,0;;; } } }\n");
     ASSERT_EQ(model->m_containers.size(), 2u);
     model->Update(0);
     std::vector<std::vector<D3DXVECTOR3>> bind;
-    for (const auto& c : model->m_containers) bind.push_back(Posed(c));
+    for (const auto& c : model->m_containers)
+        bind.push_back(Posed(c));
     // The root's container comes before its child's.
     EXPECT_NEAR(bind[0][0].x, 1, kLoose) << "skinned in the bind pose: where the file puts it";
     EXPECT_NEAR(bind[1][0].x, 2, kLoose) << "the cap turned with the bone: z became x";
@@ -82,7 +86,8 @@ TEST_F(PoseTest, AKeyOfTheFramesOwnRotationKeepsTheBindPose) {
     for (float time : {0.0f, 0.5f, 50.0f, 1000.0f}) {
         SCOPED_TRACE("at " + std::to_string(time));
         model->Update(time);
-        for (size_t i = 0; i < bind.size(); ++i) ExpectMovedBy(model->m_containers[i], bind[i], {0, 0, 0});
+        for (size_t i = 0; i < bind.size(); ++i)
+            ExpectMovedBy(model->m_containers[i], bind[i], {0, 0, 0});
     }
 }
 
@@ -93,7 +98,8 @@ TEST_F(PoseTest, EverySkinnedContainerFollowsItsOwnBones) {
     std::string set = "AnimationSet Lift {\n";
     for (int i = 1; i <= 3; ++i) {
         const std::string bone = "Bone" + std::to_string(i), x = std::to_string(i);
-        body += " Frame " + bone + " { FrameTransformMatrix { 1,0,0,0, 0,1,0,0, 0,0,1,0, " + x + ",0,0,1;; } }\n";
+        body +=
+            " Frame " + bone + " { FrameTransformMatrix { 1,0,0,0, 0,1,0,0, 0,0,1,0, " + x + ",0,0,1;; } }\n";
         body += Triangle("Part" + x, {float(i), 0, 0}, bone, "1,0,0,0, 0,1,0,0, 0,0,1,0, -" + x + ",0,0,1");
         set += " Animation { { " + bone + " } AnimationKey { 2; 2; 0; 3; " + x + ",0,0;;, 24; 3; " + x + "," +
                std::to_string(2 * i) + ",0;;; } }\n";
@@ -105,15 +111,18 @@ TEST_F(PoseTest, EverySkinnedContainerFollowsItsOwnBones) {
     EXPECT_EQ(model->m_maxBones, 1);
     model->Update(0);
     std::vector<std::vector<D3DXVECTOR3>> bind;
-    for (const auto& c : model->m_containers) bind.push_back(Posed(c));
+    for (const auto& c : model->m_containers)
+        bind.push_back(Posed(c));
 
     model->AdvanceClock(1000);  // the whole set: back at its start
     model->Update(model->m_time);
-    for (size_t i = 0; i < 4; ++i) ExpectMovedBy(model->m_containers[i], bind[i], {0, 0, 0});
+    for (size_t i = 0; i < 4; ++i)
+        ExpectMovedBy(model->m_containers[i], bind[i], {0, 0, 0});
     model->AdvanceClock(500);  // half of it: each bone halfway up
     model->Update(model->m_time);
     ExpectMovedBy(model->m_containers[0], bind[0], {0, 0, 0});
-    for (size_t i = 1; i < 4; ++i) ExpectMovedBy(model->m_containers[i], bind[i], {0, float(i), 0});
+    for (size_t i = 1; i < 4; ++i)
+        ExpectMovedBy(model->m_containers[i], bind[i], {0, float(i), 0});
 }
 
 }  // namespace

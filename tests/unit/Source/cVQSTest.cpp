@@ -67,7 +67,8 @@ TEST(cQuaternion, SlerpEdgeCases) {
     // between them rather than stepping.
     const cQuaternion close(0, 0, std::sin(2e-4f), std::cos(2e-4f));
     EXPECT_NEAR(cQuaternion::Slerp(a, close, 0.5f).z, close.z / 2, 1e-9f);
-    EXPECT_NEAR(cQuaternion::Slerp(a, cQuaternion(-close.x, -close.y, -close.z, -close.w), 0.25f).z, close.z / 4, 1e-9f);
+    EXPECT_NEAR(cQuaternion::Slerp(a, cQuaternion(-close.x, -close.y, -close.z, -close.w), 0.25f).z,
+                close.z / 4, 1e-9f);
     // Rounding past 1: no NaN out of acos.
     const cQuaternion over(0, 0, 0, 1.0000001f);
     const cQuaternion result = cQuaternion::Slerp(over, over, 0.5f);
