@@ -239,7 +239,7 @@ void cModel::ReadKeys(const void* data, SIZE_T size, cBoneAnimation& animation, 
     const uint32_t expected = ValuesOf(keyType);
     if (expected == 0)
         return trace("key type " + std::to_string(keyType) +
-                     " is none of rotation, scale, position or matrix; " + "its keys are skipped");
+                     " is none of rotation, scale, position or matrix; its keys are skipped");
     // No more keys than the payload can hold, whatever the count says.
     const size_t fit = std::min<size_t>(keyCount, payload.Left() / (8 + 4 * size_t(expected)));
     WithTrack(animation, keyType, [fit](auto& track) { track.reserve(track.size() + fit); });
@@ -393,6 +393,23 @@ void cModel::SkinContainer(cMeshContainer* c) {
     c->pSkinInfo->UpdateSkinnedMesh(m_boneMatrices.data(), nullptr, source, destination);
     c->m_skinnedMesh->UnlockVertexBuffer();
     c->MeshData.pMesh->UnlockVertexBuffer();
+}
+
+void cModel::ModelSpaceVertices(const Container& c, std::vector<D3DXVECTOR3>* vertices) {
+    vertices->clear();
+    const bool skinned = c.container->m_skinnedMesh != nullptr;
+    LPD3DXMESH mesh = skinned ? c.container->m_skinnedMesh : c.container->MeshData.pMesh;
+    void* data = nullptr;
+    if (mesh == nullptr || FAILED(mesh->LockVertexBuffer(D3DLOCK_READONLY, &data))) return;
+    const DWORD stride = mesh->GetNumBytesPerVertex();
+    const D3DXMATRIX frame = cVQS::ToMatrix(c.frame->m_combined);
+    vertices->resize(mesh->GetNumVertices());
+    for (size_t v = 0; v < vertices->size(); ++v) {
+        D3DXVECTOR3& p = (*vertices)[v];
+        std::memcpy(&p, static_cast<const char*>(data) + v * stride, sizeof p);
+        if (!skinned) D3DXVec3TransformCoord(&p, &p, &frame);
+    }
+    mesh->UnlockVertexBuffer();
 }
 
 void cModel::EvaluateKeys(float time) {

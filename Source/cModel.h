@@ -65,6 +65,11 @@ public:
         cFrame* frame;
     };
 
+    // The container's vertices in model space as they are drawn after the
+    // last Update: the skinned copy of a container with skin, any other
+    // mesh under its frame's combined transform. Empty without a mesh.
+    static void ModelSpaceVertices(const Container& c, std::vector<D3DXVECTOR3>* vertices);
+
     std::string m_name;
     LPDIRECT3DDEVICE9 m_device = nullptr;
     cFrame* m_frameRoot = nullptr;

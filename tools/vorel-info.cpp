@@ -6,7 +6,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
 #include "cMeshContainer.h"
@@ -98,24 +97,15 @@ int Pose(cModel* model, const std::string& path, float ticks, long set) {
     model->Update(ticks);
     std::string out;
     char line[96];
+    std::vector<D3DXVECTOR3> vertices;
     for (const cModel::Container& c : model->m_containers) {
-        const bool skinned = c.container->pSkinInfo != nullptr && c.container->m_skinnedMesh != nullptr;
-        LPD3DXMESH mesh = skinned ? c.container->m_skinnedMesh : c.container->MeshData.pMesh;
-        void* data = nullptr;
-        if (mesh == nullptr || FAILED(mesh->LockVertexBuffer(D3DLOCK_READONLY, &data))) mesh = nullptr;
-        const DWORD count = mesh != nullptr ? mesh->GetNumVertices() : 0;
+        cModel::ModelSpaceVertices(c, &vertices);
         out += std::string("container ") + (c.container->Name ? c.container->Name : "(unnamed)") +
-               (skinned ? " skinned " : " rigid ") + std::to_string(count) + "\n";
-        const D3DXMATRIX frame = cVQS::ToMatrix(c.frame->m_combined);
-        for (DWORD v = 0; v < count; ++v) {
-            D3DXVECTOR3 p;
-            std::memcpy(&p, static_cast<const char*>(data) + size_t(v) * mesh->GetNumBytesPerVertex(),
-                        sizeof p);
-            if (!skinned) D3DXVec3TransformCoord(&p, &p, &frame);
+               (c.container->m_skinnedMesh ? " skinned " : " rigid ") + std::to_string(vertices.size()) + "\n";
+        for (const D3DXVECTOR3& p : vertices) {
             std::snprintf(line, sizeof line, "%.9g %.9g %.9g\n", p.x, p.y, p.z);
             out += line;
         }
-        if (mesh != nullptr) mesh->UnlockVertexBuffer();
     }
     std::fwrite(out.data(), 1, out.size(), stdout);
     return 0;

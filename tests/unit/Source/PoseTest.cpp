@@ -1,7 +1,6 @@
 // Whole models posed as the viewer poses them, from hand-written files.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <fstream>
 
 #include "MathSupport.h"
@@ -33,20 +32,10 @@ protected:
         std::ofstream(path) << "xof 0303txt 0032\n" << body;
         return m_loader.LoadModel(path, "pose.x");
     }
-    // The container's vertices in model space, as they are drawn.
     static std::vector<D3DXVECTOR3> Posed(const cModel::Container& c) {
-        const bool skinned = c.container->pSkinInfo != nullptr;
-        LPD3DXMESH mesh = skinned ? c.container->m_skinnedMesh : c.container->MeshData.pMesh;
-        const D3DXMATRIX frame = Vorel::cVQS::ToMatrix(c.frame->m_combined);
-        std::vector<D3DXVECTOR3> points(mesh->GetNumVertices());
-        void* data = nullptr;
-        mesh->LockVertexBuffer(D3DLOCK_READONLY, &data);
-        for (size_t v = 0; v < points.size(); ++v) {
-            std::memcpy(&points[v], static_cast<const char*>(data) + v * mesh->GetNumBytesPerVertex(), 12);
-            if (!skinned) points[v] = Apply(points[v], frame);
-        }
-        mesh->UnlockVertexBuffer();
-        return points;
+        std::vector<D3DXVECTOR3> vertices;
+        cModel::ModelSpaceVertices(c, &vertices);
+        return vertices;
     }
     static void ExpectMovedBy(const cModel::Container& c, const std::vector<D3DXVECTOR3>& bind,
                               D3DXVECTOR3 offset) {
