@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "Directories.h"
+#include "ToString.h"
 #include "cGraphicsManager.h"
 #include "cInput.h"
 #include "cScriptManager.h"
@@ -41,6 +42,11 @@ void cApplication::Update() {
         }
         m_fpsTimer.Start();
     }
+
+    cGraphicsManager* graphics = cGraphicsManager::Instance();
+    graphics->QueueText(1024, 768, "FPS: " + ToString(m_fps), "Arial",
+                        D3DXCOLOR(255.0f, 255.0f, 255.0f, 255.0f), DT_RIGHT | DT_BOTTOM);
+    graphics->RenderFrame();
 
     // Spin rather than sleep: sleeping would overshoot by the scheduler's
     // granularity.

@@ -1,8 +1,27 @@
 #include "cGraphicsManager.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "cFactoryManager.h"
 
 namespace Vorel {
+namespace {
+
+constexpr float kNear = 1.0f, kFar = 5000.0f;
+
+D3DXVECTOR3 Cross(const D3DXVECTOR3& a, const D3DXVECTOR3& b) {
+    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+
+}  // namespace
+
+cGraphicsManager::~cGraphicsManager() {
+    m_camera.reset();
+    m_renderer.reset();
+    m_modelLoader.reset();
+    m_fontManager.reset();
+}
 
 bool cGraphicsManager::Init() {
     m_graphics3DFactory = new Graphics::cGraphics3DComFactory();
@@ -18,7 +37,168 @@ bool cGraphicsManager::Init() {
         delete m_cameraFactory;
         m_cameraFactory = dynamic_cast<Graphics::cCameraComFactory*>(registry->GetFactory(kCameraComponent));
     }
+    m_camera = std::make_unique<Graphics::cCamera>();
+    m_renderer = std::make_unique<Graphics::cGraphicsRenderer>();
+    m_modelLoader = std::make_unique<cModelLoader>();
+    m_fontManager = std::make_unique<Graphics::cFontManager>();
+    if (!m_renderer->Init()) return false;
+    m_modelLoader->SetDevice(m_renderer->m_D3DDevice);
+    if (!m_fontManager->Init(m_renderer->m_D3DDevice)) return false;
+    m_fillMode = D3DFILL_SOLID;
     return true;
+}
+
+cModel* cGraphicsManager::LoadModel(const std::string& path, const std::string& name) {
+    m_currentModel = m_modelLoader->LoadModel(path, name);
+    const D3DXVECTOR3& c = m_currentModel->m_sphereCenter;
+    const float r = m_currentModel->m_sphereRadius;
+    if (m_cameraFactory != nullptr)
+        for (const auto& [id, camera] : m_cameraFactory->GetComponents())
+            if (!camera->m_isArchetype && camera->m_positionAttr != nullptr)
+                camera->m_positionAttr->m_position = D3DXVECTOR3(0, c.y, -(r * 3));
+    return m_currentModel;
+}
+
+void cGraphicsManager::RenderFrame() {
+    LPDIRECT3DDEVICE9 device = m_renderer != nullptr ? m_renderer->m_D3DDevice : nullptr;
+    if (device == nullptr) return;  // start-up stopped without one
+    const HRESULT level = device->TestCooperativeLevel();
+    if (level == D3DERR_DEVICELOST) {
+        Sleep(20);
+        return;
+    }
+    if (level == D3DERR_DRIVERINTERNALERROR) return;
+    // The camera first: the depth range follows the model as seen from it.
+    UpdateCamera();
+    const auto [zNear, zFar] = CurrentDepthRange();
+    m_renderer->SetDepthRange(zNear, zFar);
+    m_renderer->SetPerspective();
+    m_renderer->m_viewMatrix = m_camera->m_viewMatrix;
+    m_renderer->BeginFrame();
+    DrawModels();
+    DrawTexts();
+    m_renderer->EndFrame();
+}
+
+void cGraphicsManager::UpdateCamera() {
+    if (m_cameraFactory == nullptr) return;
+    Graphics::cCamera& camera = *m_camera;
+    for (const auto& [id, component] : m_cameraFactory->GetComponents()) {
+        if (component->m_isArchetype || component->m_positionAttr == nullptr ||
+            component->m_orientationAttr == nullptr)
+            continue;
+        camera.m_eye = component->m_positionAttr->m_position;
+        camera.m_direction = component->m_orientationAttr->m_view;
+        camera.m_side = Cross(camera.m_direction, camera.m_worldUp);
+        camera.m_up = Cross(camera.m_side, camera.m_direction);
+        const D3DXVECTOR3 target = camera.m_eye + camera.m_direction;
+        D3DXMatrixLookAtLH(&camera.m_viewMatrix, &camera.m_eye, &target, &camera.m_up);
+    }
+}
+
+std::pair<float, float> cGraphicsManager::DepthRange(const D3DXVECTOR3& eye, const D3DXVECTOR3& centre,
+                                                     float radius) {
+    const D3DXVECTOR3 d = centre - eye;
+    const float distance = std::sqrt(d.x * d.x + d.y * d.y + d.z * d.z);
+    if (!(radius > 0) || !std::isfinite(radius) || !std::isfinite(distance)) return {kNear, kFar};
+    const float nearest = distance - radius, farthest = distance + radius;
+    if (nearest >= kNear && farthest <= kFar) return {kNear, kFar};
+    // A little room either side, and never more depth per unit of range
+    // than 1 to 5000 gives.
+    const float zFar = farthest * 1.01f;
+    const float zNear = std::max(nearest * 0.99f, zFar / (kFar / kNear));
+    return {zNear, zFar};
+}
+
+std::pair<float, float> cGraphicsManager::CurrentDepthRange() const {
+    if (m_currentModel == nullptr || m_graphics3DFactory == nullptr) return {kNear, kFar};
+    // The sphere where the model's object puts it.
+    for (const auto& [id, component] : m_graphics3DFactory->GetComponents()) {
+        if (component->m_isArchetype || component->m_modelAttr == nullptr ||
+            component->m_positionAttr == nullptr ||
+            m_modelLoader->FindModel(component->m_modelAttr->m_meshFile) != m_currentModel)
+            continue;
+        const float scale = std::fabs(component->m_modelAttr->m_scale);
+        return DepthRange(m_camera->m_eye,
+                          m_currentModel->m_sphereCenter * scale + component->m_positionAttr->m_position,
+                          m_currentModel->m_sphereRadius * scale);
+    }
+    return DepthRange(m_camera->m_eye, m_currentModel->m_sphereCenter, m_currentModel->m_sphereRadius);
+}
+
+void cGraphicsManager::DrawModels() {
+    if (m_graphics3DFactory == nullptr) return;
+    m_packet.m_translationMatrix = &m_translation;
+    m_packet.m_rotationMatrix = &m_rotation;
+    m_packet.m_scaleMatrix = &m_scale;
+    for (const auto& [id, component] : m_graphics3DFactory->GetComponents()) {
+        if (component->m_isArchetype || component->m_modelAttr == nullptr ||
+            component->m_positionAttr == nullptr || component->m_rotationAttr == nullptr)
+            continue;
+        m_packet.m_model = m_modelLoader->FindModel(component->m_modelAttr->m_meshFile);
+        m_packet.m_fillMode = m_fillMode;
+        const D3DXVECTOR3& p = component->m_positionAttr->m_position;
+        D3DXMatrixTranslation(&m_translation, p.x, p.y, p.z);
+        const float(&r)[3][3] = component->m_rotationAttr->m_rotation;
+        m_rotation = D3DXMATRIX(r[0][0], r[0][1], r[0][2], 0, r[1][0], r[1][1], r[1][2], 0, r[2][0], r[2][1],
+                                r[2][2], 0, 0, 0, 0, 1);
+        const float s = component->m_modelAttr->m_scale;
+        D3DXMatrixScaling(&m_scale, s, s, s);
+        m_renderer->DrawModelPacket(&m_packet);
+    }
+}
+
+void cGraphicsManager::DrawTexts() {
+    auto& queue = m_fontManager->GetTextQueue();
+    while (!queue.empty()) {
+        Graphics::TextPacket* packet = queue.back();
+        m_renderer->DrawTextPacket(packet);
+        delete packet;
+        queue.pop_back();
+    }
+}
+
+void cGraphicsManager::QueueText(int32_t x, int32_t y, const std::string& text, const std::string& fontName,
+                                 const D3DXCOLOR& colour, DWORD flags) {
+    if (m_fontManager == nullptr) return;
+    auto* packet = new Graphics::TextPacket;
+    packet->m_font = m_fontManager->GetFont(fontName);
+    packet->m_text = text;
+    packet->m_rect = {x, y, x, y};
+    packet->m_color = colour;
+    packet->m_flags = flags;
+    m_fontManager->QueueText(packet);
+}
+
+void cGraphicsManager::DrawLine(const D3DXVECTOR3& from, const D3DXVECTOR3& to, const D3DXCOLOR& colour) {
+    if (m_renderer != nullptr) m_renderer->DrawLine(from, to, colour);
+}
+
+void cGraphicsManager::NextAnimationSet() {
+    if (m_currentModel == nullptr) return;
+    const uint32_t next = m_currentModel->m_currentSet + 1;
+    m_currentModel->m_currentSet = next < m_currentModel->m_setCount ? next : 0;
+    m_currentModel->m_time = 0.0f;
+}
+
+void cGraphicsManager::ToggleSkeleton() {
+    if (m_currentModel != nullptr) m_currentModel->m_showSkeleton = !m_currentModel->m_showSkeleton;
+}
+
+void cGraphicsManager::AdjustSpeed(float delta) {
+    if (m_currentModel == nullptr) return;
+    m_currentModel->m_speed += delta;
+    if (m_currentModel->m_speed < 0) m_currentModel->m_speed = 0.0f;
+}
+
+void cGraphicsManager::TogglePause() {
+    if (m_currentModel == nullptr) return;
+    if (m_currentModel->m_speed > 0) {
+        m_savedSpeed = m_currentModel->m_speed;
+        m_currentModel->m_speed = 0.0f;
+    } else {
+        m_currentModel->m_speed = m_savedSpeed;
+    }
 }
 
 }  // namespace Vorel

@@ -1,9 +1,18 @@
 #pragma once
 
+#include <memory>
+#include <string>
+#include <utility>
+
+#include "RenderPackets.h"
 #include "Singleton.h"
+#include "cCamera.h"
 #include "cCameraCom.h"
 #include "cComponentFactory.h"
+#include "cFontManager.h"
 #include "cGraphics3DCom.h"
+#include "cGraphicsRenderer.h"
+#include "cModelLoader.h"
 
 namespace Vorel {
 
@@ -12,19 +21,63 @@ class cGraphics3DComFactory : public cComponentFactory<cGraphics3DCom> {};
 class cCameraComFactory : public cComponentFactory<cCameraCom> {};
 }  // namespace Graphics
 
-// The graphics system. So far: the two component factories it makes and
-// registers, through which objects get their Graphics3D and Camera
-// components.
+// The graphics system: the component factories whose maps describe the
+// scene, the renderer, the camera record, the model store and the fonts.
+// It renders whole frames, loads models, steers the current model's
+// animation and queues text for the next frame.
 class cGraphicsManager : public cSingleton<cGraphicsManager> {
 public:
+    ~cGraphicsManager();
+
+    // False when the renderer cannot start (no device).
     bool Init();
+    cModel* LoadModel(const std::string& path, const std::string& name);
+    void RenderFrame();
+    void QueueText(int32_t x, int32_t y, const std::string& text, const std::string& fontName,
+                   const D3DXCOLOR& colour, DWORD flags);
+    // Draws at once: only while a frame's scene is open.
+    void DrawLine(const D3DXVECTOR3& from, const D3DXVECTOR3& to, const D3DXCOLOR& colour);
+
+    void NextAnimationSet();
+    void ToggleSkeleton();
+    void AdjustSpeed(float delta);
+    void TogglePause();
+    void SetFillMode(int32_t mode) { m_fillMode = mode; }
+
     Graphics::cGraphics3DComFactory* GetGraphics3DFactory() const { return m_graphics3DFactory; }
     Graphics::cCameraComFactory* GetCameraFactory() const { return m_cameraFactory; }
+    cModel* GetCurrentModel() const { return m_currentModel; }
+    int32_t GetFillMode() const { return m_fillMode; }
+    Graphics::cGraphicsRenderer* GetRenderer() const { return m_renderer.get(); }
+    Graphics::cFontManager* GetFontManager() const { return m_fontManager.get(); }
+    const Graphics::cCamera* GetCamera() const { return m_camera.get(); }
+
+    // The near and far planes for a model's bounding sphere seen from
+    // `eye`: 1 and 5000 while the sphere lies between them, otherwise planes
+    // that hold the whole sphere with the same far-to-near ratio at most.
+    static std::pair<float, float> DepthRange(const D3DXVECTOR3& eye, const D3DXVECTOR3& centre,
+                                              float radius);
 
 private:
+    void UpdateCamera();
+    void DrawModels();
+    void DrawTexts();
+    // The depth range for the current model where it stands.
+    std::pair<float, float> CurrentDepthRange() const;
+
     // Owned by the factory registry.
     Graphics::cGraphics3DComFactory* m_graphics3DFactory = nullptr;
     Graphics::cCameraComFactory* m_cameraFactory = nullptr;
+    std::unique_ptr<Graphics::cCamera> m_camera;
+    std::unique_ptr<Graphics::cGraphicsRenderer> m_renderer;
+    std::unique_ptr<cModelLoader> m_modelLoader;
+    std::unique_ptr<Graphics::cFontManager> m_fontManager;
+    int32_t m_fillMode = D3DFILL_SOLID;
+    cModel* m_currentModel = nullptr;
+    float m_savedSpeed = 0.0f;
+    // The model pass's one packet and its matrices, refilled per component.
+    Graphics::ModelPacket m_packet;
+    D3DXMATRIX m_translation, m_rotation, m_scale;
 };
 
 }  // namespace Vorel

@@ -63,6 +63,8 @@ HRESULT WINAPI cMeshHeirarchy::CreateMeshContainer(LPCSTR name, const D3DXMESHDA
             FAILED(D3DXCreateTextureFromFileA(device, texture, &container->m_textures[i])))
             container->m_textures[i] = nullptr;  // left untextured
     }
+    // GetDevice added a reference; the meshes and textures do not hold one.
+    if (device != nullptr) device->Release();
 
     if (skinInfo != nullptr) {
         skinInfo->AddRef();

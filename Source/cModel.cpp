@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "CheckedCall.h"
+#include "cEffectsManager.h"
+#include "cGraphicsManager.h"
 #include "cMeshContainer.h"
 #include "cMeshHeirarchy.h"
 
@@ -465,6 +467,71 @@ void cModel::DrawSkeleton(cFrame* frame, std::optional<D3DXVECTOR3> anchor, std:
         anchor = joint;
         if (!override) override = joint;
     }
+}
+
+bool cModel::Draw(Graphics::cEffectsManager* effects, LPD3DXEFFECT effect) {
+    if (m_frameRoot == nullptr) return true;
+    D3DXMATRIX world;
+    m_device->GetTransform(D3DTS_WORLD, &world);
+    for (const Container& c : m_containers)
+        DrawMeshContainer(c, effects, effect, world);
+    if (m_showSkeleton) {
+        m_device->SetRenderState(D3DRS_ZENABLE, FALSE);
+        m_skeletonLines.clear();
+        DrawSkeleton(world, &m_skeletonLines);
+        cGraphicsManager* graphics = cGraphicsManager::Instance();
+        for (const Line& line : m_skeletonLines)
+            graphics->DrawLine(line.first, line.second, D3DXCOLOR(255.0f, 255.0f, 255.0f, 255.0f));
+        m_device->SetRenderState(D3DRS_ZENABLE, TRUE);
+    }
+    return true;
+}
+
+void cModel::DrawMeshContainer(const Container& c, Graphics::cEffectsManager* effects, LPD3DXEFFECT effect,
+                               const D3DXMATRIX& world) {
+    cMeshContainer* container = c.container;
+    LPD3DXMESH mesh = container->pSkinInfo != nullptr ? container->m_skinnedMesh : container->MeshData.pMesh;
+    if (mesh == nullptr) return;
+    // Skinned vertices are in model space already; a rigid mesh is in its
+    // frame's space.
+    const D3DXMATRIX placed =
+        container->pSkinInfo != nullptr ? world : cVQS::ToMatrix(c.frame->m_combined) * world;
+    D3DXMATRIX placedIT;
+    if (D3DXMatrixInverse(&placedIT, nullptr, &placed) == nullptr)
+        return;  // a frame of scale 0 shows nothing
+    D3DXMatrixTranspose(&placedIT, &placedIT);
+    D3DXMATRIX view, projection;
+    m_device->GetTransform(D3DTS_VIEW, &view);
+    m_device->GetTransform(D3DTS_PROJECTION, &projection);
+    const D3DXMATRIX pipeline = placed * view * projection;
+    effect->SetMatrix(effects->GetHandle("Phong", "PipelineMtx"), &pipeline);
+    effect->SetMatrix(effects->GetHandle("Phong", "WorldMtx"), &placed);
+    effect->SetMatrix(effects->GetHandle("Phong", "WorldITMtx"), &placedIT);
+
+    UINT passes = 0;
+    if (FAILED(effect->Begin(&passes, 0))) return;
+    for (UINT pass = 0; pass < passes; ++pass) {
+        effect->BeginPass(pass);
+        for (DWORD i = 0; i < container->NumMaterials && i < container->m_materials.size(); ++i) {
+            const D3DMATERIAL9& material = container->m_materials[i];
+            LPDIRECT3DTEXTURE9 texture =
+                i < container->m_textures.size() ? container->m_textures[i] : nullptr;
+            if (texture != nullptr) {
+                effect->SetInt(effects->GetHandle("Phong", "HasTexture"), 1);
+                effect->SetTexture(effects->GetHandle("Phong", "Texture"), texture);
+            } else {
+                effect->SetInt(effects->GetHandle("Phong", "HasTexture"), 0);
+                effect->SetValue(effects->GetHandle("Phong", "DiffuseMaterial"), &material.Diffuse, 16);
+                effect->SetValue(effects->GetHandle("Phong", "AmbientMaterial"), &material.Ambient, 16);
+            }
+            effect->SetFloat(effects->GetHandle("Phong", "SpecPower"), material.Power);
+            effect->SetValue(effects->GetHandle("Phong", "SpecMaterial"), &material.Specular, 16);
+            effect->CommitChanges();
+            mesh->DrawSubset(i);
+        }
+        effect->EndPass();
+    }
+    effect->End();
 }
 
 }  // namespace Vorel

@@ -14,6 +14,9 @@
 namespace Vorel {
 
 struct cMeshContainer;
+namespace Graphics {
+class cEffectsManager;
+}
 
 // A loaded model: its frame tree and meshes, the animation sets read from
 // its file, and the playback state that poses it.
@@ -59,6 +62,13 @@ public:
     // Leaves world-space transforms in m_combined until the next Update.
     void DrawSkeleton(const D3DXMATRIX& world, std::vector<Line>* lines);
 
+    // Draws every container with the effect, whose technique, lights and
+    // world matrices the renderer has set, and then the skeleton if it is
+    // shown, over the model. A container with skin carries its pose in its
+    // vertices; any other is drawn under its frame's combined transform
+    // times the world.
+    bool Draw(Graphics::cEffectsManager* effects, LPD3DXEFFECT effect);
+
     // A mesh container and the frame that holds it.
     struct Container {
         cMeshContainer* container;
@@ -90,6 +100,8 @@ public:
 private:
     static void ReadKeys(const void* data, SIZE_T size, cBoneAnimation& animation, cAnimationSet& set);
     void SkinContainer(cMeshContainer* container);
+    void DrawMeshContainer(const Container& c, Graphics::cEffectsManager* effects, LPD3DXEFFECT effect,
+                           const D3DXMATRIX& world);
     // The set being played, with m_currentSet held below the sets read;
     // null when there is none.
     const cAnimationSet* CurrentSet();
@@ -98,6 +110,9 @@ private:
 
     // What a bone that names no frame follows: it never moves.
     cVQS m_identity;
+    // The skeleton's lines of the last Draw, kept so that drawing them
+    // allocates nothing after the first frame.
+    std::vector<Line> m_skeletonLines;
     // While reading: the latest tick rate met (0 before the first), which
     // the sets after it take, and how many of the last sets were read before
     // any rate, which take the file's first one.

@@ -5,7 +5,7 @@ VOREL_PACKAGES=(
   cmake g++ pkg-config
   libsdl2-dev libepoxy-dev libgl1-mesa-dri libegl-mesa0
   libimgui-dev libstb-dev fonts-liberation
-  liblua5.1-0-dev libtinyxml-dev zlib1g-dev
+  liblua5.1-0-dev libtinyxml-dev zlib1g-dev libjpeg-dev
 )
 VOREL_TEST_PACKAGES=(libgtest-dev libassimp-dev xvfb xauth xdotool libx11-dev)
 

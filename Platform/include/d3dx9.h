@@ -3,6 +3,8 @@
 
 #include <d3d9types.h>
 #include <d3dx9anim.h>
+#include <d3dx9core.h>
+#include <d3dx9effect.h>
 #include <d3dx9math.h>
 #include <d3dx9mesh.h>
 #include <d3dx9tex.h>

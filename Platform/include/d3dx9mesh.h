@@ -39,6 +39,10 @@ struct ID3DXMesh : public IUnknown {
     virtual HRESULT WINAPI UnlockIndexBuffer() = 0;
     virtual HRESULT WINAPI LockAttributeBuffer(DWORD flags, DWORD** data) = 0;
     virtual HRESULT WINAPI UnlockAttributeBuffer() = 0;
+    // Draws the triangles of material `attribute` with the device the mesh
+    // was made with, through the effect pass that is open. A lock that may
+    // have written vertices makes the next draw upload them again.
+    virtual HRESULT WINAPI DrawSubset(DWORD attribute) = 0;
 };
 
 struct ID3DXSkinInfo;

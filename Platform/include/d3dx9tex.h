@@ -7,3 +7,14 @@
 
 
 HRESULT WINAPI D3DXCreateTextureFromFileA(LPDIRECT3DDEVICE9 device, LPCSTR fileName, LPDIRECT3DTEXTURE9* texture);
+
+enum D3DXIMAGE_FILEFORMAT { D3DXIFF_BMP = 0, D3DXIFF_JPG = 1, D3DXIFF_TGA = 2, D3DXIFF_PNG = 3 };
+
+struct PALETTEENTRY;
+
+// Writes the surface (or `rect` of it) as PNG; the other formats and a
+// palette are not written.
+HRESULT WINAPI D3DXSaveSurfaceToFileA(LPCSTR fileName, D3DXIMAGE_FILEFORMAT format,
+                                      LPDIRECT3DSURFACE9 surface, const PALETTEENTRY* palette,
+                                      const RECT* rect);
+#define D3DXSaveSurfaceToFile D3DXSaveSurfaceToFileA

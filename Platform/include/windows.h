@@ -118,6 +118,14 @@ struct POINT {
     LONG y;
 };
 
+struct RECT {
+    LONG left;
+    LONG top;
+    LONG right;
+    LONG bottom;
+};
+typedef RECT* LPRECT;
+
 struct MSG {
     HWND hwnd;
     UINT message;
@@ -256,6 +264,29 @@ int WINAPI ShowCursor(BOOL show);
 #define IDOK 1
 
 int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
+
+// --- Text (gdi32, user32) ----------------------------------------------------
+
+#define TEXT(quote) quote
+
+// DrawText's format flags. Left and top are 0: the default alignment.
+#define DT_TOP 0x00000000
+#define DT_LEFT 0x00000000
+#define DT_CENTER 0x00000001
+#define DT_RIGHT 0x00000002
+#define DT_VCENTER 0x00000004
+#define DT_BOTTOM 0x00000008
+#define DT_SINGLELINE 0x00000020
+#define DT_NOCLIP 0x00000100
+#define DT_CALCRECT 0x00000400
+
+#define FW_NORMAL 400
+#define FW_BOLD 700
+#define DEFAULT_CHARSET 1
+#define OUT_DEFAULT_PRECIS 0
+#define DEFAULT_QUALITY 0
+#define DEFAULT_PITCH 0
+#define FF_DONTCARE 0x00
 
 // --- Open-file dialog (comdlg32) --------------------------------------------
 

@@ -209,7 +209,10 @@ int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
     Uint32 flags = SDL_MESSAGEBOX_INFORMATION;
     if ((type & 0xF0) == MB_ICONERROR) flags = SDL_MESSAGEBOX_ERROR;
     else if ((type & 0xF0) == MB_ICONWARNING) flags = SDL_MESSAGEBOX_WARNING;
+    // A box without an owner stands over the active window: under another
+    // video driver SDL would open it on whatever display it finds.
     HWND window = LiveWindow(owner);
+    if (window == nullptr) window = LiveWindow(GetActiveWindow());
     const bool haveDisplay = SDL_WasInit(SDL_INIT_VIDEO) != 0 && !LiveWindows().empty();
     if (haveDisplay && SDL_ShowSimpleMessageBox(flags, title, body, window != nullptr ? window->sdl : nullptr) == 0)
         return IDOK;

@@ -153,9 +153,12 @@ void DrawWindow(HWND window, const DrawCallback& overlay) {
 
     int width = 0, height = 0;
     SDL_GL_GetDrawableSize(window->sdl, &width, &height);
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
     glViewport(0, 0, width, height);
+    glDisable(GL_SCISSOR_TEST);
     glClearColor(0.16f, 0.17f, 0.19f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT);
+    if (window->content) window->content(width, height);
     ImGui_ImplOpenGL3_RenderDrawData(ImGui::GetDrawData());
     SDL_GL_SwapWindow(window->sdl);
     window->lastDrawn = SDL_GetTicks();

@@ -27,6 +27,9 @@ struct HWND__ {
     const std::vector<Platform::MenuItem>* menu = nullptr;
     bool menuOpen = false;          // a menu of the bar is dropped down
     bool presentedByDevice = false; // from then on the device draws the window
+    // The picture under the menu bar, given the drawable's size: set by the
+    // device that presents into the window.
+    std::function<void(int, int)> content;
     uint32_t lastDrawn = 0;
 };
 
@@ -41,7 +44,7 @@ const std::vector<HWND>& LiveWindows();
 LRESULT SendToWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Draws one picture of the window: the content (the client area under the
-// menu bar, by default a plain background), the menu bar, then whatever
+// menu bar: the device's last picture, or a plain background), the menu bar, then whatever
 // overlay adds (a dialog), and swaps. Menu commands are posted as WM_COMMAND.
 using DrawCallback = std::function<void()>;
 void DrawWindow(HWND window, const DrawCallback& overlay = {});

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <new>
 
+#include "RefCounted.h"
 #include "d3dx9/mesh/MeshBuilder.h"
 #include "d3dx9/xfile/Container.h"
 
@@ -16,21 +17,13 @@ namespace {
 
 using XFile::Node;
 
-class AnimationController final : public ID3DXAnimationController {
+class AnimationController final : public RefCounted<ID3DXAnimationController> {
 public:
     explicit AnimationController(UINT sets) : m_sets(sets) {}
-    ULONG WINAPI AddRef() override { return ++m_references; }
-    ULONG WINAPI Release() override {
-        const ULONG left = --m_references;
-        if (left == 0) delete this;
-        return left;
-    }
     UINT WINAPI GetMaxNumAnimationSets() override { return m_sets; }
     UINT WINAPI GetNumAnimationSets() override { return m_sets; }
 
 private:
-    ~AnimationController() = default;
-    std::atomic<ULONG> m_references{1};
     UINT m_sets;
 };
 

@@ -23,16 +23,17 @@ Mesh::Mesh(DWORD options, DWORD fvf, LPDIRECT3DDEVICE9 device, size_t vertexCoun
       m_indices(faceCount * 3, 0),
       m_attributes(faceCount, 0) {}
 
-ULONG WINAPI Mesh::Release() {
-    const ULONG left = --m_references;
-    if (left == 0) delete this;
-    return left;
-}
-
 HRESULT WINAPI Mesh::GetDevice(LPDIRECT3DDEVICE9* device) {
     if (device == nullptr) return D3DERR_INVALIDCALL;
     *device = m_device;
+    if (m_device != nullptr) m_device->AddRef();
     return S_OK;
+}
+
+HRESULT WINAPI Mesh::DrawSubset(DWORD attribute) {
+    auto* services = dynamic_cast<D3D9::DeviceServices*>(m_device);
+    if (services == nullptr) return D3DERR_INVALIDCALL;
+    return services->DrawMeshSubset(*this, attribute);
 }
 
 HRESULT WINAPI Mesh::CloneMeshFVF(DWORD options, DWORD fvf, LPDIRECT3DDEVICE9 device, LPD3DXMESH* clone) {
@@ -62,20 +63,23 @@ HRESULT WINAPI Mesh::CloneMeshFVF(DWORD options, DWORD fvf, LPDIRECT3DDEVICE9 de
     return S_OK;
 }
 
-HRESULT WINAPI Mesh::LockVertexBuffer(DWORD, LPVOID* data) {
+HRESULT WINAPI Mesh::LockVertexBuffer(DWORD flags, LPVOID* data) {
     if (data == nullptr) return D3DERR_INVALIDCALL;
+    if ((flags & D3DLOCK_READONLY) == 0) ++m_vertexVersion;
     *data = m_vertices.data();
     return S_OK;
 }
 
-HRESULT WINAPI Mesh::LockIndexBuffer(DWORD, LPVOID* data) {
+HRESULT WINAPI Mesh::LockIndexBuffer(DWORD flags, LPVOID* data) {
     if (data == nullptr) return D3DERR_INVALIDCALL;
+    if ((flags & D3DLOCK_READONLY) == 0) ++m_topologyVersion;
     *data = m_indices.data();
     return S_OK;
 }
 
-HRESULT WINAPI Mesh::LockAttributeBuffer(DWORD, DWORD** data) {
+HRESULT WINAPI Mesh::LockAttributeBuffer(DWORD flags, DWORD** data) {
     if (data == nullptr) return D3DERR_INVALIDCALL;
+    if ((flags & D3DLOCK_READONLY) == 0) ++m_topologyVersion;
     *data = m_attributes.data();
     return S_OK;
 }

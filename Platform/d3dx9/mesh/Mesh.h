@@ -2,8 +2,11 @@
 
 #include <d3dx9mesh.h>
 
-#include <atomic>
+#include "RefCounted.h"
+#include "d3d9/DeviceServices.h"
+
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace Platform::D3DX {
@@ -18,12 +21,10 @@ struct VertexLayout {
     int texcoord = -1;
 };
 
-class Mesh final : public ID3DXMesh {
+class Mesh final : public RefCounted<ID3DXMesh> {
 public:
     Mesh(DWORD options, DWORD fvf, LPDIRECT3DDEVICE9 device, size_t vertexCount, size_t faceCount);
 
-    ULONG WINAPI AddRef() override { return ++m_references; }
-    ULONG WINAPI Release() override;
     DWORD WINAPI GetNumFaces() override { return static_cast<DWORD>(m_attributes.size()); }
     DWORD WINAPI GetNumVertices() override { return static_cast<DWORD>(m_vertexCount); }
     DWORD WINAPI GetFVF() override { return m_fvf; }
@@ -37,24 +38,31 @@ public:
     HRESULT WINAPI UnlockIndexBuffer() override { return S_OK; }
     HRESULT WINAPI LockAttributeBuffer(DWORD flags, DWORD** data) override;
     HRESULT WINAPI UnlockAttributeBuffer() override { return S_OK; }
+    HRESULT WINAPI DrawSubset(DWORD attribute) override;
 
     const VertexLayout& Layout() const { return m_layout; }
     uint8_t* Vertex(size_t i) { return m_vertices.data() + i * m_layout.stride; }
     std::vector<uint32_t>& Indices() { return m_indices; }
     std::vector<DWORD>& Attributes() { return m_attributes; }
 
-private:
-    ~Mesh() = default;
+    // Counts of the locks that may have written vertices, and indices or
+    // attributes: the device uploads again what changed since its copy.
+    uint64_t VertexVersion() const { return m_vertexVersion; }
+    uint64_t TopologyVersion() const { return m_topologyVersion; }
+    std::unique_ptr<D3D9::GpuObject>& Gpu() { return m_gpu; }
 
-    std::atomic<ULONG> m_references{1};
+private:
     DWORD m_options;
     DWORD m_fvf;
-    LPDIRECT3DDEVICE9 m_device;  // not held: the device outlives its meshes
+    LPDIRECT3DDEVICE9 m_device;  // not held: its GPU copy holds the device
     VertexLayout m_layout;
     size_t m_vertexCount;
     std::vector<uint8_t> m_vertices;
     std::vector<uint32_t> m_indices;   // three per face
     std::vector<DWORD> m_attributes;   // one per face
+    uint64_t m_vertexVersion = 0;
+    uint64_t m_topologyVersion = 0;
+    std::unique_ptr<D3D9::GpuObject> m_gpu;
 };
 
 }  // namespace Platform::D3DX

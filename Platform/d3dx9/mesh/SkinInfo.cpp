@@ -22,12 +22,6 @@ SkinInfo::SkinInfo(DWORD fvf, size_t vertexCount, std::vector<Bone> bones)
         }
 }
 
-ULONG WINAPI SkinInfo::Release() {
-    const ULONG left = --m_references;
-    if (left == 0) delete this;
-    return left;
-}
-
 LPCSTR WINAPI SkinInfo::GetBoneName(DWORD bone) { return bone < m_bones.size() ? m_bones[bone].name.c_str() : nullptr; }
 
 LPD3DXMATRIX WINAPI SkinInfo::GetBoneOffsetMatrix(DWORD bone) {

@@ -2,13 +2,14 @@
 
 #include <d3dx9mesh.h>
 
-#include <atomic>
+#include "RefCounted.h"
+
 #include <string>
 #include <vector>
 
 namespace Platform::D3DX {
 
-class SkinInfo final : public ID3DXSkinInfo {
+class SkinInfo final : public RefCounted<ID3DXSkinInfo> {
 public:
     struct Bone {
         std::string name;
@@ -21,8 +22,6 @@ public:
     // dropped the rest. The influences are gathered per vertex here, once.
     SkinInfo(DWORD fvf, size_t vertexCount, std::vector<Bone> bones);
 
-    ULONG WINAPI AddRef() override { return ++m_references; }
-    ULONG WINAPI Release() override;
     DWORD WINAPI GetNumBones() override { return static_cast<DWORD>(m_bones.size()); }
     LPCSTR WINAPI GetBoneName(DWORD bone) override;
     LPD3DXMATRIX WINAPI GetBoneOffsetMatrix(DWORD bone) override;
@@ -33,9 +32,6 @@ public:
                                      LPCVOID source, LPVOID destination) override;
 
 private:
-    ~SkinInfo() = default;
-
-    std::atomic<ULONG> m_references{1};
     DWORD m_fvf;
     size_t m_vertexCount;
     std::vector<Bone> m_bones;

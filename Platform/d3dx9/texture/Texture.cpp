@@ -83,6 +83,9 @@ HRESULT WINAPI D3DXCreateTextureFromFileA(LPDIRECT3DDEVICE9, LPCSTR fileName, LP
         bool decoded = false;
         if (bytes.size() >= 4 && bytes.substr(0, 4) == "DDS ") {
             decoded = D3DX::DecodeDds(data, bytes.size(), &width, &height, &rgba, &error);
+        } else if (bytes.size() >= 3 && static_cast<uint8_t>(bytes[0]) == 0xFF &&
+                   static_cast<uint8_t>(bytes[1]) == 0xD8 && static_cast<uint8_t>(bytes[2]) == 0xFF) {
+            decoded = D3DX::DecodeJpeg(data, bytes.size(), &width, &height, &rgba, &error);
         } else if (!bytes.empty() && bytes.size() <= INT32_MAX) {
             int w = 0, h = 0, channels = 0;
             stbi_uc* pixels = stbi_load_from_memory(data, static_cast<int>(bytes.size()), &w, &h, &channels, 4);

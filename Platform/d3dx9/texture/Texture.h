@@ -2,8 +2,11 @@
 
 #include <d3d9.h>
 
-#include <atomic>
+#include "RefCounted.h"
+#include "d3d9/DeviceServices.h"
+
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -11,26 +14,29 @@ namespace Platform::D3DX {
 
 // A texture's top level as 8-bit RGBA rows, top row first. The GPU copy is
 // made when it is first drawn.
-class Texture final : public IDirect3DTexture9 {
+class Texture final : public RefCounted<IDirect3DTexture9> {
 public:
     Texture(uint32_t width, uint32_t height, std::vector<uint8_t> rgba)
         : m_width(width), m_height(height), m_rgba(std::move(rgba)) {}
-    ULONG WINAPI AddRef() override { return ++m_references; }
-    ULONG WINAPI Release() override {
-        const ULONG left = --m_references;
-        if (left == 0) delete this;
-        return left;
-    }
     HRESULT WINAPI GetLevelDesc(UINT level, D3DSURFACE_DESC* description) override;
 
     const std::vector<uint8_t>& Pixels() const { return m_rgba; }
+    uint32_t Width() const { return m_width; }
+    uint32_t Height() const { return m_height; }
+    std::unique_ptr<D3D9::GpuObject>& Gpu() { return m_gpu; }
 
 private:
-    ~Texture() = default;
-    std::atomic<ULONG> m_references{1};
     uint32_t m_width, m_height;
     std::vector<uint8_t> m_rgba;
+    std::unique_ptr<D3D9::GpuObject> m_gpu;
 };
+
+// The largest image decoded, in pixels (256 MiB of RGBA).
+constexpr uint64_t kMaxTexturePixels = uint64_t(1) << 26;
+
+// Decodes a JPEG image to RGBA; false with `error` set when libjpeg cannot.
+bool DecodeJpeg(const uint8_t* data, size_t size, uint32_t* width, uint32_t* height,
+                std::vector<uint8_t>* rgba, std::string* error);
 
 // Decodes a DDS image (uncompressed 24/32-bit, or DXT1/3/5) to RGBA; false
 // with `error` set when it is not one it can read.

@@ -8,27 +8,13 @@
 #include <memory>
 #include <new>
 
+#include "RefCounted.h"
 #include "d3dx9/xfile/Container.h"
 
 namespace Platform::XFile {
 namespace {
 
-template <class Interface>
-class RefCounted : public Interface {
-public:
-    ULONG WINAPI AddRef() override { return ++m_references; }
-    ULONG WINAPI Release() override {
-        const ULONG left = --m_references;
-        if (left == 0) delete this;
-        return left;
-    }
-
-protected:
-    virtual ~RefCounted() = default;
-
-private:
-    std::atomic<ULONG> m_references{1};
-};
+using Platform::RefCounted;
 
 class FileObject;
 

@@ -114,11 +114,11 @@ TEST_F(cApplicationTest, NothingRunsAfterQuitAndTheQuitMessageIsPosted) {
     EXPECT_EQ(clock.Reads(), reads) << "no timing, no wait";
     EXPECT_EQ(clock.NowMs(), now);
 
-    // No window is active: the quit message is a thread message.
+    // Posted to the active window, the one the device draws in.
     MSG msg{};
     ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
     EXPECT_EQ(msg.message, static_cast<UINT>(WM_QUIT));
-    EXPECT_EQ(msg.hwnd, nullptr);
+    EXPECT_EQ(msg.hwnd, GetActiveWindow());
 }
 
 }  // namespace

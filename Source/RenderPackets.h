@@ -1,0 +1,34 @@
+#pragma once
+
+#include <d3dx9.h>
+
+#include <string>
+
+#include "cModel.h"
+
+namespace Vorel::Graphics {
+
+// One model draw, handed to the renderer at once; it owns nothing.
+struct ModelPacket {
+    cModel* m_model = nullptr;  // null: render state only
+    const D3DXMATRIX* m_translationMatrix = nullptr;
+    const D3DXMATRIX* m_rotationMatrix = nullptr;
+    const D3DXMATRIX* m_scaleMatrix = nullptr;
+    int32_t m_fillMode = D3DFILL_SOLID;
+};
+
+// One text draw, queued until the frame's text pass. m_rect starts as the
+// caller's point and holds the measured rectangle once queued.
+struct TextPacket {
+    LPD3DXFONT m_font = nullptr;
+    std::string m_text;
+    RECT m_rect{0, 0, 0, 0};
+    D3DXCOLOR m_color{0, 0, 0, 0};
+    DWORD m_flags = 0;
+};
+
+// Each channel saturates: 1 and above is 255 (so callers may pass 255.0),
+// 0 and below is 0, otherwise c × 255 rounded; packed as ARGB.
+D3DCOLOR ToD3DColor(const D3DXCOLOR& color);
+
+}  // namespace Vorel::Graphics

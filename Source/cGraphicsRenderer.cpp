@@ -1,0 +1,177 @@
+#include "cGraphicsRenderer.h"
+
+#include "CheckedCall.h"
+
+namespace Vorel::Graphics {
+namespace {
+
+constexpr const char* kHandleNames[] = {"EyePos",     "LightVec",    "SpecLight", "AmbientLight",
+                                        "LightColor", "PipelineMtx", "WorldMtx",  "WorldITMtx"};
+
+}  // namespace
+
+cGraphicsRenderer::~cGraphicsRenderer() {
+    if (m_D3DObject != nullptr) m_D3DObject->Release();
+    m_D3DObject = nullptr;
+    if (m_D3DDevice != nullptr) m_D3DDevice->Release();
+    m_D3DDevice = nullptr;
+    if (m_D3DLine != nullptr) m_D3DLine->Release();
+    m_D3DLine = nullptr;
+    m_effectsManager.reset();
+}
+
+void cGraphicsRenderer::CheckDeviceCaps() {
+    D3DDISPLAYMODE _mode{};
+    m_D3DObject->GetAdapterDisplayMode(D3DADAPTER_DEFAULT, &_mode);
+    CHECKED(
+        m_D3DObject->CheckDeviceType(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, _mode.Format, _mode.Format, true));
+    CHECKED(m_D3DObject->CheckDeviceType(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DFMT_X8R8G8B8,
+                                         false));
+    D3DCAPS9 _caps{};
+    CHECKED(m_D3DObject->GetDeviceCaps(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, &_caps));
+    m_D3DDeviceCaps.m_capsFlags |= (_caps.DevCaps & D3DDEVCAPS_HWTRANSFORMANDLIGHT)
+                                       ? D3DCREATE_HARDWARE_VERTEXPROCESSING
+                                       : D3DCREATE_SOFTWARE_VERTEXPROCESSING;
+}
+
+bool cGraphicsRenderer::Init() {
+    m_D3DObject = Direct3DCreate9(D3D_SDK_VERSION);
+    if (m_D3DObject == nullptr) {
+        OutputDebugStringA("cannot start Direct3D: Direct3DCreate9 gave nothing\n");
+        return false;
+    }
+    CheckDeviceCaps();
+    m_D3DPP.BackBufferWidth = 1024;
+    m_D3DPP.BackBufferHeight = 768;
+    m_D3DPP.BackBufferFormat = D3DFMT_X8R8G8B8;
+    m_D3DPP.BackBufferCount = 1;
+    m_D3DPP.MultiSampleType = D3DMULTISAMPLE_NONE;
+    m_D3DPP.MultiSampleQuality = 0;
+    m_D3DPP.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    m_D3DPP.hDeviceWindow = GetActiveWindow();
+    m_D3DPP.Windowed = TRUE;
+    m_D3DPP.EnableAutoDepthStencil = TRUE;
+    m_D3DPP.AutoDepthStencilFormat = D3DFMT_D24S8;
+    m_D3DPP.Flags = 0;
+    m_D3DPP.FullScreen_RefreshRateInHz = 0;
+    m_D3DPP.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+    CHECKED(m_D3DObject->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, m_D3DPP.hDeviceWindow,
+                                      m_D3DDeviceCaps.m_capsFlags, &m_D3DPP, &m_D3DDevice));
+    // Nothing can be drawn without a device: start-up ends here.
+    if (m_D3DDevice == nullptr) {
+        OutputDebugStringA("cannot create the Direct3D device: the viewer cannot draw and stops\n");
+        return false;
+    }
+    CHECKED(m_D3DDevice->SetRenderState(D3DRS_LIGHTING, FALSE));
+    CHECKED(m_D3DDevice->SetRenderState(D3DRS_ZENABLE, TRUE));
+    CHECKED(m_D3DDevice->SetRenderState(D3DRS_ZWRITEENABLE, TRUE));
+    CHECKED(m_D3DDevice->SetRenderState(D3DRS_AMBIENT, D3DCOLOR_XRGB(250, 250, 250)));
+    CHECKED(D3DXCreateLine(m_D3DDevice, &m_D3DLine));
+    m_effectsManager = std::make_unique<cEffectsManager>(m_D3DDevice);
+    m_effectsManager->LoadEffects();
+    return true;
+}
+
+void cGraphicsRenderer::SetDepthRange(float zNear, float zFar) {
+    m_zNear = zNear;
+    m_zFar = zFar;
+}
+
+void cGraphicsRenderer::SetPerspective() {
+    const float aspect =
+        static_cast<float>(m_D3DPP.BackBufferWidth) / static_cast<float>(m_D3DPP.BackBufferHeight);
+    D3DXMatrixPerspectiveFovLH(&m_projectionMatrix, D3DX_PI / 4.0f, aspect, m_zNear, m_zFar);
+    m_D3DDevice->SetTransform(D3DTS_PROJECTION, &m_projectionMatrix);
+}
+
+void cGraphicsRenderer::BeginFrame() {
+    m_D3DDevice->SetTransform(D3DTS_VIEW, &m_viewMatrix);
+    m_D3DDevice->BeginScene();
+    m_D3DDevice->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, 0xFF000032, 1.0f,
+                       0);
+}
+
+void cGraphicsRenderer::DrawModelPacket(const ModelPacket* _packet) {
+    LPD3DXEFFECT _effect = m_effectsManager->GetEffect("Phong");
+    const D3DXHANDLE technique = m_effectsManager->GetHandle("Phong", "LightTechnique");
+    bool complete = _effect != nullptr && technique != nullptr;
+    for (const char* name : kHandleNames)
+        complete = complete && m_effectsManager->GetHandle("Phong", name) != nullptr;
+    if (complete) {
+        CHECKED(_effect->SetTechnique(m_effectsManager->GetHandle("Phong", "LightTechnique")));
+        const float eye[3] = {0, 300, 0}, light[3] = {0, -1, 0};
+        const float spec[4] = {0.4f, 0.4f, 0.4f, 1.0f}, ambient[4] = {0.6f, 0.6f, 0.6f, 1.0f},
+                    colour[4] = {0.8f, 0.8f, 0.8f, 1.0f};
+        _effect->SetValue(m_effectsManager->GetHandle("Phong", "EyePos"), eye, 12);
+        _effect->SetValue(m_effectsManager->GetHandle("Phong", "LightVec"), light, 12);
+        _effect->SetValue(m_effectsManager->GetHandle("Phong", "SpecLight"), spec, 16);
+        _effect->SetValue(m_effectsManager->GetHandle("Phong", "AmbientLight"), ambient, 16);
+        _effect->SetValue(m_effectsManager->GetHandle("Phong", "LightColor"), colour, 16);
+    } else if (!m_tracedNoEffect) {
+        OutputDebugStringA(
+            "the \"Phong\" effect, its technique or one of its parameters is missing: models are not "
+            "drawn\n");
+        m_tracedNoEffect = true;
+    }
+
+    D3DXMATRIX world;
+    D3DXMatrixIdentity(&world);
+    D3DXMatrixMultiply(&world, &world, _packet->m_scaleMatrix);
+    D3DXMatrixMultiply(&world, &world, _packet->m_rotationMatrix);
+    D3DXMatrixMultiply(&world, &world, _packet->m_translationMatrix);
+    m_D3DDevice->SetTransform(D3DTS_WORLD, &world);
+    D3DXMATRIX pipeline = world * m_viewMatrix * m_projectionMatrix;
+    D3DXMATRIX worldIT;
+    // A world of scale 0 has no inverse: nothing is drawn, and no value
+    // that is not a number reaches the effect.
+    const bool invertible = D3DXMatrixInverse(&worldIT, nullptr, &world) != nullptr;
+    if (invertible) {
+        D3DXMatrixTranspose(&worldIT, &worldIT);
+        if (complete) {
+            _effect->SetMatrix(m_effectsManager->GetHandle("Phong", "PipelineMtx"), &pipeline);
+            _effect->SetMatrix(m_effectsManager->GetHandle("Phong", "WorldMtx"), &world);
+            _effect->SetMatrix(m_effectsManager->GetHandle("Phong", "WorldITMtx"), &worldIT);
+        }
+    } else if (!m_tracedSingular) {
+        OutputDebugStringA("a model placed with a singular world matrix (scale 0) is not drawn\n");
+        m_tracedSingular = true;
+    }
+    CHECKED(m_D3DDevice->SetRenderState(D3DRS_FILLMODE, _packet->m_fillMode));
+    CHECKED(m_D3DDevice->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW));
+    if (_packet->m_model == nullptr) return;
+
+    // One stamp for every packet: the first packet of a frame gets the time
+    // since the previous frame's last one.
+    if (!m_stampSet) {
+        m_animationStamp = timeGetTime();
+        m_stampSet = true;
+    }
+    const DWORD elapsed = timeGetTime() - m_animationStamp;
+    m_animationStamp = timeGetTime();
+    _packet->m_model->AdvanceClock(static_cast<float>(elapsed));
+    _packet->m_model->Update(_packet->m_model->m_time);
+    if (complete && invertible) _packet->m_model->Draw(m_effectsManager.get(), _effect);
+}
+
+void cGraphicsRenderer::DrawLine(D3DXVECTOR3 from, D3DXVECTOR3 to, D3DXCOLOR colour) {
+    if (m_D3DLine == nullptr) return;
+    const D3DXMATRIX _viewProj = m_viewMatrix * m_projectionMatrix;
+    const D3DCOLOR _color = ToD3DColor(colour);
+    const D3DXVECTOR3 _points[2] = {from, to};
+    CHECKED(m_D3DLine->DrawTransform(_points, 2, &_viewProj, _color));
+}
+
+void cGraphicsRenderer::DrawTextPacket(const TextPacket* _packet) {
+    if (_packet->m_font == nullptr) return;  // the font manager said so when it was queued
+    const D3DCOLOR _color = ToD3DColor(_packet->m_color);
+    RECT rect = _packet->m_rect;
+    CHECKED(_packet->m_font->DrawText(NULL, _packet->m_text.c_str(), -1, &rect, _packet->m_flags | DT_NOCLIP,
+                                      _color));
+}
+
+HRESULT cGraphicsRenderer::EndFrame() {
+    m_D3DDevice->EndScene();
+    return m_D3DDevice->Present(nullptr, nullptr, nullptr, nullptr);
+}
+
+}  // namespace Vorel::Graphics

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <d3dx9.h>
+
+#include <cstdint>
+#include <memory>
+
+#include "RenderPackets.h"
+#include "cEffectsManager.h"
+
+namespace Vorel::Graphics {
+
+// The Direct3D device with its fixed render state, the projection and view,
+// the line drawer and the effects; draws the packets it is handed.
+class cGraphicsRenderer {
+public:
+    struct DeviceCaps {
+        uint32_t m_capsFlags = 0;
+    };
+
+    cGraphicsRenderer() = default;
+    ~cGraphicsRenderer();
+    cGraphicsRenderer(const cGraphicsRenderer&) = delete;
+    cGraphicsRenderer& operator=(const cGraphicsRenderer&) = delete;
+
+    // False, with one trace line, when no device could be made.
+    bool Init();
+    // The depth range of the next SetPerspective: 1 to 5000 unless the
+    // graphics system chose others for the model on screen.
+    void SetDepthRange(float zNear, float zFar);
+    void SetPerspective();
+    void BeginFrame();
+    void DrawModelPacket(const ModelPacket* _packet);
+    void DrawLine(D3DXVECTOR3 from, D3DXVECTOR3 to, D3DXCOLOR colour);
+    void DrawTextPacket(const TextPacket* _packet);
+    HRESULT EndFrame();
+
+    cEffectsManager* GetEffectsManager() const { return m_effectsManager.get(); }
+
+    LPDIRECT3D9 m_D3DObject = nullptr;
+    LPDIRECT3DDEVICE9 m_D3DDevice = nullptr;
+    D3DPRESENT_PARAMETERS m_D3DPP{};
+    DeviceCaps m_D3DDeviceCaps;
+    D3DXMATRIX m_projectionMatrix;
+    D3DXMATRIX m_viewMatrix;
+    LPD3DXLINE m_D3DLine = nullptr;
+
+private:
+    void CheckDeviceCaps();
+
+    std::unique_ptr<cEffectsManager> m_effectsManager;
+    // Shared by every model packet of the run; unset until the first.
+    bool m_stampSet = false;
+    DWORD m_animationStamp = 0;
+    float m_zNear = 1.0f, m_zFar = 5000.0f;
+    bool m_tracedNoEffect = false;
+    bool m_tracedSingular = false;
+};
+
+}  // namespace Vorel::Graphics

@@ -1,0 +1,431 @@
+// The graphics system rendering whole frames headless, judged on the
+// pixels read back from the device.
+#include <d3dx9.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <fstream>
+#include <new>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "RenderPackets.h"
+#include "Singletons.h"
+#include "TestSupport.h"
+#include "cApplication.h"
+#include "cGraphicsManager.h"
+#include "cModelAttr.h"
+#include "cObjectManager.h"
+#include "cPositionAttr.h"
+
+// Every allocation of the program, for the test of the frame path.
+namespace {
+std::atomic<uint64_t> g_allocations{0};
+}
+void* operator new(size_t size) {
+    ++g_allocations;
+    if (void* p = std::malloc(size != 0 ? size : 1)) return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, size_t) noexcept {
+    std::free(p);
+}
+
+namespace {
+
+using namespace Vorel;
+namespace fs = std::filesystem;
+
+constexpr uint32_t kClear = 0x000032;  // the clear colour, as read back (no alpha)
+
+struct Picture {
+    std::vector<uint8_t> bgrx;
+    uint32_t At(int x, int y) const {
+        const uint8_t* p = bgrx.data() + (size_t(y) * 1024 + x) * 4;
+        return uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
+    }
+    // Pixels that are not the clear colour.
+    int Covered() const {
+        int n = 0;
+        for (int y = 0; y < 768; ++y)
+            for (int x = 0; x < 1024; ++x)
+                n += At(x, y) != kClear;
+        return n;
+    }
+    int Count(uint32_t colour) const {
+        int n = 0;
+        for (int y = 0; y < 768; ++y)
+            for (int x = 0; x < 1024; ++x)
+                n += At(x, y) == colour;
+        return n;
+    }
+};
+
+// The viewer's start-up, camera and model object, as the viewer makes them.
+class GraphicsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_NE(VorelTest::DeviceWindow(), nullptr);
+        fs::current_path(m_folder);
+        CreateSingletons();
+        ASSERT_TRUE(cApplication::Instance()->Init());
+        m_graphics = cGraphicsManager::Instance();
+        cObjectManager::Instance()->GetGroup(1)->CreateObject("TestCamera");
+        m_object = cObjectManager::Instance()->GetGroup(2)->CreateObject("TestObject");
+    }
+    void TearDown() override { DestroySingletons(); }
+
+    cModel* Load(const fs::path& path, cObject* object = nullptr) {
+        object = object != nullptr ? object : m_object;
+        const std::string name = path.filename().string();
+        static_cast<cModelAttr*>(object->GetAttribute("Model"))->m_meshFile = name;
+        cModel* model = m_graphics->LoadModel(path.string(), name);
+        model->m_speed = 0;
+        return model;
+    }
+    Picture Render() {
+        m_graphics->RenderFrame();
+        return Read();
+    }
+    Picture Read() {
+        LPDIRECT3DSURFACE9 surface = nullptr;
+        Picture picture;
+        LPDIRECT3DDEVICE9 device = m_graphics->GetRenderer()->m_D3DDevice;
+        if (FAILED(device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &surface))) return picture;
+        D3DLOCKED_RECT locked{};
+        if (SUCCEEDED(surface->LockRect(&locked, nullptr, D3DLOCK_READONLY))) {
+            const auto* bytes = static_cast<const uint8_t*>(locked.pBits);
+            picture.bgrx.assign(bytes, bytes + 1024 * 768 * 4);
+            surface->UnlockRect();
+        }
+        surface->Release();
+        return picture;
+    }
+    static fs::path Sample(const char* name) { return fs::path(VOREL_SOURCE_DIR) / "Assets/Models" / name; }
+
+    VorelTest::KeepCurrentDirectory m_keep;
+    fs::path m_folder = VOREL_SOURCE_DIR;  // where the viewer starts
+    cGraphicsManager* m_graphics = nullptr;
+    cObject* m_object = nullptr;
+};
+
+TEST_F(GraphicsTest, AnEmptySceneIsTheClearColour) {
+    const Picture picture = Render();
+    ASSERT_FALSE(picture.bgrx.empty());
+    EXPECT_EQ(picture.Covered(), 0);
+    EXPECT_EQ(m_graphics->GetCurrentModel(), nullptr);
+}
+
+TEST_F(GraphicsTest, AModelIsLitTexturedAndFilledAsAsked) {
+    cModel* model = Load(Sample("Lumen.x"));
+    model->m_showSkeleton = false;
+    const Picture solid = Render();
+    EXPECT_NE(solid.At(512, 384), kClear) << "the camera frames the model";
+    std::set<uint32_t> colours;
+    for (int y = 0; y < 768; y += 3)
+        for (int x = 0; x < 1024; x += 3)
+            if (solid.At(x, y) != kClear) colours.insert(solid.At(x, y));
+    EXPECT_GT(colours.size(), 50u) << "shaded and textured, not flat";
+    EXPECT_EQ(colours.count(0), 0u) << "never black: the ambient light reaches every pixel";
+
+    m_graphics->SetFillMode(D3DFILL_WIREFRAME);
+    const int wireframe = Render().Covered();
+    m_graphics->SetFillMode(D3DFILL_POINT);
+    const int points = Render().Covered();
+    EXPECT_LT(wireframe, solid.Covered());
+    EXPECT_LT(points, wireframe);
+    EXPECT_GT(points, 0);
+
+    // The skeleton's white lines over the model.
+    m_graphics->SetFillMode(D3DFILL_SOLID);
+    m_graphics->ToggleSkeleton();
+    EXPECT_GT(Render().Count(0xFFFFFF), solid.Count(0xFFFFFF) + 50);
+}
+
+TEST_F(GraphicsTest, TheAnimationMovesTheModel) {
+    cModel* model = Load(Sample("Lumen.x"));
+    ASSERT_FALSE(model->m_animationSets.empty());
+    model->m_time = 0;
+    const Picture first = Render();
+    model->m_time = static_cast<float>(model->m_animationSets[0]->m_length) / 3;
+    const Picture later = Render();
+    int differ = 0;
+    for (size_t i = 0; i < first.bgrx.size(); i += 4)
+        differ += first.bgrx[i] != later.bgrx[i];
+    EXPECT_GT(differ, 2000);
+}
+
+TEST_F(GraphicsTest, RigidPartsStandWhereTheirFramesPutThemInTheirColours) {
+    cModel* model = Load(Sample("Blocks.x"));
+    model->m_showSkeleton = false;
+    const Picture picture = Render();
+    int left = 1024, right = 0, top = 768, bottom = 0, reddish = 0;
+    for (int y = 0; y < 768; ++y)
+        for (int x = 0; x < 1024; ++x) {
+            const uint32_t c = picture.At(x, y);
+            if (c == kClear) continue;
+            left = std::min(left, x), right = std::max(right, x), top = std::min(top, y),
+            bottom = std::max(bottom, y);
+            const int r = c >> 16, g = (c >> 8) & 0xFF, b = c & 0xFF;
+            reddish += r > 2 * g && r > 2 * b;
+        }
+    // The body, the head above it and an arm to each side.
+    EXPECT_GT(right - left, 300);
+    EXPECT_GT(bottom - top, 450);
+    EXPECT_GT(reddish, 10000) << "untextured parts in their material's colour";
+}
+
+TEST_F(GraphicsTest, ASingularWorldDrawsNothing) {
+    cModel* model = Load(Sample("Lumen.x"));
+    model->m_showSkeleton = false;
+    static_cast<cModelAttr*>(m_object->GetAttribute("Model"))->m_scale = 0;
+    VorelTest::CapturedDebugOutput output;
+    EXPECT_EQ(Render().Covered(), 0);
+    EXPECT_EQ(Render().Covered(), 0);
+    EXPECT_NE(output.Text().find("singular world matrix"), std::string::npos);
+    EXPECT_EQ(output.Text().find("singular"), output.Text().rfind("singular")) << "said once";
+}
+
+TEST_F(GraphicsTest, TextsAreMeasuredFromTheirCornerAndDrawnNewestFirst) {
+    Graphics::cFontManager* fonts = m_graphics->GetFontManager();
+    ASSERT_NE(fonts->GetFont("Arial"), nullptr);
+    EXPECT_EQ(fonts->GetFont("arial"), nullptr) << "face names match exactly";
+    const D3DXCOLOR white(255, 255, 255, 255);
+    m_graphics->QueueText(1024, 768, "FPS: 62", "Arial", white, DT_RIGHT | DT_BOTTOM);
+    m_graphics->QueueText(5, 5, "Keys\nmore keys", "Arial", white, DT_LEFT | DT_TOP);
+    m_graphics->QueueText(1019, 5, "Model", "Arial", white, DT_RIGHT);
+    const auto& queue = fonts->GetTextQueue();
+    ASSERT_EQ(queue.size(), 3u);
+    const RECT fps = queue[0]->m_rect, keys = queue[1]->m_rect, name = queue[2]->m_rect;
+    EXPECT_EQ(fps.right, 1024);
+    EXPECT_EQ(fps.bottom, 768);
+    EXPECT_EQ(fps.top, 768 - 18);
+    EXPECT_GT(1024 - fps.left, 40);
+    EXPECT_EQ(keys.left, 5);
+    EXPECT_EQ(keys.top, 5);
+    EXPECT_EQ(keys.bottom, 5 + 2 * 18) << "two lines";
+    EXPECT_EQ(name.right, 1019);
+    EXPECT_LT(name.left, 1019);
+
+    // Two texts on one spot: the older one is drawn last, over the newer.
+    m_graphics->QueueText(400, 400, "MMMM", "Arial", D3DXCOLOR(255, 0, 0, 255), 0);
+    m_graphics->QueueText(400, 400, "MMMM", "Arial", D3DXCOLOR(0, 255, 0, 255), 0);
+    const Picture picture = Render();
+    EXPECT_TRUE(queue.empty());
+    EXPECT_GT(picture.Count(0xFF0000), 30);
+    EXPECT_EQ(picture.Count(0x00FF00), 0);
+    int corner = 0;
+    for (int y = 750; y < 768; ++y)
+        for (int x = 960; x < 1024; ++x)
+            corner += picture.At(x, y) == 0xFFFFFF;
+    EXPECT_GT(corner, 30) << "the frame rate ends in the bottom-right corner";
+
+    // A face without a font: skipped, said once.
+    VorelTest::CapturedDebugOutput output;
+    m_graphics->QueueText(0, 0, "lost", "Courier", white, 0);
+    m_graphics->QueueText(0, 0, "lost", "Courier", white, 0);
+    EXPECT_EQ(Render().Covered(), 0);
+    EXPECT_NE(output.Text().find("no font"), std::string::npos);
+    EXPECT_EQ(output.Text().find("no font"), output.Text().rfind("no font"));
+}
+
+TEST(ColourConversion, ChannelsSaturateAndRound) {
+    EXPECT_EQ(Graphics::ToD3DColor(D3DXCOLOR(255, 255, 255, 255)), 0xFFFFFFFFu);
+    EXPECT_EQ(Graphics::ToD3DColor(D3DXCOLOR(0.5f, -3, 1, 1)), 0xFF8000FFu);
+    EXPECT_EQ(Graphics::ToD3DColor(D3DXCOLOR(0, 0, 0.2f, 0)), 0x00000033u);
+}
+
+TEST_F(GraphicsTest, AnimationCommandsActOnTheCurrentModel) {
+    m_graphics->NextAnimationSet();  // no model: nothing happens
+    cModel* model = Load(Sample("Lumen.x"));
+    model->m_time = 50;
+    const uint32_t sets = model->m_setCount;
+    for (uint32_t i = 0; i < sets; ++i)
+        m_graphics->NextAnimationSet();
+    EXPECT_EQ(model->m_currentSet, 0u) << "round to the first";
+    EXPECT_EQ(model->m_time, 0.0f);
+    model->m_speed = 0.05f;
+    m_graphics->AdjustSpeed(-0.1f);
+    EXPECT_EQ(model->m_speed, 0.0f);
+    m_graphics->TogglePause();
+    EXPECT_EQ(model->m_speed, 0.0f) << "nothing remembered yet";
+    model->m_speed = 1.5f;
+    m_graphics->TogglePause();
+    EXPECT_EQ(model->m_speed, 0.0f);
+    m_graphics->TogglePause();
+    EXPECT_EQ(model->m_speed, 1.5f);
+    const bool shown = model->m_showSkeleton;
+    m_graphics->ToggleSkeleton();
+    EXPECT_NE(model->m_showSkeleton, shown);
+    // The load placed the camera in front of the model.
+    const auto& cameras = m_graphics->GetCameraFactory()->GetComponents();
+    for (const auto& [id, camera] : cameras) {
+        if (camera->m_isArchetype) continue;
+        EXPECT_EQ(camera->m_positionAttr->m_position,
+                  D3DXVECTOR3(0, model->m_sphereCenter.y, -3 * model->m_sphereRadius));
+    }
+}
+
+TEST_F(GraphicsTest, ModelPacketsShareOneClock) {
+    VorelTest::DrivenClock clock(1000);
+    cObject* second = cObjectManager::Instance()->GetGroup(2)->CreateObject("TestObject");
+    cModel* first = Load(Sample("Lumen.x"));
+    cModel* other = Load(Sample("Blocks.x"), second);
+    first->m_speed = other->m_speed = 1;
+    Render();  // the first packet takes the stamp
+    const float before = first->m_time, otherBefore = other->m_time;
+    clock.AdvanceMs(100);
+    Render();
+    EXPECT_GT(first->m_time - before, 90.0f * first->m_animationSets[0]->m_ticksPerSecond / 1000);
+    EXPECT_LT(other->m_time - otherBefore, 5.0f) << "the later packet of a frame gets almost nothing";
+}
+
+TEST(DepthRange, FollowsTheModelOnlyWhenItLeavesTheFixedPlanes) {
+    const D3DXVECTOR3 eye(0, 0, 0);
+    EXPECT_EQ(cGraphicsManager::DepthRange(eye, {0, 0, 30}, 10), std::make_pair(1.0f, 5000.0f));
+    const auto [skyNear, skyFar] = cGraphicsManager::DepthRange(eye, {0, 0, 9000}, 3000);
+    EXPECT_LE(skyNear, 6000);
+    EXPECT_GE(skyFar, 12000);
+    EXPECT_LE(skyFar / skyNear, 5000.0f);
+    const auto [tinyNear, tinyFar] = cGraphicsManager::DepthRange(eye, {0, 0, 0.3f}, 0.1f);
+    EXPECT_LE(tinyNear, 0.2f);
+    EXPECT_GT(tinyNear, 0);
+    EXPECT_GE(tinyFar, 0.4f);
+    EXPECT_EQ(cGraphicsManager::DepthRange(eye, {0, 0, 0}, 0), std::make_pair(1.0f, 5000.0f));
+}
+
+TEST_F(GraphicsTest, AHugeModelIsSeenWholeThroughTheFarPlane) {
+    Load(Sample("Lumen.x"))->m_showSkeleton = false;
+    const int natural = Render().Covered();
+    static_cast<cModelAttr*>(m_object->GetAttribute("Model"))->m_scale = 2000;
+    for (const auto& [id, camera] : m_graphics->GetCameraFactory()->GetComponents())
+        camera->m_positionAttr->m_position = camera->m_positionAttr->m_position * 2000;
+    EXPECT_NEAR(Render().Covered(), natural, natural / 10);
+}
+
+TEST_F(GraphicsTest, TheFramePathAllocatesNothing) {
+    Load(Sample("Lumen.x"));
+    Render();
+    Render();  // GPU copies, buffers and the skeleton's lines are made by now
+    const uint64_t before = g_allocations;
+    for (int i = 0; i < 3; ++i)
+        m_graphics->RenderFrame();
+    EXPECT_EQ(g_allocations - before, 0u);
+}
+
+TEST_F(GraphicsTest, WithoutThePhongEffectModelsAreNotDrawnAndItIsSaidOnce) {
+    DestroySingletons();
+    // The viewer's object files, and no effect list.
+    VorelTest::ScratchFolder scratch;
+    fs::create_directories(scratch.Path() / "Assets/XML");
+    fs::copy(fs::path(VOREL_SOURCE_DIR) / "Assets/XML/Objects", scratch.Path() / "Assets/XML/Objects");
+    m_folder = scratch.Path();
+    VorelTest::CapturedDebugOutput output;
+    SetUp();
+    EXPECT_NE(output.Text().find("Assets/XML/Effects.xml: cannot read the effect list"), std::string::npos)
+        << output.Text();
+    EXPECT_NE(Load(Sample("Lumen.x"))->m_frameRoot, nullptr);
+    EXPECT_EQ(Render().Covered(), 0);
+    EXPECT_EQ(Render().Covered(), 0);
+    const std::string said = "\"Phong\" effect";
+    EXPECT_NE(output.Text().find(said), std::string::npos);
+    EXPECT_EQ(output.Text().find(said), output.Text().rfind(said));
+}
+
+TEST(GraphicsStartUp, WithoutAWindowThereIsNoDeviceAndStartUpFails) {
+    HWND window = VorelTest::DeviceWindow();
+    ShowWindow(window, SW_HIDE);
+    ASSERT_EQ(GetActiveWindow(), nullptr);
+    VorelTest::CapturedDebugOutput output;
+    CreateSingletons();
+    EXPECT_FALSE(cApplication::Instance()->Init());
+    EXPECT_NE(output.Text().find("cannot create the Direct3D device"), std::string::npos) << output.Text();
+    cGraphicsManager::Instance()->RenderFrame();  // no device: nothing, and no crash
+    DestroySingletons();
+    ShowWindow(window, SW_SHOW);
+}
+
+TEST(EffectCompiler, ErrorsComeBackWithTheirLineAndQuirksOfTheListHold) {
+    ASSERT_NE(VorelTest::DeviceWindow(), nullptr);
+    VorelTest::KeepCurrentDirectory keep;
+    VorelTest::ScratchFolder scratch;
+    fs::create_directories(scratch.Path() / "Assets/XML");
+    fs::create_directories(scratch.Path() / "Assets/Shaders");
+    fs::copy_file(fs::path(VOREL_SOURCE_DIR) / "Assets/Shaders/Phong.fx",
+                  scratch.Path() / "Assets/Shaders/Phong.fx");
+    std::ofstream(scratch.Path() / "Assets/Shaders/Broken.fx")
+        << "technique T\n    pass P V F\nstage V\nvoid main() { gl_Position = vec4(0.0); }\nend\n"
+           "stage F\nout vec4 c;\nvoid main() { c = undeclared; }\nend\n";
+    std::ofstream(scratch.Path() / "Assets/XML/Effects.xml")
+        << "<Effects>\n"
+           " <Effect name=\"Phong\" file=\"Phong.fx\">\n"
+           "  <Technique name=\"Same\" var=\"Light\" />\n"
+           "  <Handle name=\"Same\" var=\"EyePos\" />\n"
+           "  <Technique name=\"Late\" var=\"Light\" />\n"
+           "  <Other name=\"Colour\" var=\"LightColor\" />\n"
+           "  <Handle name=\"Nothing\" var=\"NoSuchParameter\" />\n"
+           " </Effect>\n"
+           " <Effect name=\"Broken\" file=\"Broken.fx\" />\n"
+           "</Effects>\n";
+    fs::current_path(scratch.Path());
+    CreateSingletons();
+    VorelTest::CapturedDebugOutput output;
+    ASSERT_TRUE(cApplication::Instance()->Init());
+    Graphics::cEffectsManager* effects = cGraphicsManager::Instance()->GetRenderer()->GetEffectsManager();
+    LPD3DXEFFECT phong = effects->GetEffect("Phong");
+    ASSERT_NE(phong, nullptr);
+    EXPECT_EQ(effects->GetHandle("Phong", "Same"), phong->GetTechniqueByName("Light"))
+        << "the technique stays";
+    EXPECT_EQ(effects->GetHandle("Phong", "Late"), phong->GetTechniqueByName("Light"));
+    EXPECT_EQ(effects->GetHandle("Phong", "Colour"), phong->GetParameterByName(nullptr, "LightColor"));
+    EXPECT_EQ(effects->GetHandle("Phong", "Nothing"), nullptr);
+    EXPECT_EQ(effects->GetHandle("Phong", "Unknown"), nullptr);
+    EXPECT_EQ(effects->GetHandle("Other", "Same"), nullptr);
+    EXPECT_EQ(effects->GetEffect("Broken"), nullptr);
+    EXPECT_NE(output.Text().find("D3DXCreateEffectFromFile"), std::string::npos)
+        << "the failed call is traced";
+    // The compiler's message names the file and line 8.
+    LPD3DXEFFECT broken = nullptr;
+    LPD3DXBUFFER errors = nullptr;
+    EXPECT_TRUE(FAILED(D3DXCreateEffectFromFileA(cGraphicsManager::Instance()->GetRenderer()->m_D3DDevice,
+                                                 "Assets/Shaders/Broken.fx", nullptr, nullptr, 0, nullptr,
+                                                 &broken, &errors)));
+    EXPECT_EQ(broken, nullptr);
+    ASSERT_NE(errors, nullptr);
+    const std::string message = static_cast<const char*>(errors->GetBufferPointer());
+    errors->Release();
+    EXPECT_NE(message.find("Assets/Shaders/Broken.fx(8): error"), std::string::npos) << message;
+
+    // Values set between commits reach the next draw; bad handles fail.
+    EXPECT_EQ(phong->SetFloat(nullptr, 1), D3DERR_INVALIDCALL);
+    EXPECT_EQ(phong->SetMatrix(phong->GetParameterByName(nullptr, "EyePos"), nullptr), D3DERR_INVALIDCALL);
+    UINT passes = 0;
+    EXPECT_EQ(phong->BeginPass(0), D3DERR_INVALIDCALL) << "not begun";
+    ASSERT_EQ(phong->Begin(&passes, 0), D3D_OK);
+    EXPECT_EQ(passes, 1u);
+    EXPECT_EQ(phong->BeginPass(1), D3DERR_INVALIDCALL);
+    EXPECT_EQ(phong->BeginPass(0), D3D_OK);
+    EXPECT_EQ(phong->CommitChanges(), D3D_OK);
+    EXPECT_EQ(phong->End(), D3DERR_INVALIDCALL) << "a pass is open";
+    EXPECT_EQ(phong->EndPass(), D3D_OK);
+    EXPECT_EQ(phong->End(), D3D_OK);
+    DestroySingletons();
+}
+
+// Every real model renders, and shows something.
+TEST_F(GraphicsTest, EveryRealModelRenders) {
+    const auto files = VorelTest::RealModelFiles();
+    if (files.empty()) GTEST_SKIP() << "no ../shared/models here";
+    for (const fs::path& file : files) {
+        cModel* model = Load(file);
+        if (model->m_frameRoot == nullptr) continue;
+        EXPECT_GT(Render().Covered(), 0) << file;
+    }
+}
+
+}  // namespace

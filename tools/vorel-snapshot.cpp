@@ -1,0 +1,215 @@
+// vorel-snapshot: a model rendered headless, as the viewer draws it, into
+// PNG pictures of the 1024 x 768 back buffer.
+#include <d3dx9.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "Singletons.h"
+#include "cApplication.h"
+#include "cGraphicsManager.h"
+#include "cModelAttr.h"
+#include "cObjectManager.h"
+#include "cWindow.h"
+
+using namespace Vorel;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: vorel-snapshot MODEL.x OUT.png [--set N] [--time TICKS] [--fill points|wireframe|solid]\n"
+    "                      [--skeleton on|off] [--frames COUNT]\n"
+    "  Renders MODEL.x as the viewer shows it, posed at TICKS of set N (default 0, 0), and\n"
+    "  writes the 1024 x 768 picture. With --frames, COUNT pictures spread evenly over the\n"
+    "  set's length; OUT is then a pattern with one %d (or %03d and the like): walk-%03d.png.\n";
+
+int Usage(const std::string& why) {
+    std::fprintf(stderr, "vorel-snapshot: %s\n%s", why.c_str(), kUsage);
+    return 2;
+}
+
+std::optional<double> Number(const char* text) {
+    char* end = nullptr;
+    const double value = std::strtod(text, &end);
+    if (end == text || *end != '\0' || !std::isfinite(value)) return std::nullopt;
+    return value;
+}
+
+// OUT with its one %d (width and zero flag allowed) replaced by `index`;
+// nothing when the pattern has none or another conversion.
+std::optional<std::string> Numbered(const std::string& pattern, int index) {
+    std::string out;
+    bool used = false;
+    for (size_t i = 0; i < pattern.size(); ++i) {
+        if (pattern[i] != '%') {
+            out += pattern[i];
+            continue;
+        }
+        if (i + 1 < pattern.size() && pattern[i + 1] == '%') {
+            out += '%';
+            ++i;
+            continue;
+        }
+        size_t j = i + 1;
+        const bool zeros = j < pattern.size() && pattern[j] == '0';
+        if (zeros) ++j;
+        int width = 0;
+        while (j < pattern.size() && std::isdigit(static_cast<unsigned char>(pattern[j])) && width < 100)
+            width = width * 10 + (pattern[j++] - '0');
+        if (used || j >= pattern.size() || pattern[j] != 'd') return std::nullopt;
+        std::string number = std::to_string(index);
+        while (static_cast<int>(number.size()) < width)
+            number.insert(0, 1, zeros ? '0' : ' ');
+        out += number;
+        used = true;
+        i = j;
+    }
+    return used ? std::optional(out) : std::nullopt;
+}
+
+// The folder that holds the viewer's Assets/: the current one, or the one
+// above the tool's own (the build folder).
+bool EnterAssetFolder() {
+    std::error_code ec;
+    if (fs::is_directory("Assets/XML", ec)) return true;
+    const fs::path self = fs::read_symlink("/proc/self/exe", ec);
+    for (fs::path dir = self.parent_path(); !ec && !dir.empty(); dir = dir.parent_path()) {
+        if (fs::is_directory(dir / "Assets/XML", ec)) {
+            fs::current_path(dir, ec);
+            return !ec;
+        }
+        if (dir == dir.root_path()) break;
+    }
+    return false;
+}
+
+bool Save(LPDIRECT3DDEVICE9 device, const std::string& path) {
+    LPDIRECT3DSURFACE9 surface = nullptr;
+    if (FAILED(device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &surface))) return false;
+    const HRESULT hr = D3DXSaveSurfaceToFileA(path.c_str(), D3DXIFF_PNG, surface, nullptr, nullptr);
+    surface->Release();
+    return SUCCEEDED(hr);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string model, out;
+    unsigned set = 0;
+    double ticks = 0;
+    int fill = D3DFILL_SOLID;
+    bool skeleton = true;
+    int frames = 0;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (arg == "--help" || arg == "-h") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        } else if (arg == "--set" && hasValue) {
+            const auto n = Number(argv[++i]);
+            if (!n || *n < 0 || *n != static_cast<unsigned>(*n)) return Usage("--set needs a set number");
+            set = static_cast<unsigned>(*n);
+        } else if (arg == "--time" && hasValue) {
+            const auto n = Number(argv[++i]);
+            if (!n) return Usage("--time needs a number of ticks");
+            ticks = *n;
+        } else if (arg == "--fill" && hasValue) {
+            const std::string mode = argv[++i];
+            fill = mode == "points"      ? D3DFILL_POINT
+                   : mode == "wireframe" ? D3DFILL_WIREFRAME
+                   : mode == "solid"     ? D3DFILL_SOLID
+                                         : 0;
+            if (fill == 0) return Usage("--fill is points, wireframe or solid");
+        } else if (arg == "--skeleton" && hasValue) {
+            const std::string on = argv[++i];
+            if (on != "on" && on != "off") return Usage("--skeleton is on or off");
+            skeleton = on == "on";
+        } else if (arg == "--frames" && hasValue) {
+            const auto n = Number(argv[++i]);
+            if (!n || *n < 1 || *n > 100000 || *n != static_cast<int>(*n))
+                return Usage("--frames needs a count from 1");
+            frames = static_cast<int>(*n);
+        } else if (!arg.empty() && arg[0] == '-') {
+            return Usage("unknown option " + arg);
+        } else if (model.empty()) {
+            model = arg;
+        } else if (out.empty()) {
+            out = arg;
+        } else {
+            return Usage("one model and one output");
+        }
+    }
+    if (model.empty() || out.empty()) return Usage("a model and an output are needed");
+    if (frames > 0 && !Numbered(out, 0)) return Usage("with --frames, OUT needs one %d: " + out);
+
+    std::error_code ec;
+    if (!fs::is_regular_file(model, ec)) {
+        std::fprintf(stderr, "vorel-snapshot: %s: no such model file\n", model.c_str());
+        return 1;
+    }
+    const std::string modelPath = fs::absolute(model, ec).string();
+    const std::string outPath = fs::absolute(out, ec).string();
+    if (!EnterAssetFolder()) {
+        std::fprintf(stderr, "vorel-snapshot: cannot find the viewer's Assets folder\n");
+        return 1;
+    }
+    setenv("SDL_VIDEODRIVER", "offscreen", 1);
+
+    static char module;
+    cWindow* window = cWindow::Instance();
+    if (!window->Init(reinterpret_cast<HINSTANCE>(&module), "Vorel - Penwick - Lumen1")) return 1;
+    window->Show(SW_SHOWNORMAL);
+    CreateSingletons();
+    if (!cApplication::Instance()->Init()) {
+        std::fprintf(stderr, "vorel-snapshot: the graphics could not start\n");
+        return 1;
+    }
+    // The viewer's scene: its camera, and the model's object named after
+    // the file, placed by the graphics system as a load places it.
+    cObjectManager::Instance()->GetGroup(1)->CreateObject("TestCamera");
+    cObject* object = cObjectManager::Instance()->GetGroup(2)->CreateObject("TestObject");
+    const std::string name = fs::path(modelPath).filename().string();
+    if (object != nullptr)
+        if (auto* attribute = dynamic_cast<cModelAttr*>(object->GetAttribute("Model")))
+            attribute->m_meshFile = name;
+    cGraphicsManager* graphics = cGraphicsManager::Instance();
+    cModel* loaded = graphics->LoadModel(modelPath, name);
+    int status = 0;
+    if (loaded->m_frameRoot == nullptr) {
+        std::fprintf(stderr, "vorel-snapshot: %s: no model could be loaded\n", model.c_str());
+        status = 1;
+    } else if (set > 0 && set >= loaded->m_animationSets.size()) {
+        std::fprintf(stderr, "vorel-snapshot: %s has %zu animation sets: no set %u\n", model.c_str(),
+                     loaded->m_animationSets.size(), set);
+        status = 1;
+    }
+    if (status == 0) {
+        graphics->SetFillMode(fill);
+        loaded->m_currentSet = set;
+        loaded->m_showSkeleton = skeleton;
+        loaded->m_speed = 0;  // the wall clock does not move it
+        const float length = loaded->m_animationSets.empty()
+                                 ? 0.0f
+                                 : static_cast<float>(loaded->m_animationSets[set]->m_length);
+        const int count = frames > 0 ? frames : 1;
+        for (int i = 0; i < count && status == 0; ++i) {
+            loaded->m_time = frames > 0 ? length * static_cast<float>(i) / static_cast<float>(count)
+                                        : static_cast<float>(ticks);
+            graphics->RenderFrame();
+            const std::string path = frames > 0 ? *Numbered(outPath, i) : outPath;
+            if (!Save(graphics->GetRenderer()->m_D3DDevice, path)) {
+                std::fprintf(stderr, "vorel-snapshot: cannot write %s\n", path.c_str());
+                status = 1;
+            }
+        }
+    }
+    DestroySingletons();
+    cWindow::Destroy();
+    return status;
+}
