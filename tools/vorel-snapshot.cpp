@@ -78,8 +78,10 @@ bool EnterAssetFolder() {
     std::error_code ec;
     if (fs::is_directory("Assets/XML", ec)) return true;
     const fs::path self = fs::read_symlink("/proc/self/exe", ec);
-    for (fs::path dir = self.parent_path(); !ec && !dir.empty(); dir = dir.parent_path()) {
-        if (fs::is_directory(dir / "Assets/XML", ec)) {
+    if (ec) return false;
+    for (fs::path dir = self.parent_path(); !dir.empty(); dir = dir.parent_path()) {
+        std::error_code missing;
+        if (fs::is_directory(dir / "Assets/XML", missing)) {
             fs::current_path(dir, ec);
             return !ec;
         }

@@ -512,6 +512,10 @@ void Device::ReadBackBuffer(std::vector<uint8_t>* pixels) {
     m_readBack.resize(row * m_height);
     pixels->resize(row * m_height);
     glBindFramebuffer(GL_READ_FRAMEBUFFER, m_framebuffer);
+    // Mesa's llvmpipe has been seen to hand back the frame before when
+    // other processes load the machine; a read-back is rare enough to wait
+    // for the drawing to end.
+    glFinish();
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
     glReadPixels(0, 0, static_cast<GLsizei>(m_width), static_cast<GLsizei>(m_height), GL_BGRA,
                  GL_UNSIGNED_BYTE, m_readBack.data());

@@ -2,6 +2,8 @@
 // pixels read back from the device.
 #include <d3dx9.h>
 #include <gtest/gtest.h>
+#include <stb_image.h>
+#include <sys/wait.h>
 
 #include <atomic>
 #include <cstdlib>
@@ -29,12 +31,16 @@ void* operator new(size_t size) {
     if (void* p = std::malloc(size != 0 ? size : 1)) return p;
     throw std::bad_alloc();
 }
+// GCC sees free() and not the malloc() of the operator new above.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 void operator delete(void* p) noexcept {
     std::free(p);
 }
 void operator delete(void* p, size_t) noexcept {
     std::free(p);
 }
+#pragma GCC diagnostic pop
 
 namespace {
 
@@ -96,7 +102,11 @@ protected:
         LPDIRECT3DSURFACE9 surface = nullptr;
         Picture picture;
         LPDIRECT3DDEVICE9 device = m_graphics->GetRenderer()->m_D3DDevice;
-        if (FAILED(device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &surface))) return picture;
+        if (FAILED(device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &surface))) {
+            ADD_FAILURE() << "no back buffer";
+            picture.bgrx.resize(1024 * 768 * 4);
+            return picture;
+        }
         D3DLOCKED_RECT locked{};
         if (SUCCEEDED(surface->LockRect(&locked, nullptr, D3DLOCK_READONLY))) {
             const auto* bytes = static_cast<const uint8_t*>(locked.pBits);
@@ -104,6 +114,8 @@ protected:
             surface->UnlockRect();
         }
         surface->Release();
+        EXPECT_EQ(picture.bgrx.size(), 1024u * 768 * 4) << "the back buffer reads back";
+        picture.bgrx.resize(1024 * 768 * 4);
         return picture;
     }
     static fs::path Sample(const char* name) { return fs::path(VOREL_SOURCE_DIR) / "Assets/Models" / name; }
@@ -426,6 +438,50 @@ TEST_F(GraphicsTest, EveryRealModelRenders) {
         if (model->m_frameRoot == nullptr) continue;
         EXPECT_GT(Render().Covered(), 0) << file;
     }
+}
+
+// vorel-snapshot, run as a user runs it: from another folder.
+int Snapshot(const std::string& arguments) {
+    const std::string command =
+        std::string(VOREL_BINARY_DIR) + "/vorel-snapshot " + arguments + " 2>/dev/null";
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::vector<uint8_t> ReadPng(const fs::path& path) {
+    int w = 0, h = 0, channels = 0;
+    stbi_uc* pixels = stbi_load(path.c_str(), &w, &h, &channels, 3);
+    if (pixels == nullptr || w != 1024 || h != 768) return {};
+    std::vector<uint8_t> rgb(pixels, pixels + 1024 * 768 * 3);
+    stbi_image_free(pixels);
+    return rgb;
+}
+
+TEST(SnapshotTool, WritesPosedPicturesAndSaysWhatFails) {
+    VorelTest::KeepCurrentDirectory keep;
+    VorelTest::ScratchFolder scratch;
+    fs::current_path(scratch.Path());
+    const std::string lumen = std::string(VOREL_SOURCE_DIR) + "/Assets/Models/Lumen.x";
+    ASSERT_EQ(Snapshot(lumen + " a.png"), 0);
+    ASSERT_EQ(Snapshot(lumen + " b.png --time 500 --fill wireframe --skeleton off"), 0);
+    const auto a = ReadPng("a.png"), b = ReadPng("b.png");
+    ASSERT_FALSE(a.empty());
+    ASSERT_FALSE(b.empty());
+    EXPECT_NE(a, b);
+    EXPECT_EQ(a[0], 0);
+    EXPECT_EQ(a[2], 0x32) << "the clear colour in the corner";
+    EXPECT_NE(a[(384 * 1024 + 512) * 3 + 2], 0x32) << "the model in the middle";
+
+    ASSERT_EQ(Snapshot(lumen + " walk-%02d.png --frames 3"), 0);
+    EXPECT_TRUE(fs::exists("walk-00.png") && fs::exists("walk-02.png") && !fs::exists("walk-03.png"));
+    EXPECT_NE(ReadPng("walk-00.png"), ReadPng("walk-01.png"));
+
+    EXPECT_EQ(Snapshot("no-such.x out.png"), 1);
+    EXPECT_EQ(Snapshot(lumen + " no/such/folder/out.png"), 1);
+    EXPECT_EQ(Snapshot(lumen + " out.png --set 99"), 1);
+    EXPECT_EQ(Snapshot(lumen + " out-%s.png --frames 2"), 2) << "only a number is put in a pattern";
+    EXPECT_EQ(Snapshot(lumen + " out.png --fill lines"), 2);
+    EXPECT_FALSE(fs::exists("out.png"));
 }
 
 }  // namespace

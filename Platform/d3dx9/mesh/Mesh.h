@@ -2,12 +2,12 @@
 
 #include <d3dx9mesh.h>
 
-#include "RefCounted.h"
-#include "d3d9/DeviceServices.h"
-
 #include <cstdint>
 #include <memory>
 #include <vector>
+
+#include "RefCounted.h"
+#include "d3d9/DeviceServices.h"
 
 namespace Platform::D3DX {
 

@@ -2,10 +2,10 @@
 
 #include <d3dx9mesh.h>
 
-#include "RefCounted.h"
-
 #include <string>
 #include <vector>
+
+#include "RefCounted.h"
 
 namespace Platform::D3DX {
 

@@ -2,13 +2,13 @@
 
 #include <d3d9.h>
 
-#include "RefCounted.h"
-#include "d3d9/DeviceServices.h"
-
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "RefCounted.h"
+#include "d3d9/DeviceServices.h"
 
 namespace Platform::D3DX {
 
