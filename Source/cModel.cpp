@@ -470,7 +470,7 @@ void cModel::DrawSkeleton(cFrame* frame, std::optional<D3DXVECTOR3> anchor, std:
 }
 
 bool cModel::Draw(Graphics::cEffectsManager* effects, LPD3DXEFFECT effect) {
-    if (m_frameRoot == nullptr) return true;
+    if (m_frameRoot == nullptr || m_device == nullptr) return true;
     D3DXMATRIX world;
     m_device->GetTransform(D3DTS_WORLD, &world);
     for (const Container& c : m_containers)
