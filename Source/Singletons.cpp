@@ -5,6 +5,7 @@
 #include "cGraphicsManager.h"
 #include "cInput.h"
 #include "cMemoryManager.h"
+#include "cModelViewer.h"
 #include "cObjectManager.h"
 #include "cScriptManager.h"
 
@@ -12,6 +13,7 @@ namespace Vorel {
 
 void CreateSingletons() {
     cMemoryManager::Create();
+    cModelViewer::Create();
     cObjectManager::Create();
     cFactoryManager::Create();
     cGraphicsManager::Create();
@@ -25,6 +27,7 @@ void CreateSingletons() {
 // application object goes last.
 void DestroySingletons() {
     cScriptManager::Destroy();
+    cModelViewer::Destroy();
     cGraphicsManager::Destroy();
     cInput::Destroy();
     cObjectManager::Destroy();

@@ -6,6 +6,7 @@
 #include "ToString.h"
 #include "cGraphicsManager.h"
 #include "cInput.h"
+#include "cModelViewer.h"
 #include "cScriptManager.h"
 
 namespace Vorel {
@@ -20,6 +21,7 @@ bool cApplication::Init() {
     if (!cScriptManager::Instance()->Init()) return false;
     if (!cGraphicsManager::Instance()->Init()) return false;
     if (!cInput::Instance()->Init()) return false;
+    if (!cModelViewer::Instance()->Init()) return false;
     // Fixed now, while the current directory is still the launch directory:
     // only the open-file dialog and the model loader change it later.
     GetStartDirectory();
@@ -43,10 +45,10 @@ void cApplication::Update() {
         m_fpsTimer.Start();
     }
 
-    cGraphicsManager* graphics = cGraphicsManager::Instance();
-    graphics->QueueText(1024, 768, "FPS: " + ToString(m_fps), "Arial",
-                        D3DXCOLOR(255.0f, 255.0f, 255.0f, 255.0f), DT_RIGHT | DT_BOTTOM);
-    graphics->RenderFrame();
+    cGraphicsManager::Instance()->QueueText(1024, 768, "FPS: " + ToString(m_fps), "Arial",
+                                            D3DXCOLOR(255.0f, 255.0f, 255.0f, 255.0f), DT_RIGHT | DT_BOTTOM);
+    // Keys, camera, the overlay and the frame's rendering.
+    cModelViewer::Instance()->Update();
 
     // Spin rather than sleep: sleeping would overshoot by the scheduler's
     // granularity.

@@ -4,6 +4,7 @@
 
 #include "cApplication.h"
 #include "cInput.h"
+#include "cModelViewer.h"
 #include "resource.h"
 
 namespace Vorel {
@@ -97,6 +98,7 @@ void cWindow::OpenModel() {
     ofn.lpstrTitle = "Select a model to open";
     ofn.Flags = OFN_FILEMUSTEXIST;
     if (!GetOpenFileNameA(&ofn)) return;
+    cModelViewer::Instance()->LoadModel(file.data(), file.data() + ofn.nFileOffset);
 }
 
 }  // namespace Vorel

@@ -38,8 +38,9 @@ std::ostream& operator<<(std::ostream& os, const Rgb& c) {
 class Viewer {
 public:
     // Starts the viewer from the repository root, as run.sh does; its
-    // standard error goes to a file. `unset` names variables to leave out.
-    explicit Viewer(std::vector<std::string> unset = {}) {
+    // standard error goes to a file. `unset` names variables to leave out;
+    // `args` are its command line.
+    explicit Viewer(std::vector<std::string> unset = {}, std::vector<std::string> args = {}) {
         m_errors = std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") + "/vorel-e2e-" +
                    std::to_string(getpid()) + "-" + std::to_string(s_count++) + ".err";
         std::vector<std::string> env;
@@ -53,7 +54,10 @@ public:
         for (auto& e : env) envp.push_back(e.data());
         envp.push_back(nullptr);
         std::string program = std::string(VOREL_BINARY_DIR) + "/vorel";
-        char* argv[] = {program.data(), nullptr};
+        std::vector<char*> argv{program.data()};
+        for (auto& a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
 
         const pid_t parent = getpid();
         m_pid = fork();
@@ -67,7 +71,7 @@ public:
             dup2(null, 0);
             dup2(null, 1);
             dup2(err, 2);
-            execve(program.c_str(), argv, envp.data());
+            execve(program.c_str(), argv.data(), envp.data());
             _exit(127);
         }
     }
@@ -232,6 +236,35 @@ TEST_F(ViewerTest, OpensItsTitledWindowWithTheMenuBarAndEscapeEndsWithZero) {
 
     PressKey(w, "Escape");
     EXPECT_EQ(viewer.WaitForExit(), 0) << viewer.Errors();
+}
+
+// A model named on the command line plays from the first frame; without
+// one the picture stays empty (the clear colour in the middle).
+TEST_F(ViewerTest, AModelOnTheCommandLineIsShown) {
+    const Rgb clear{0, 0, 0x32};
+    for (const bool withModel : {false, true}) {
+        Viewer viewer(
+            {}, withModel ? std::vector<std::string>{"Assets/Models/Lumen.x"} : std::vector<std::string>{});
+        const Window w = WaitForWindow(viewer);
+        ASSERT_NE(w, 0u) << viewer.Errors();
+        XWindowAttributes a;
+        ASSERT_TRUE(XGetWindowAttributes(m_display, w, &a));
+        const int middle = a.height - 768 + 384;
+        // Until the first frame is presented the picture area is the window's own grey.
+        Rgb centre = Pixel(w, 512, middle), corner = Pixel(w, 10, a.height - 10);
+        for (int i = 0; i < 100 && corner != clear; ++i) {
+            std::this_thread::sleep_for(50ms);
+            centre = Pixel(w, 512, middle);
+            corner = Pixel(w, 10, a.height - 10);
+        }
+        EXPECT_EQ(corner, clear) << viewer.Errors();
+        if (withModel)
+            EXPECT_NE(centre, clear) << "the model in the middle";
+        else
+            EXPECT_EQ(centre, clear);
+        PressKey(w, "Escape");
+        EXPECT_EQ(viewer.WaitForExit(), 0) << viewer.Errors();
+    }
 }
 
 TEST_F(ViewerTest, TheCloseRequestEndsWithZero) {

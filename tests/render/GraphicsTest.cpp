@@ -18,8 +18,11 @@
 #include "TestSupport.h"
 #include "cApplication.h"
 #include "cGraphicsManager.h"
+#include "cInput.h"
 #include "cModelAttr.h"
+#include "cModelViewer.h"
 #include "cObjectManager.h"
+#include "cOrientationAttr.h"
 #include "cPositionAttr.h"
 
 // Every allocation of the program, for the test of the frame path. Not in
@@ -493,6 +496,124 @@ TEST(SnapshotTool, WritesPosedPicturesAndSaysWhatFails) {
     EXPECT_EQ(Snapshot(lumen + " out-%s.png --frames 2"), 2) << "only a number is put in a pattern";
     EXPECT_EQ(Snapshot(lumen + " out.png --fill lines"), 2);
     EXPECT_FALSE(fs::exists("out.png"));
+}
+
+// ------------------------------------------------------------ the viewer ---
+
+class ViewerTest : public GraphicsTest {
+protected:
+    void SetUp() override {
+        GraphicsTest::SetUp();
+        m_viewer = cModelViewer::Instance();
+        ASSERT_TRUE(m_viewer->Init());
+        m_input = cInput::Instance();
+    }
+    // One frame with `keys` held down (pressed in this frame).
+    void Frame(std::initializer_list<uint32_t> keys) {
+        for (uint32_t k : keys)
+            m_input->KeyDown(k);
+        m_viewer->HandleInput();
+        for (uint32_t k : keys)
+            m_input->KeyUp(k);
+        m_input->EndFrame();
+    }
+    cObject* Camera() const { return cObjectManager::Instance()->GetGroup(1)->GetObjects().rbegin()->second; }
+
+    cModelViewer* m_viewer = nullptr;
+    cInput* m_input = nullptr;
+};
+
+TEST_F(ViewerTest, KeysMoveTheCameraWhichLooksAtTheAxis) {
+    const std::string path = Sample("Lumen.x").string();
+    m_viewer->LoadModel(path, "Lumen.x");
+    const cModel* model = m_graphics->GetCurrentModel();
+    const float distance = 3 * model->m_sphereRadius;
+    EXPECT_FLOAT_EQ(m_viewer->GetDistance(), distance);
+    Frame({'A', 'R', 'R'});
+    EXPECT_FLOAT_EQ(m_viewer->GetAngle(), -1.5707964f - 0.05f);
+    EXPECT_FLOAT_EQ(m_viewer->GetHeight(), 1) << "a held key acts once a frame";
+    const auto* position = static_cast<cPositionAttr*>(Camera()->GetAttribute("Position"));
+    const auto* orientation = static_cast<cOrientationAttr*>(Camera()->GetAttribute("Orientation"));
+    const double angle = m_viewer->GetAngle();
+    EXPECT_FLOAT_EQ(position->m_position.x, static_cast<float>(distance * std::cos(angle)));
+    EXPECT_FLOAT_EQ(position->m_position.y, 1 + model->m_sphereCenter.y);
+    EXPECT_FLOAT_EQ(orientation->m_view.x, -position->m_position.x);
+    EXPECT_EQ(orientation->m_view.y, 0.0f);
+
+    for (int i = 0; i < 100; ++i)
+        Frame({'W'});
+    EXPECT_EQ(m_viewer->GetDistance(), 2.0f) << "never nearer than 2";
+    Frame({'W', 'S'});
+    EXPECT_EQ(m_viewer->GetDistance(), 3.0f);
+    Frame({'S', 'D', 'F', VK_TAB});
+    EXPECT_FLOAT_EQ(m_viewer->GetDistance(), distance) << "Tab acts last";
+    EXPECT_FLOAT_EQ(m_viewer->GetAngle(), -1.5707964f);
+    EXPECT_EQ(m_viewer->GetHeight(), 0.0f);
+}
+
+TEST_F(ViewerTest, KeysSteerTheAnimationAndTheFill) {
+    m_viewer->LoadModel(Sample("Lumen.x").string(), "Lumen.x");
+    cModel* model = m_graphics->GetCurrentModel();
+    ASSERT_GE(model->m_setCount, 2u);
+    Frame({'2'});
+    EXPECT_EQ(m_graphics->GetFillMode(), D3DFILL_WIREFRAME);
+    Frame({'1'});
+    EXPECT_EQ(m_graphics->GetFillMode(), D3DFILL_POINT);
+    Frame({'3'});
+    EXPECT_EQ(m_graphics->GetFillMode(), D3DFILL_SOLID);
+    for (uint32_t i = 0; i < model->m_setCount; ++i)
+        Frame({VK_SPACE});
+    EXPECT_EQ(model->m_currentSet, 0u) << "round to the first set";
+    Frame({VK_OEM_MINUS, VK_SUBTRACT});
+    EXPECT_FLOAT_EQ(model->m_speed, 0.9f) << "both minus keys: one step";
+    Frame({VK_OEM_PLUS, VK_ADD});
+    Frame({VK_ADD});
+    EXPECT_EQ(cModelViewer::ModelInformation(*model),
+              "Lumen.x\n0: " + model->m_animationSets[0]->m_name + "\nSpeed Adjust: 1.1");
+    Frame({VK_PAUSE});
+    EXPECT_EQ(model->m_speed, 0.0f);
+    Frame({VK_PAUSE});
+    EXPECT_FLOAT_EQ(model->m_speed, 1.1f);
+    const bool shown = model->m_showSkeleton;
+    Frame({'4'});
+    EXPECT_NE(model->m_showSkeleton, shown);
+    // A key held over frames triggers once.
+    m_input->KeyDown(VK_SPACE);
+    m_viewer->HandleInput();
+    m_viewer->HandleInput();
+    m_input->KeyUp(VK_SPACE);
+    EXPECT_EQ(model->m_currentSet, 1u);
+    // A set number past the sets read shows no name.
+    model->m_currentSet = 99;
+    EXPECT_EQ(cModelViewer::ModelInformation(*model), "Lumen.x\n99: \nSpeed Adjust: 1.1");
+}
+
+TEST_F(ViewerTest, AnotherModelReplacesTheFirstAndTheOverlayIsDrawn) {
+    const Picture empty = [&] {
+        m_viewer->Update();
+        return Read();
+    }();
+    EXPECT_GT(empty.Covered(), 1000) << "the key help";
+    int topRight = 0;
+    for (int y = 0; y < 60; ++y)
+        for (int x = 900; x < 1024; ++x)
+            topRight += empty.At(x, y) != kClear;
+    EXPECT_EQ(topRight, 0) << "no model block without a model";
+
+    m_viewer->LoadModel(Sample("Blocks.x").string(), "Blocks.x");
+    m_viewer->Update();
+    m_viewer->LoadModel(Sample("Lumen.x").string(), "Lumen.x");
+    m_viewer->Update();
+    // The fixture's own model object and the viewer's newest one.
+    EXPECT_EQ(cObjectManager::Instance()->GetGroup(2)->GetObjects().size(), 1u)
+        << "the earlier objects are gone";
+    const Picture lumen = Read();
+    topRight = 0;
+    for (int y = 0; y < 60; ++y)
+        for (int x = 900; x < 1024; ++x)
+            topRight += lumen.At(x, y) != kClear;
+    EXPECT_GT(topRight, 100) << "the model block";
+    EXPECT_EQ(m_graphics->GetCurrentModel()->m_name, "Lumen.x");
 }
 
 }  // namespace

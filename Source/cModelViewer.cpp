@@ -1,0 +1,149 @@
+#include "cModelViewer.h"
+
+#include <cmath>
+
+#include "Directories.h"
+#include "ToString.h"
+#include "cGraphicsManager.h"
+#include "cInput.h"
+#include "cModelAttr.h"
+#include "cObject.h"
+#include "cObjectManager.h"
+#include "cOrientationAttr.h"
+#include "cPositionAttr.h"
+
+namespace Vorel {
+
+const char* const cModelViewer::kKeyHelp =
+    "Controls:\n"
+    "\t\t\t\t\t\t\t\t[File] -> [Open] - Browse to load .x model\n"
+    "\t\t\t\t\t\t\t\t[W] - Camera zoom in, [S] - Camera zoom out\n"
+    "\t\t\t\t\t\t\t\t[A] - Camera rotate left, [D] - Camera rotate right\n"
+    "\t\t\t\t\t\t\t\t[R] - Camera up, [F] - Camera down\n"
+    "\t\t\t\t\t\t\t\t[TAB] - Camera reset\n"
+    "\t\t\t\t\t\t\t\t[SPACE] - Next model animation set\n"
+    "\t\t\t\t\t\t\t\t[1] - Render vertices\n"
+    "\t\t\t\t\t\t\t\t[2] - Render wireframe\n"
+    "\t\t\t\t\t\t\t\t[3] - Render fill\n"
+    "\t\t\t\t\t\t\t\t[4] - Toggle skeleton\n"
+    "\t\t\t\t\t\t\t\t[-] - Adjust speed down\n"
+    "\t\t\t\t\t\t\t\t[+] - Adjust speed up\n"
+    "\t\t\t\t\t\t\t\t[PAUSE] - Pause animation\n"
+    "\t\t\t\t\t\t\t\t[ESC] - Exit";
+
+namespace {
+
+const D3DXCOLOR kWhite(255.0f, 255.0f, 255.0f, 255.0f);
+
+template <class Attribute>
+Attribute* Find(cObject* object, const char* type) {
+    return object != nullptr ? dynamic_cast<Attribute*>(object->GetAttribute(type)) : nullptr;
+}
+
+}  // namespace
+
+bool cModelViewer::Init() {
+    m_camera = cObjectManager::Instance()->GetGroup(1)->CreateObject("TestCamera");
+    if (Find<cPositionAttr>(m_camera, "Position") == nullptr ||
+        Find<cOrientationAttr>(m_camera, "Orientation") == nullptr)
+        OutputDebugStringA(
+            "Assets/XML/Objects/TestCamera.xml: no \"Position\" and \"Orientation\" attribute: the view "
+            "stays where it is\n");
+    return true;
+}
+
+void cModelViewer::LoadModel(const std::string& fullPath, const std::string& fileName) {
+    const std::string saved = GetWorkingDirectory();
+    SetCurrentDirectoryA(GetStartDirectory().c_str());
+    cObjectGroup* group = cObjectManager::Instance()->GetGroup(2);
+    group->RemoveAllObjects();
+    cObject* object = group->CreateObject("TestObject");
+    SetCurrentDirectoryA(saved.c_str());
+
+    auto* modelAttr = Find<cModelAttr>(object, "Model");
+    if (modelAttr == nullptr)
+        OutputDebugStringA(
+            "Assets/XML/Objects/TestObject.xml: no \"Model\" attribute: the model is not shown\n");
+    else
+        modelAttr->m_meshFile = fileName;
+    cModel* model = cGraphicsManager::Instance()->LoadModel(fullPath, fileName);
+    if (modelAttr != nullptr) modelAttr->m_model = model;
+
+    auto* position = Find<cPositionAttr>(m_camera, "Position");
+    m_initialHeight = 0;
+    m_initialDistance = position != nullptr ? -position->m_position.z : 3 * model->m_sphereRadius;
+    m_initialAngle = -1.5707964f;
+    m_height = m_initialHeight;
+    m_distance = m_initialDistance;
+    m_angle = m_initialAngle;
+    m_target = model->m_sphereCenter;
+}
+
+void cModelViewer::Update() {
+    for (const auto& [id, group] : cObjectManager::Instance()->GetGroups())
+        group->ProcessRemovals();
+    HandleInput();
+    DrawOverlay();
+}
+
+void cModelViewer::HandleInput() {
+    cInput* input = cInput::Instance();
+    cGraphicsManager* graphics = cGraphicsManager::Instance();
+    if (input->IsKeyDown('W')) {
+        m_distance -= 1;
+        if (m_distance < 2.0f) m_distance = 2.0f;
+    }
+    if (input->IsKeyDown('S')) m_distance += 1;
+    if (input->IsKeyDown('A')) m_angle -= 0.05f;
+    if (input->IsKeyDown('D')) m_angle += 0.05f;
+    if (input->IsKeyDown('R')) m_height += 1;
+    if (input->IsKeyDown('F')) m_height -= 1;
+    if (input->IsKeyDown(VK_TAB)) {
+        m_height = m_initialHeight;
+        m_distance = m_initialDistance;
+        m_angle = m_initialAngle;
+    }
+    if (input->IsKeyTriggered('1')) graphics->SetFillMode(D3DFILL_POINT);
+    if (input->IsKeyTriggered('2')) graphics->SetFillMode(D3DFILL_WIREFRAME);
+    if (input->IsKeyTriggered('3')) graphics->SetFillMode(D3DFILL_SOLID);
+    if (input->IsKeyTriggered(VK_SPACE)) graphics->NextAnimationSet();
+    if (input->IsKeyTriggered('4')) graphics->ToggleSkeleton();
+    if (input->IsKeyTriggered(VK_PAUSE)) graphics->TogglePause();
+    if (input->IsKeyTriggered(VK_OEM_MINUS) || input->IsKeyTriggered(VK_SUBTRACT))
+        graphics->AdjustSpeed(-0.1f);
+    if (input->IsKeyTriggered(VK_OEM_PLUS) || input->IsKeyTriggered(VK_ADD)) graphics->AdjustSpeed(0.1f);
+    PlaceCamera();
+    input->EndFrame();
+}
+
+void cModelViewer::PlaceCamera() {
+    auto* position = Find<cPositionAttr>(m_camera, "Position");
+    auto* orientation = Find<cOrientationAttr>(m_camera, "Orientation");
+    if (position == nullptr || orientation == nullptr) return;  // said by Init
+    const double angle = m_angle;
+    const D3DXVECTOR3 p(static_cast<float>(m_distance * std::cos(angle)), m_height + m_target.y,
+                        static_cast<float>(m_distance * std::sin(angle)));
+    position->m_position = p;
+    orientation->m_view = D3DXVECTOR3(-p.x, 0, -p.z);
+}
+
+std::string cModelViewer::ModelInformation(const cModel& model) {
+    // A set number past the sets read (a malformed file's count) shows
+    // without a name.
+    const std::string set = model.m_currentSet < model.m_animationSets.size()
+                                ? model.m_animationSets[model.m_currentSet]->m_name
+                                : std::string();
+    return model.m_name + "\n" + ToString(model.m_currentSet) + ": " + set + "\n" +
+           "Speed Adjust: " + ToString(model.m_speed);
+}
+
+void cModelViewer::DrawOverlay() {
+    cGraphicsManager* graphics = cGraphicsManager::Instance();
+    graphics->QueueText(0, 0, kKeyHelp, "Arial", kWhite, 0);
+    const cModel* model = graphics->GetCurrentModel();
+    if (model != nullptr && model->m_setCount != 0)
+        graphics->QueueText(1024, 0, ModelInformation(*model), "Arial", kWhite, DT_RIGHT);
+    graphics->RenderFrame();
+}
+
+}  // namespace Vorel

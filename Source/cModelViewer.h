@@ -1,0 +1,53 @@
+#pragma once
+
+#include <d3dx9.h>
+
+#include <string>
+
+#include "Singleton.h"
+
+namespace Vorel {
+
+class cObject;
+class cModel;
+
+// The viewer: the camera object, the model object of the file the user
+// opens, the keys that orbit the camera and steer the animation, and the
+// on-screen text.
+class cModelViewer : public cSingleton<cModelViewer> {
+public:
+    // Creates the camera object from its object file.
+    bool Init();
+    // Replaces the model object with one showing the file at `fullPath`
+    // (`fileName` is its bare name) and frames the model.
+    void LoadModel(const std::string& fullPath, const std::string& fileName);
+    // One frame: object removals, keys and camera, overlay and rendering.
+    void Update();
+    void HandleInput();
+    void DrawOverlay();
+
+    // The text of the model block, as the overlay shows it.
+    static std::string ModelInformation(const cModel& model);
+
+    float GetAngle() const { return m_angle; }
+    float GetDistance() const { return m_distance; }
+    float GetHeight() const { return m_height; }
+
+    static const char* const kKeyHelp;
+
+private:
+    void PlaceCamera();
+
+    cObject* m_camera = nullptr;  // owned by object group 1
+    float m_initialAngle = -1.5707964f;
+    float m_initialDistance = 10.0f;
+    float m_initialHeight = 0.0f;
+    // Before any model: the camera where its object file puts it, ten units
+    // before the origin, looking along +z at an empty scene.
+    float m_angle = -1.5707964f;
+    float m_distance = 10.0f;
+    float m_height = 0.0f;
+    D3DXVECTOR3 m_target{0, 0, 0};
+};
+
+}  // namespace Vorel
