@@ -49,7 +49,10 @@ bool cGraphicsManager::Init() {
 }
 
 cModel* cGraphicsManager::LoadModel(const std::string& path, const std::string& name) {
-    m_currentModel = m_modelLoader->LoadModel(path, name);
+    cModel* loaded = m_modelLoader->LoadModel(path, name);
+    // A file that did not load leaves the model on screen where it is.
+    if (loaded->m_frameRoot == nullptr) return loaded;
+    m_currentModel = loaded;
     const D3DXVECTOR3& c = m_currentModel->m_sphereCenter;
     const float r = m_currentModel->m_sphereRadius;
     if (m_cameraFactory != nullptr)

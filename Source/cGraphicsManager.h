@@ -31,6 +31,9 @@ public:
 
     // False when the renderer cannot start (no device).
     bool Init();
+    // The model of the file, made current, with the cameras placed before
+    // it; a file that does not load gives a frameless model and changes
+    // nothing. A Graphics3D component shows it under cModelLoader::Key.
     cModel* LoadModel(const std::string& path, const std::string& name);
     void RenderFrame();
     void QueueText(int32_t x, int32_t y, const std::string& text, const std::string& fontName,

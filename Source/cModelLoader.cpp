@@ -1,5 +1,7 @@
 #include "cModelLoader.h"
 
+#include <filesystem>
+
 #include "CheckedCall.h"
 #include "Directories.h"
 #include "cMeshHeirarchy.h"
@@ -15,13 +17,20 @@ std::pair<std::string, std::string> cModelLoader::SplitPath(const std::string& p
     return {copy.substr(0, slash), copy.substr(slash + 1)};
 }
 
-cModel* cModelLoader::FindModel(const std::string& name) const {
-    const auto it = m_models.find(name);
+cModel* cModelLoader::FindModel(const std::string& key) const {
+    const auto it = m_models.find(key);
     return it == m_models.end() ? nullptr : it->second.get();
 }
 
+std::string cModelLoader::Key(const std::string& path) {
+    std::error_code ec;
+    const std::filesystem::path canonical = std::filesystem::weakly_canonical(path, ec);
+    return ec ? path : canonical.string();
+}
+
 cModel* cModelLoader::LoadModel(const std::string& path, const std::string& name) {
-    if (cModel* cached = FindModel(name)) {
+    const std::string key = Key(path);
+    if (cModel* cached = FindModel(key)) {
         cached->m_currentSet = 0;
         cached->m_time = 0;
         return cached;
@@ -57,7 +66,11 @@ cModel* cModelLoader::LoadModel(const std::string& path, const std::string& name
         CHECKED(D3DXFrameCalculateBoundingSphere(_model->m_frameRoot, &_model->m_sphereCenter, &_model->m_sphereRadius));
     }
     SetCurrentDirectoryA(before.c_str());
-    return m_models.emplace(name, std::move(model)).first->second.get();
+    if (_model->m_frameRoot == nullptr) {
+        m_lastFailed = std::move(model);
+        return _model;
+    }
+    return m_models.emplace(key, std::move(model)).first->second.get();
 }
 
 }  // namespace Vorel

@@ -11,16 +11,22 @@
 
 namespace Vorel {
 
-// The model store: each .x file is loaded once and kept under its name for
-// the whole run.
+// The model store: each .x file is loaded once and kept for the whole run
+// under its key, the file's full canonical path (collections hold many files
+// of one name in different folders).
 class cModelLoader {
 public:
-    // The model stored under `name`, with its set and time reset; otherwise
-    // the file at `path` loaded and stored under `name`. Never null: a file
-    // that fails to load still gives a (frameless) model. The current
-    // directory is the same afterwards, whatever happened.
+    // The model stored for `path`, with its set and time reset; otherwise
+    // the file loaded, named `name` (its bare name), and stored. Never null:
+    // a file that fails to load gives a frameless model, which is not
+    // stored (once the file is repaired, loading it again reads it) and
+    // lives until the next failed load. The current directory is the same
+    // afterwards, whatever happened.
     cModel* LoadModel(const std::string& path, const std::string& name);
-    cModel* FindModel(const std::string& name) const;
+    // By key; null when nothing of that key is stored.
+    cModel* FindModel(const std::string& key) const;
+    // The key of the file at `path` (relative to the current directory).
+    static std::string Key(const std::string& path);
     void SetDevice(LPDIRECT3DDEVICE9 device) { m_D3DDevice = device; }
 
     // "C:\m\a.x" is ("C:/m", "a.x"); a path without a separator has an
@@ -30,6 +36,7 @@ public:
 private:
     LPDIRECT3DDEVICE9 m_D3DDevice = nullptr;
     std::map<std::string, std::unique_ptr<cModel>> m_models;
+    std::unique_ptr<cModel> m_lastFailed;
 };
 
 }  // namespace Vorel

@@ -1,5 +1,6 @@
 #include "cModelViewer.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "Directories.h"
@@ -7,6 +8,7 @@
 #include "cGraphicsManager.h"
 #include "cInput.h"
 #include "cModelAttr.h"
+#include "cModelLoader.h"
 #include "cObject.h"
 #include "cObjectManager.h"
 #include "cOrientationAttr.h"
@@ -53,6 +55,15 @@ bool cModelViewer::Init() {
 }
 
 void cModelViewer::LoadModel(const std::string& fullPath, const std::string& fileName) {
+    // The model first: one that does not load changes nothing on screen.
+    cModel* model = cGraphicsManager::Instance()->LoadModel(fullPath, fileName);
+    if (model->m_frameRoot == nullptr) {
+        const std::string message =
+            fullPath + ": cannot be opened as a model (it has no frames or meshes Vorel can read)";
+        OutputDebugStringA((message + "\n").c_str());
+        MessageBoxA(GetActiveWindow(), message.c_str(), "Vorel", MB_OK | MB_ICONERROR);
+        return;
+    }
     const std::string saved = GetWorkingDirectory();
     SetCurrentDirectoryA(GetStartDirectory().c_str());
     cObjectGroup* group = cObjectManager::Instance()->GetGroup(2);
@@ -65,9 +76,7 @@ void cModelViewer::LoadModel(const std::string& fullPath, const std::string& fil
         OutputDebugStringA(
             "Assets/XML/Objects/TestObject.xml: no \"Model\" attribute: the model is not shown\n");
     else
-        modelAttr->m_meshFile = fileName;
-    cModel* model = cGraphicsManager::Instance()->LoadModel(fullPath, fileName);
-    if (modelAttr != nullptr) modelAttr->m_model = model;
+        modelAttr->m_meshFile = cModelLoader::Key(fullPath), modelAttr->m_model = model;
 
     auto* position = Find<cPositionAttr>(m_camera, "Position");
     m_initialHeight = 0;
@@ -114,6 +123,18 @@ void cModelViewer::HandleInput() {
     if (input->IsKeyTriggered(VK_OEM_PLUS) || input->IsKeyTriggered(VK_ADD)) graphics->AdjustSpeed(0.1f);
     PlaceCamera();
     input->EndFrame();
+}
+
+void cModelViewer::Drag(int dx, int dy) {
+    // A full turn for about the picture's width; the height in proportion
+    // to the distance, so that a drag feels the same for every model size.
+    m_angle -= static_cast<float>(dx) * 0.006f;
+    m_height += static_cast<float>(dy) * m_distance / 400.0f;
+}
+
+void cModelViewer::Wheel(float notches) {
+    m_distance -= notches * std::max(1.0f, m_distance * 0.1f);
+    if (m_distance < 2.0f) m_distance = 2.0f;
 }
 
 void cModelViewer::PlaceCamera() {

@@ -24,6 +24,11 @@ public:
     // One frame: object removals, keys and camera, overlay and rendering.
     void Update();
     void HandleInput();
+    // The mouse, as the keys move the camera: a drag of (dx, dy) pixels
+    // turns it around the model and raises or lowers it; the wheel moves it
+    // nearer (forward) or farther, never nearer than 2.
+    void Drag(int dx, int dy);
+    void Wheel(float notches);
     void DrawOverlay();
 
     // The text of the model block, as the overlay shows it.

@@ -80,10 +80,43 @@ LRESULT cWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         case WM_COMMAND:
             if (wParam == ID_FILE_OPEN) OpenModel();
             break;
+        case WM_LBUTTONDOWN:
+            m_dragging = true;
+            m_dragX = GET_X_LPARAM(lParam);
+            m_dragY = GET_Y_LPARAM(lParam);
+            break;
+        case WM_LBUTTONUP:
+            m_dragging = false;
+            break;
+        case WM_MOUSEMOVE:
+            if (m_dragging && (wParam & MK_LBUTTON)) {
+                const int x = GET_X_LPARAM(lParam), y = GET_Y_LPARAM(lParam);
+                cModelViewer::Instance()->Drag(x - m_dragX, y - m_dragY);
+                m_dragX = x;
+                m_dragY = y;
+            }
+            break;
+        case WM_MOUSEWHEEL:
+            cModelViewer::Instance()->Wheel(static_cast<float>(GET_WHEEL_DELTA_WPARAM(wParam)) / WHEEL_DELTA);
+            break;
+        case WM_DROPFILES:
+            OpenDropped(reinterpret_cast<HDROP>(wParam));
+            break;
         default:
             break;
     }
     return DefWindowProcA(window, message, wParam, lParam);
+}
+
+void cWindow::OpenDropped(HDROP drop) {
+    // The first file of the drop, as if chosen in File > Open.
+    if (DragQueryFileA(drop, 0xFFFFFFFFu, nullptr, 0) > 0) {
+        std::vector<char> file(size_t(DragQueryFileA(drop, 0, nullptr, 0)) + 1, '\0');
+        DragQueryFileA(drop, 0, file.data(), static_cast<UINT>(file.size()));
+        const std::string path = file.data();
+        cModelViewer::Instance()->LoadModel(path, path.substr(path.find_last_of("/\\") + 1));
+    }
+    DragFinish(drop);
 }
 
 void cWindow::OpenModel() {

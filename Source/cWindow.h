@@ -30,6 +30,8 @@ public:
 private:
     static LRESULT CALLBACK StaticWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void OpenModel();
+    // Opens the first file of a drop, and frees the drop.
+    void OpenDropped(HDROP drop);
 
     static cWindow* s_window;
 
@@ -38,6 +40,9 @@ private:
     int32_t m_height = 768;
     HINSTANCE m_instance = nullptr;
     HWND m_handle = nullptr;
+    // A drag with the left button, from its last point.
+    bool m_dragging = false;
+    int m_dragX = 0, m_dragY = 0;
 };
 
 }  // namespace Vorel

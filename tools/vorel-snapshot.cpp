@@ -13,6 +13,7 @@
 #include "cApplication.h"
 #include "cGraphicsManager.h"
 #include "cModelAttr.h"
+#include "cModelLoader.h"
 #include "cObjectManager.h"
 #include "cWindow.h"
 
@@ -179,7 +180,7 @@ int main(int argc, char** argv) {
     const std::string name = fs::path(modelPath).filename().string();
     if (object != nullptr)
         if (auto* attribute = dynamic_cast<cModelAttr*>(object->GetAttribute("Model")))
-            attribute->m_meshFile = name;
+            attribute->m_meshFile = cModelLoader::Key(modelPath);
     cGraphicsManager* graphics = cGraphicsManager::Instance();
     cModel* loaded = graphics->LoadModel(modelPath, name);
     int status = 0;

@@ -42,6 +42,7 @@ DECLARE_HANDLE(HMENU);
 DECLARE_HANDLE(HICON);
 DECLARE_HANDLE(HBRUSH);
 DECLARE_HANDLE(HCURSOR);
+DECLARE_HANDLE(HDROP);
 typedef HINSTANCE HMODULE;
 
 #define LOWORD(l) ((WORD)(((uintptr_t)(l)) & 0xffff))
@@ -176,6 +177,23 @@ struct WNDCLASSEXA {
 #define WM_SYSKEYDOWN 0x0104
 #define WM_SYSKEYUP 0x0105
 #define WM_COMMAND 0x0111
+// Files dropped on the window: wParam is the HDROP, which the window
+// procedure reads with DragQueryFileA and frees with DragFinish.
+#define WM_DROPFILES 0x0233
+// The mouse over the client area: lParam holds x (low word) and y (high
+// word) from the top-left of the picture under the menu bar; wParam the
+// buttons held (MK_LBUTTON). A wheel message has the turn, in multiples of
+// WHEEL_DELTA per notch, forward positive, in wParam's high word.
+#define WM_MOUSEMOVE 0x0200
+#define WM_LBUTTONDOWN 0x0201
+#define WM_LBUTTONUP 0x0202
+#define WM_MOUSEWHEEL 0x020A
+#define MK_LBUTTON 0x0001
+#define WHEEL_DELTA 120
+#define MAKELPARAM(low, high) ((LPARAM)(DWORD)(((WORD)(low)) | (((DWORD)(WORD)(high)) << 16)))
+#define GET_X_LPARAM(lp) ((int)(short)LOWORD(lp))
+#define GET_Y_LPARAM(lp) ((int)(short)HIWORD(lp))
+#define GET_WHEEL_DELTA_WPARAM(wp) ((short)HIWORD(wp))
 #define WM_USER 0x0400
 
 #define PM_NOREMOVE 0x0000
@@ -287,6 +305,14 @@ int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 #define DEFAULT_QUALITY 0
 #define DEFAULT_PITCH 0
 #define FF_DONTCARE 0x00
+
+// --- Dropped files (shell32) ------------------------------------------------
+
+// With index 0xFFFFFFFF: the number of files. With a null buffer: the
+// length of file `index`'s path, null excluded. Otherwise its path, cut to
+// fit `size` with its null; the length copied. 0 for an index past them.
+UINT WINAPI DragQueryFileA(HDROP drop, UINT index, LPSTR file, UINT size);
+void WINAPI DragFinish(HDROP drop);
 
 // --- Open-file dialog (comdlg32) --------------------------------------------
 

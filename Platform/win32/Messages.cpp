@@ -5,6 +5,7 @@
 #include <imgui.h>
 #include <windows.h>
 
+#include "win32/DropFiles.h"
 #include "win32/MessageQueue.h"
 #include "win32/VirtualKeys.h"
 #include "win32/Window.h"
@@ -25,10 +26,75 @@ HWND TargetOf(const SDL_Event& event) {
         case SDL_MOUSEBUTTONDOWN: case SDL_MOUSEBUTTONUP: id = event.button.windowID; break;
         case SDL_MOUSEWHEEL: id = event.wheel.windowID; break;
         case SDL_TEXTINPUT: id = event.text.windowID; break;
+        case SDL_DROPBEGIN:
+        case SDL_DROPFILE:
+        case SDL_DROPCOMPLETE:
+            id = event.drop.windowID;
+            break;
         default: break;
     }
     if (HWND window = WindowFromSdlId(id)) return window;
     return LiveWindow(GetActiveWindow());
+}
+
+// The drop being gathered: SDL reports each file of one drop on its own,
+// between a begin and a complete event; Win32 posts them as one message.
+HDROP g_drop = nullptr;
+HWND g_dropWindow = nullptr;
+
+void PostDrop() {
+    if (g_drop != nullptr && !PostMessageA(g_dropWindow, WM_DROPFILES, reinterpret_cast<WPARAM>(g_drop), 0))
+        DragFinish(g_drop);
+    g_drop = nullptr;
+}
+
+void HandleDrop(HWND window, const SDL_DropEvent& drop) {
+    if (drop.type == SDL_DROPBEGIN) {
+        PostDrop();
+        g_drop = NewDrop();
+        g_dropWindow = window;
+    } else if (drop.type == SDL_DROPFILE) {
+        // Without a begin (an older SDL), each file is a drop of its own.
+        const bool single = g_drop == nullptr;
+        if (single) g_drop = NewDrop(), g_dropWindow = window;
+        AddDroppedFile(g_drop, drop.file);
+        if (single) PostDrop();
+    } else if (drop.type == SDL_DROPCOMPLETE) {
+        PostDrop();
+    }
+    if (drop.file != nullptr) SDL_free(drop.file);
+}
+
+// Mouse events as the client area's messages. The menu bar and its open
+// menus keep their own clicks.
+void PostMouse(HWND window, const SDL_Event& event) {
+    int x = 0, y = 0;
+    const Uint32 buttons = SDL_GetMouseState(&x, &y);
+    y -= window->menuBarHeight;
+    const LPARAM at = MAKELPARAM(x, y);
+    const WPARAM held = (buttons & SDL_BUTTON_LMASK) ? MK_LBUTTON : 0;
+    switch (event.type) {
+        case SDL_MOUSEBUTTONDOWN:
+            if (event.button.button == SDL_BUTTON_LEFT && !window->menuOpen && y >= 0)
+                PostMessageA(window, WM_LBUTTONDOWN, held, at);
+            break;
+        case SDL_MOUSEBUTTONUP:
+            if (event.button.button == SDL_BUTTON_LEFT) PostMessageA(window, WM_LBUTTONUP, held, at);
+            break;
+        case SDL_MOUSEMOTION:
+            PostMessageA(window, WM_MOUSEMOVE, held, at);
+            break;
+        case SDL_MOUSEWHEEL: {
+            const int turn =
+                (event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -event.wheel.y : event.wheel.y);
+            if (turn != 0 && !window->menuOpen)
+                PostMessageA(window, WM_MOUSEWHEEL, held | (WPARAM(WORD(short(turn * WHEEL_DELTA))) << 16),
+                             at);
+            break;
+        }
+        default:
+            break;
+    }
 }
 
 void HandleEvent(const SDL_Event& event) {
@@ -41,12 +107,24 @@ void HandleEvent(const SDL_Event& event) {
         return;
     }
     HWND window = TargetOf(event);
+    if (event.type == SDL_DROPBEGIN || event.type == SDL_DROPFILE || event.type == SDL_DROPCOMPLETE) {
+        if (window != nullptr)
+            HandleDrop(window, event.drop);
+        else if (event.drop.file != nullptr)
+            SDL_free(event.drop.file);
+        return;
+    }
     if (window == nullptr) return;
     ForwardToUi(window, event);
 
     if (event.type == SDL_WINDOWEVENT) {
         if (event.window.event == SDL_WINDOWEVENT_CLOSE) SendToWindow(window, WM_CLOSE, 0, 0);
         else if (event.window.event == SDL_WINDOWEVENT_EXPOSED) window->lastDrawn = 0;
+        return;
+    }
+    if (event.type == SDL_MOUSEBUTTONDOWN || event.type == SDL_MOUSEBUTTONUP ||
+        event.type == SDL_MOUSEMOTION || event.type == SDL_MOUSEWHEEL) {
+        PostMouse(window, event);
         return;
     }
     if (event.type != SDL_KEYDOWN && event.type != SDL_KEYUP) return;

@@ -20,10 +20,13 @@
 #include "cGraphicsManager.h"
 #include "cInput.h"
 #include "cModelAttr.h"
+#include "cModelLoader.h"
 #include "cModelViewer.h"
 #include "cObjectManager.h"
 #include "cOrientationAttr.h"
 #include "cPositionAttr.h"
+#include "cWindow.h"
+#include "win32/DropFiles.h"
 
 // Every allocation of the program, for the test of the frame path. Not in
 // the sanitizer build, whose runtime owns operator new: the drivers'
@@ -101,7 +104,8 @@ protected:
     cModel* Load(const fs::path& path, cObject* object = nullptr) {
         object = object != nullptr ? object : m_object;
         const std::string name = path.filename().string();
-        static_cast<cModelAttr*>(object->GetAttribute("Model"))->m_meshFile = name;
+        static_cast<cModelAttr*>(object->GetAttribute("Model"))->m_meshFile =
+            cModelLoader::Key(path.string());
         cModel* model = m_graphics->LoadModel(path.string(), name);
         model->m_speed = 0;
         return model;
@@ -614,6 +618,59 @@ TEST_F(ViewerTest, AnotherModelReplacesTheFirstAndTheOverlayIsDrawn) {
             topRight += lumen.At(x, y) != kClear;
     EXPECT_GT(topRight, 100) << "the model block";
     EXPECT_EQ(m_graphics->GetCurrentModel()->m_name, "Lumen.x");
+}
+
+TEST_F(ViewerTest, AFileThatDoesNotLoadLeavesTheModelOnScreenAndSaysWhy) {
+    m_viewer->LoadModel(Sample("Lumen.x").string(), "Lumen.x");
+    m_viewer->Update();
+    cObject* shown = cObjectManager::Instance()->GetGroup(2)->GetObjects().rbegin()->second;
+    VorelTest::ScratchFolder scratch;
+    const fs::path broken = scratch.Path() / "broken.x";
+    std::ofstream(broken) << "xof 0303txt 0032\nFrame {";
+    VorelTest::CapturedDebugOutput output;
+    m_viewer->LoadModel(broken.string(), "broken.x");
+    m_viewer->Update();
+    EXPECT_NE(output.Text().find(broken.string() + ": cannot be opened as a model"), std::string::npos)
+        << output.Text();
+    EXPECT_EQ(m_graphics->GetCurrentModel()->m_name, "Lumen.x");
+    EXPECT_EQ(cObjectManager::Instance()->GetGroup(2)->GetObjects().rbegin()->second, shown);
+    EXPECT_NE(Read().At(512, 384), kClear) << "still drawn";
+}
+
+TEST_F(ViewerTest, ADroppedFileOpensAsFromTheMenu) {
+    HDROP drop = Platform::NewDrop();
+    Platform::AddDroppedFile(drop, Sample("Blocks.x").c_str());
+    Platform::AddDroppedFile(drop, Sample("Lumen.x").c_str());
+    cWindow::Instance()->WindowProc(nullptr, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
+    ASSERT_NE(m_graphics->GetCurrentModel(), nullptr);
+    EXPECT_EQ(m_graphics->GetCurrentModel()->m_name, "Blocks.x") << "the first file of the drop";
+    cWindow::Destroy();
+}
+
+TEST_F(ViewerTest, TheMouseMovesTheCameraAsTheKeysDo) {
+    m_viewer->LoadModel(Sample("Lumen.x").string(), "Lumen.x");
+    const float distance = m_viewer->GetDistance();
+    cWindow* window = cWindow::Instance();
+    window->WindowProc(nullptr, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(100, 100));  // no button went down here
+    EXPECT_FLOAT_EQ(m_viewer->GetAngle(), -1.5707964f);
+    window->WindowProc(nullptr, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(100, 100));
+    window->WindowProc(nullptr, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(150, 80));
+    EXPECT_LT(m_viewer->GetAngle(), -1.5707964f) << "dragged right: around the model";
+    EXPECT_LT(m_viewer->GetHeight(), 0.0f) << "dragged up";
+    window->WindowProc(nullptr, WM_LBUTTONUP, 0, MAKELPARAM(150, 80));
+    const float angle = m_viewer->GetAngle();
+    window->WindowProc(nullptr, WM_MOUSEMOVE, 0, MAKELPARAM(300, 300));
+    EXPECT_EQ(m_viewer->GetAngle(), angle) << "no drag without the button";
+    window->WindowProc(nullptr, WM_MOUSEWHEEL, WPARAM(WHEEL_DELTA) << 16, 0);
+    EXPECT_LT(m_viewer->GetDistance(), distance);
+    for (int i = 0; i < 200; ++i)
+        window->WindowProc(nullptr, WM_MOUSEWHEEL, WPARAM(WHEEL_DELTA) << 16, 0);
+    EXPECT_EQ(m_viewer->GetDistance(), 2.0f);
+    window->WindowProc(nullptr, WM_MOUSEWHEEL, WPARAM(WORD(-WHEEL_DELTA)) << 16, 0);
+    EXPECT_GT(m_viewer->GetDistance(), 2.0f);
+    Frame({VK_TAB});
+    EXPECT_FLOAT_EQ(m_viewer->GetDistance(), distance);
+    cWindow::Destroy();
 }
 
 }  // namespace

@@ -151,3 +151,44 @@ TEST_F(WindowTest, OpenFileDialogRefusesBadRequests) {
 }
 
 }  // namespace
+
+namespace {
+
+// The files of one drop arrive as one WM_DROPFILES; a file dropped alone
+// (no begin event) as one of its own.
+TEST_F(WindowTest, DroppedFilesArriveAsOneMessageToQuery) {
+    const Uint32 id = SDL_GetWindowID(m_window->sdl);
+    const auto push = [&](Uint32 type, const char* file) {
+        SDL_Event event{};
+        event.type = type;
+        event.drop.windowID = id;
+        event.drop.file = file != nullptr ? SDL_strdup(file) : nullptr;
+        SDL_PushEvent(&event);
+    };
+    push(SDL_DROPBEGIN, nullptr);
+    push(SDL_DROPFILE, "/models/a.x");
+    push(SDL_DROPFILE, "/models/second.x");
+    push(SDL_DROPCOMPLETE, nullptr);
+    push(SDL_DROPFILE, "/alone.x");
+    std::vector<HDROP> drops;
+    MSG msg{};
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+        if (msg.message == WM_DROPFILES) {
+            EXPECT_EQ(msg.hwnd, m_window);
+            drops.push_back(reinterpret_cast<HDROP>(msg.wParam));
+        }
+    ASSERT_EQ(drops.size(), 2u);
+    EXPECT_EQ(DragQueryFileA(drops[0], 0xFFFFFFFFu, nullptr, 0), 2u);
+    EXPECT_EQ(DragQueryFileA(drops[0], 1, nullptr, 0), 16u);
+    char name[8];
+    EXPECT_EQ(DragQueryFileA(drops[0], 1, name, sizeof name), 7u) << "cut to fit, with its null";
+    EXPECT_STREQ(name, "/models");
+    EXPECT_EQ(DragQueryFileA(drops[0], 2, name, sizeof name), 0u);
+    char alone[32];
+    EXPECT_EQ(DragQueryFileA(drops[1], 0, alone, sizeof alone), 8u);
+    EXPECT_STREQ(alone, "/alone.x");
+    for (HDROP d : drops)
+        DragFinish(d);
+}
+
+}  // namespace

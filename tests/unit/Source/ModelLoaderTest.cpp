@@ -41,13 +41,27 @@ TEST(ModelLoader, LoadsOnceAndResetsPlaybackWhenAskedAgain) {
     first->m_currentSet = 2;
     first->m_time = 500;
     first->m_speed = 3;
-    cModel* again = loader.LoadModel("/nowhere/else/Lumen.x", "Lumen.x");
-    EXPECT_EQ(again, first) << "the name keys the store; the path is not looked at";
+    cModel* again = loader.LoadModel((kSamples / "." / "Lumen.x").string(), "Lumen.x");
+    EXPECT_EQ(again, first) << "the file's canonical path keys the store";
     EXPECT_EQ(again->m_currentSet, 0u);
     EXPECT_EQ(again->m_time, 0.0f);
     EXPECT_EQ(again->m_speed, 3.0f) << "speed persists";
-    EXPECT_EQ(loader.FindModel("Lumen.x"), first);
-    EXPECT_EQ(loader.FindModel("lumen.x"), nullptr) << "names compare case-sensitively";
+    EXPECT_EQ(loader.FindModel(cModelLoader::Key((kSamples / "Lumen.x").string())), first);
+    EXPECT_EQ(loader.FindModel("Lumen.x"), nullptr) << "not the bare name";
+
+    // Another file of the same name is another model.
+    ScratchFolder scratch;
+    fs::copy_file(kSamples / "Blocks.x", scratch.Path() / "Lumen.x");
+    cModel* other = loader.LoadModel((scratch.Path() / "Lumen.x").string(), "Lumen.x");
+    EXPECT_NE(other, first);
+    EXPECT_EQ(other->m_name, "Lumen.x");
+
+    // A file that fails is not kept: repaired, it loads.
+    std::ofstream(scratch.Path() / "late.x") << "xof 0303txt 0032\n";
+    EXPECT_EQ(loader.LoadModel((scratch.Path() / "late.x").string(), "late.x")->m_frameRoot, nullptr);
+    EXPECT_EQ(loader.FindModel(cModelLoader::Key((scratch.Path() / "late.x").string())), nullptr);
+    fs::copy_file(kSamples / "Blocks.x", scratch.Path() / "late.x", fs::copy_options::overwrite_existing);
+    EXPECT_NE(loader.LoadModel((scratch.Path() / "late.x").string(), "late.x")->m_frameRoot, nullptr);
 }
 
 TEST(ModelLoader, TheCurrentDirectoryIsTheSameAfterwardsAlsoOnFailure) {
