@@ -17,6 +17,13 @@ bool MessageQueue::Take(MSG* msg, HWND window, UINT filterMin, UINT filterMax, b
     return true;
 }
 
+void MessageQueue::PostCoalesced(const MSG& msg) {
+    if (!m_messages.empty() && m_messages.back().hwnd == msg.hwnd && m_messages.back().message == msg.message)
+        m_messages.back() = msg;
+    else
+        m_messages.push_back(msg);
+}
+
 void MessageQueue::DiscardFor(HWND window) {
     std::erase_if(m_messages, [window](const MSG& m) { return m.hwnd == window; });
 }

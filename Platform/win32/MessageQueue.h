@@ -10,6 +10,10 @@ namespace Platform {
 class MessageQueue {
 public:
     void Post(const MSG& msg) { m_messages.push_back(msg); }
+    // As Post, but a message of the same window and number at the back is
+    // replaced: the mouse's moves are reported as its latest position, as
+    // in Win32, and never pile up ahead of the keys.
+    void PostCoalesced(const MSG& msg);
 
     // PeekMessage's selection: window 0 takes messages of every window and
     // thread messages; a range of 0..0 takes every message number. Returns

@@ -81,9 +81,16 @@ void PostMouse(HWND window, const SDL_Event& event) {
         case SDL_MOUSEBUTTONUP:
             if (event.button.button == SDL_BUTTON_LEFT) PostMessageA(window, WM_LBUTTONUP, held, at);
             break;
-        case SDL_MOUSEMOTION:
-            PostMessageA(window, WM_MOUSEMOVE, held, at);
+        case SDL_MOUSEMOTION: {
+            MSG msg{};
+            msg.hwnd = window;
+            msg.message = WM_MOUSEMOVE;
+            msg.wParam = held;
+            msg.lParam = at;
+            msg.time = timeGetTime();
+            ThreadQueue().PostCoalesced(msg);
             break;
+        }
         case SDL_MOUSEWHEEL: {
             const int turn =
                 (event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -event.wheel.y : event.wheel.y);

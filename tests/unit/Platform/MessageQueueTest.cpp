@@ -60,3 +60,25 @@ TEST(MessageQueue, DiscardsADestroyedWindowsMessagesButNotThreadMessages) {
 }
 
 }  // namespace
+
+namespace {
+
+// Mouse moves keep only the latest of a run; a key between two moves keeps
+// both in their order.
+TEST(MessageQueue, CoalescedMovesGiveTheLatestPosition) {
+    Platform::MessageQueue queue;
+    queue.PostCoalesced(Message(Handle(8), WM_MOUSEMOVE, 1));
+    queue.PostCoalesced(Message(Handle(8), WM_MOUSEMOVE, 2));
+    queue.Post(Message(Handle(8), WM_KEYDOWN, 'A'));
+    queue.PostCoalesced(Message(Handle(8), WM_MOUSEMOVE, 3));
+    queue.PostCoalesced(Message(Handle(9), WM_MOUSEMOVE, 4));
+    const WPARAM expected[] = {2, 'A', 3, 4};
+    for (WPARAM w : expected) {
+        MSG msg{};
+        ASSERT_TRUE(queue.Take(&msg, nullptr, 0, 0, true));
+        EXPECT_EQ(msg.wParam, w);
+    }
+    EXPECT_EQ(queue.Size(), 0u);
+}
+
+}  // namespace
