@@ -1,10 +1,14 @@
 #include "cGraphicsRenderer.h"
 
+#include <iterator>
+
 #include "CheckedCall.h"
 
 namespace Vorel::Graphics {
 namespace {
 
+// The parameters the model pass sets, by their names in the effect list.
+enum Handle { kEyePos, kLightVec, kSpecLight, kAmbientLight, kLightColor, kPipelineMtx, kWorldMtx, kWorldITMtx };
 constexpr const char* kHandleNames[] = {"EyePos",     "LightVec",    "SpecLight", "AmbientLight",
                                         "LightColor", "PipelineMtx", "WorldMtx",  "WorldITMtx"};
 
@@ -93,20 +97,24 @@ void cGraphicsRenderer::BeginFrame() {
 
 void cGraphicsRenderer::DrawModelPacket(const ModelPacket* _packet) {
     LPD3DXEFFECT _effect = m_effectsManager->GetEffect("Phong");
-    const D3DXHANDLE technique = m_effectsManager->GetHandle("Phong", "LightTechnique");
-    bool complete = _effect != nullptr && technique != nullptr;
-    for (const char* name : kHandleNames)
-        complete = complete && m_effectsManager->GetHandle("Phong", name) != nullptr;
+    // Each handle looked up once for the packet; the pass draws only with
+    // all of them.
+    D3DXHANDLE handles[std::size(kHandleNames)];
+    bool complete = _effect != nullptr && m_effectsManager->GetHandle("Phong", "LightTechnique") != nullptr;
+    for (size_t i = 0; i < std::size(kHandleNames); ++i) {
+        handles[i] = m_effectsManager->GetHandle("Phong", kHandleNames[i]);
+        complete = complete && handles[i] != nullptr;
+    }
     if (complete) {
         CHECKED(_effect->SetTechnique(m_effectsManager->GetHandle("Phong", "LightTechnique")));
         const float eye[3] = {0, 300, 0}, light[3] = {0, -1, 0};
-        const float spec[4] = {0.4f, 0.4f, 0.4f, 1.0f}, ambient[4] = {0.6f, 0.6f, 0.6f, 1.0f},
+        const float specular[4] = {0.4f, 0.4f, 0.4f, 1.0f}, ambient[4] = {0.6f, 0.6f, 0.6f, 1.0f},
                     colour[4] = {0.8f, 0.8f, 0.8f, 1.0f};
-        _effect->SetValue(m_effectsManager->GetHandle("Phong", "EyePos"), eye, 12);
-        _effect->SetValue(m_effectsManager->GetHandle("Phong", "LightVec"), light, 12);
-        _effect->SetValue(m_effectsManager->GetHandle("Phong", "SpecLight"), spec, 16);
-        _effect->SetValue(m_effectsManager->GetHandle("Phong", "AmbientLight"), ambient, 16);
-        _effect->SetValue(m_effectsManager->GetHandle("Phong", "LightColor"), colour, 16);
+        _effect->SetValue(handles[kEyePos], eye, 12);
+        _effect->SetValue(handles[kLightVec], light, 12);
+        _effect->SetValue(handles[kSpecLight], specular, 16);
+        _effect->SetValue(handles[kAmbientLight], ambient, 16);
+        _effect->SetValue(handles[kLightColor], colour, 16);
     } else if (!m_tracedNoEffect) {
         OutputDebugStringA(
             "the \"Phong\" effect, its technique or one of its parameters is missing: models are not "
@@ -128,9 +136,9 @@ void cGraphicsRenderer::DrawModelPacket(const ModelPacket* _packet) {
     if (invertible) {
         D3DXMatrixTranspose(&worldIT, &worldIT);
         if (complete) {
-            _effect->SetMatrix(m_effectsManager->GetHandle("Phong", "PipelineMtx"), &pipeline);
-            _effect->SetMatrix(m_effectsManager->GetHandle("Phong", "WorldMtx"), &world);
-            _effect->SetMatrix(m_effectsManager->GetHandle("Phong", "WorldITMtx"), &worldIT);
+            _effect->SetMatrix(handles[kPipelineMtx], &pipeline);
+            _effect->SetMatrix(handles[kWorldMtx], &world);
+            _effect->SetMatrix(handles[kWorldITMtx], &worldIT);
         }
     } else if (!m_tracedSingular) {
         OutputDebugStringA("a model placed with a singular world matrix (scale 0) is not drawn\n");

@@ -37,6 +37,17 @@ HWND TargetOf(const SDL_Event& event) {
     return LiveWindow(GetActiveWindow());
 }
 
+// A posted message, stamped with the time it is posted.
+MSG Message(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    MSG msg{};
+    msg.hwnd = window;
+    msg.message = message;
+    msg.wParam = wParam;
+    msg.lParam = lParam;
+    msg.time = timeGetTime();
+    return msg;
+}
+
 // The drop being gathered: SDL reports each file of one drop on its own,
 // between a begin and a complete event; Win32 posts them as one message.
 HDROP g_drop = nullptr;
@@ -81,16 +92,9 @@ void PostMouse(HWND window, const SDL_Event& event) {
         case SDL_MOUSEBUTTONUP:
             if (event.button.button == SDL_BUTTON_LEFT) PostMessageA(window, WM_LBUTTONUP, held, at);
             break;
-        case SDL_MOUSEMOTION: {
-            MSG msg{};
-            msg.hwnd = window;
-            msg.message = WM_MOUSEMOVE;
-            msg.wParam = held;
-            msg.lParam = at;
-            msg.time = timeGetTime();
-            ThreadQueue().PostCoalesced(msg);
+        case SDL_MOUSEMOTION:
+            ThreadQueue().PostCoalesced(Message(window, WM_MOUSEMOVE, held, at));
             break;
-        }
         case SDL_MOUSEWHEEL: {
             const int turn =
                 (event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -event.wheel.y : event.wheel.y);
@@ -182,12 +186,6 @@ LRESULT WINAPI DispatchMessageA(const MSG* msg) {
 BOOL WINAPI PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     // No window: a thread message, as PostThreadMessage would post it.
     if (window != nullptr && LiveWindow(window) == nullptr) return FALSE;
-    MSG msg{};
-    msg.hwnd = window;
-    msg.message = message;
-    msg.wParam = wParam;
-    msg.lParam = lParam;
-    msg.time = timeGetTime();
-    ThreadQueue().Post(msg);
+    ThreadQueue().Post(Message(window, message, wParam, lParam));
     return TRUE;
 }

@@ -139,29 +139,9 @@ public:
         p->dirty = true;
         return D3D_OK;
     }
-    HRESULT WINAPI SetInt(D3DXHANDLE handle, INT value) override {
-        Parameter* p = Find(m_parameters, handle);
-        if (p == nullptr) return D3DERR_INVALIDCALL;
-        if (p->declared.type == ParameterType::Int)
-            p->intValue = value;
-        else if (p->declared.type == ParameterType::Float)
-            p->values[0] = static_cast<float>(value);
-        else
-            return D3DERR_INVALIDCALL;
-        p->dirty = true;
-        return D3D_OK;
-    }
+    HRESULT WINAPI SetInt(D3DXHANDLE handle, INT value) override { return SetScalar(handle, value, float(value)); }
     HRESULT WINAPI SetFloat(D3DXHANDLE handle, float value) override {
-        Parameter* p = Find(m_parameters, handle);
-        if (p == nullptr) return D3DERR_INVALIDCALL;
-        if (p->declared.type == ParameterType::Float)
-            p->values[0] = value;
-        else if (p->declared.type == ParameterType::Int)
-            p->intValue = static_cast<int>(value);
-        else
-            return D3DERR_INVALIDCALL;
-        p->dirty = true;
-        return D3D_OK;
+        return SetScalar(handle, static_cast<int>(value), value);
     }
     HRESULT WINAPI SetTexture(D3DXHANDLE handle, LPDIRECT3DBASETEXTURE9 texture) override {
         Parameter* p = Find(m_parameters, handle);
@@ -207,6 +187,20 @@ public:
     }
 
 private:
+    // An int or a float parameter takes either, converted as C++ converts.
+    HRESULT SetScalar(D3DXHANDLE handle, int asInt, float asFloat) {
+        Parameter* p = Find(m_parameters, handle);
+        if (p == nullptr) return D3DERR_INVALIDCALL;
+        if (p->declared.type == ParameterType::Int)
+            p->intValue = asInt;
+        else if (p->declared.type == ParameterType::Float)
+            p->values[0] = asFloat;
+        else
+            return D3DERR_INVALIDCALL;
+        p->dirty = true;
+        return D3D_OK;
+    }
+
     // A handle is the address of one of ours; anything else is no handle.
     template <class T>
     static T* Find(std::vector<T>& items, D3DXHANDLE handle) {

@@ -33,24 +33,25 @@ int BlockWidth(const std::vector<TextLine>& lines) {
     return width;
 }
 
+namespace {
+
+// One axis of a rectangle: the block of `size` kept at the far edge, in the
+// middle, or at the near edge.
+void Align(LONG* nearEdge, LONG* farEdge, int size, bool far, bool middle) {
+    if (far) {
+        *nearEdge = *farEdge - size;
+        return;
+    }
+    if (middle) *nearEdge += (*farEdge - *nearEdge - size) / 2;
+    *farEdge = *nearEdge + size;
+}
+
+}  // namespace
+
 RECT AlignedRect(const RECT& rect, DWORD format, int width, int height) {
     RECT out = rect;
-    if (format & DT_RIGHT) {
-        out.left = rect.right - width;
-    } else if (format & DT_CENTER) {
-        out.left = rect.left + (rect.right - rect.left - width) / 2;
-        out.right = out.left + width;
-    } else {
-        out.right = rect.left + width;
-    }
-    if (format & DT_BOTTOM) {
-        out.top = rect.bottom - height;
-    } else if (format & DT_VCENTER) {
-        out.top = rect.top + (rect.bottom - rect.top - height) / 2;
-        out.bottom = out.top + height;
-    } else {
-        out.bottom = rect.top + height;
-    }
+    Align(&out.left, &out.right, width, (format & DT_RIGHT) != 0, (format & DT_CENTER) != 0);
+    Align(&out.top, &out.bottom, height, (format & DT_BOTTOM) != 0, (format & DT_VCENTER) != 0);
     return out;
 }
 
