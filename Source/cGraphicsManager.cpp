@@ -62,6 +62,14 @@ cModel* cGraphicsManager::LoadModel(const std::string& path, const std::string& 
     return m_currentModel;
 }
 
+cModel* cGraphicsManager::ReloadModel(const std::string& path, const std::string& name) {
+    const bool current =
+        m_currentModel != nullptr && m_currentModel == m_modelLoader->FindModel(cModelLoader::Key(path));
+    cModel* reloaded = m_modelLoader->ReloadModel(path, name);
+    if (reloaded != nullptr && current) m_currentModel = reloaded;
+    return reloaded;
+}
+
 void cGraphicsManager::RenderFrame() {
     LPDIRECT3DDEVICE9 device = m_renderer != nullptr ? m_renderer->m_D3DDevice : nullptr;
     if (device == nullptr) return;  // start-up stopped without one

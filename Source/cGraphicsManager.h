@@ -35,6 +35,10 @@ public:
     // it; a file that does not load gives a frameless model and changes
     // nothing. A Graphics3D component shows it under cModelLoader::Key.
     cModel* LoadModel(const std::string& path, const std::string& name);
+    // The file's model read again in place of the stored one (current if
+    // that was), with its view carried over and the cameras left where they
+    // are; null, changing nothing, when the new version does not load.
+    cModel* ReloadModel(const std::string& path, const std::string& name);
     void RenderFrame();
     void QueueText(int32_t x, int32_t y, const std::string& text, const std::string& fontName,
                    const D3DXCOLOR& colour, DWORD flags);

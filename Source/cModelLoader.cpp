@@ -35,6 +35,33 @@ cModel* cModelLoader::LoadModel(const std::string& path, const std::string& name
         cached->m_time = 0;
         return cached;
     }
+    std::unique_ptr<cModel> model = Read(path, name);
+    cModel* loaded = model.get();
+    if (loaded->m_frameRoot == nullptr)
+        m_lastFailed = std::move(model);
+    else
+        m_models.emplace(key, std::move(model));
+    return loaded;
+}
+
+cModel* cModelLoader::ReloadModel(const std::string& path, const std::string& name) {
+    std::unique_ptr<cModel> model = Read(path, name);
+    if (model->m_frameRoot == nullptr) {
+        m_lastFailed = std::move(model);
+        return nullptr;
+    }
+    std::unique_ptr<cModel>& stored = m_models[Key(path)];
+    if (stored != nullptr) {
+        model->m_currentSet = stored->m_currentSet < model->m_setCount ? stored->m_currentSet : 0;
+        model->m_time = stored->m_time;
+        model->m_speed = stored->m_speed;
+        model->m_showSkeleton = stored->m_showSkeleton;
+    }
+    stored = std::move(model);
+    return stored.get();
+}
+
+std::unique_ptr<cModel> cModelLoader::Read(const std::string& path, const std::string& name) {
     // Texture names in the file are relative to the file's folder, so the
     // load runs there; a relative path is made whole first, or it would name
     // nothing once the folder has changed.
@@ -66,11 +93,7 @@ cModel* cModelLoader::LoadModel(const std::string& path, const std::string& name
         CHECKED(D3DXFrameCalculateBoundingSphere(_model->m_frameRoot, &_model->m_sphereCenter, &_model->m_sphereRadius));
     }
     SetCurrentDirectoryA(before.c_str());
-    if (_model->m_frameRoot == nullptr) {
-        m_lastFailed = std::move(model);
-        return _model;
-    }
-    return m_models.emplace(key, std::move(model)).first->second.get();
+    return model;
 }
 
 }  // namespace Vorel

@@ -23,6 +23,11 @@ public:
     // lives until the next failed load. The current directory is the same
     // afterwards, whatever happened.
     cModel* LoadModel(const std::string& path, const std::string& name);
+    // The file at `path` read again, replacing the model stored for it
+    // (which is destroyed) and carrying over its set where the new version
+    // still has it, its time, speed and skeleton view. Null when the new
+    // version does not load: the stored model stays.
+    cModel* ReloadModel(const std::string& path, const std::string& name);
     // By key; null when nothing of that key is stored.
     cModel* FindModel(const std::string& key) const;
     // The key of the file at `path` (relative to the current directory).
@@ -34,6 +39,9 @@ public:
     static std::pair<std::string, std::string> SplitPath(const std::string& path);
 
 private:
+    // The file loaded into a new model, frameless when it does not load.
+    std::unique_ptr<cModel> Read(const std::string& path, const std::string& name);
+
     LPDIRECT3DDEVICE9 m_D3DDevice = nullptr;
     std::map<std::string, std::unique_ptr<cModel>> m_models;
     std::unique_ptr<cModel> m_lastFailed;

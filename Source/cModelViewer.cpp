@@ -71,6 +71,9 @@ void cModelViewer::LoadModel(const std::string& fullPath, const std::string& fil
     cObject* object = group->CreateObject("TestObject");
     SetCurrentDirectoryA(saved.c_str());
 
+    m_watch.Watch(fullPath);
+    m_modelName = fileName;
+
     auto* modelAttr = Find<cModelAttr>(object, "Model");
     if (modelAttr == nullptr)
         OutputDebugStringA(
@@ -88,9 +91,27 @@ void cModelViewer::LoadModel(const std::string& fullPath, const std::string& fil
     m_target = model->m_sphereCenter;
 }
 
+void cModelViewer::ReloadModel() {
+    const std::string& path = m_watch.GetPath();
+    cModel* model = cGraphicsManager::Instance()->ReloadModel(path, m_modelName);
+    if (model == nullptr) {
+        OutputDebugStringA((path + ": changed on disk, but the new version cannot be opened as a model; the "
+                                   "one on screen stays\n")
+                               .c_str());
+        return;
+    }
+    const std::string key = cModelLoader::Key(path);
+    for (const auto& [id, object] : cObjectManager::Instance()->GetGroup(2)->GetObjects())
+        if (auto* modelAttr = Find<cModelAttr>(object, "Model");
+            modelAttr != nullptr && modelAttr->m_meshFile == key)
+            modelAttr->m_model = model;
+    OutputDebugStringA((path + ": changed on disk and loaded again\n").c_str());
+}
+
 void cModelViewer::Update() {
     for (const auto& [id, group] : cObjectManager::Instance()->GetGroups())
         group->ProcessRemovals();
+    if (m_watch.Poll(timeGetTime())) ReloadModel();
     HandleInput();
     DrawOverlay();
 }
@@ -158,12 +179,16 @@ std::string cModelViewer::ModelInformation(const cModel& model) {
            "Speed Adjust: " + ToString(model.m_speed);
 }
 
-void cModelViewer::DrawOverlay() {
+void cModelViewer::QueueOverlay(const cModel* model) {
     cGraphicsManager* graphics = cGraphicsManager::Instance();
     graphics->QueueText(0, 0, kKeyHelp, "Arial", kWhite, 0);
-    const cModel* model = graphics->GetCurrentModel();
     if (model != nullptr && model->m_setCount != 0)
         graphics->QueueText(1024, 0, ModelInformation(*model), "Arial", kWhite, DT_RIGHT);
+}
+
+void cModelViewer::DrawOverlay() {
+    cGraphicsManager* graphics = cGraphicsManager::Instance();
+    QueueOverlay(graphics->GetCurrentModel());
     graphics->RenderFrame();
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "Singleton.h"
+#include "cFileWatch.h"
 
 namespace Vorel {
 
@@ -21,7 +22,8 @@ public:
     // Replaces the model object with one showing the file at `fullPath`
     // (`fileName` is its bare name) and frames the model.
     void LoadModel(const std::string& fullPath, const std::string& fileName);
-    // One frame: object removals, keys and camera, overlay and rendering.
+    // One frame: object removals, the model again if its file was written
+    // anew, keys and camera, overlay and rendering.
     void Update();
     void HandleInput();
     // The mouse, as the keys move the camera: a drag of (dx, dy) pixels
@@ -31,6 +33,9 @@ public:
     void Wheel(float notches);
     void DrawOverlay();
 
+    // The overlay's texts queued for the next frame: the key help, and the
+    // model block when `model` has animation sets.
+    static void QueueOverlay(const cModel* model);
     // The text of the model block, as the overlay shows it.
     static std::string ModelInformation(const cModel& model);
 
@@ -42,6 +47,9 @@ public:
 
 private:
     void PlaceCamera();
+    // The model's file read again in place, the view kept as it is; the
+    // model on screen stays when the new version does not load.
+    void ReloadModel();
 
     cObject* m_camera = nullptr;  // owned by object group 1
     float m_initialAngle = -1.5707964f;
@@ -53,6 +61,9 @@ private:
     float m_distance = 10.0f;
     float m_height = 0.0f;
     D3DXVECTOR3 m_target{0, 0, 0};
+    // The file of the model on screen, and its bare name.
+    cFileWatch m_watch;
+    std::string m_modelName;
 };
 
 }  // namespace Vorel

@@ -1,21 +1,26 @@
 // vorel-snapshot: a model rendered headless, as the viewer draws it, into
 // PNG pictures of the 1024 x 768 back buffer.
 #include <d3dx9.h>
+#include <stb_image_write.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "Singletons.h"
 #include "cApplication.h"
 #include "cGraphicsManager.h"
 #include "cModelAttr.h"
 #include "cModelLoader.h"
+#include "cModelViewer.h"
 #include "cObjectManager.h"
 #include "cWindow.h"
+#include "win32/AssetFolder.h"
 
 using namespace Vorel;
 namespace fs = std::filesystem;
@@ -24,10 +29,13 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: vorel-snapshot MODEL.x OUT.png [--set N] [--time TICKS] [--fill points|wireframe|solid]\n"
-    "                      [--skeleton on|off] [--frames COUNT]\n"
+    "                      [--skeleton on|off] [--frames COUNT] [--size PIXELS] [--overlay]\n"
     "  Renders MODEL.x as the viewer shows it, posed at TICKS of set N (default 0, 0), and\n"
     "  writes the 1024 x 768 picture. With --frames, COUNT pictures spread evenly over the\n"
-    "  set's length; OUT is then a pattern with one %d (or %03d and the like): walk-%03d.png.\n";
+    "  set's length; OUT is then a pattern with one %d (or %03d and the like): walk-%03d.png.\n"
+    "  With --size, the picture is scaled down to fit PIXELS x PIXELS (a thumbnail). With\n"
+    "  --overlay, the key help and the model's name, set and speed are drawn over it, as\n"
+    "  the viewer shows them once the model is opened (and the set chosen).\n";
 
 int Usage(const std::string& why) {
     std::fprintf(stderr, "vorel-snapshot: %s\n%s", why.c_str(), kUsage);
@@ -73,30 +81,46 @@ std::optional<std::string> Numbered(const std::string& pattern, int index) {
     return used ? std::optional(out) : std::nullopt;
 }
 
-// The folder that holds the viewer's Assets/: the current one, or the one
-// above the tool's own (the build folder).
-bool EnterAssetFolder() {
-    std::error_code ec;
-    if (fs::is_directory("Assets/XML", ec)) return true;
-    const fs::path self = fs::read_symlink("/proc/self/exe", ec);
-    if (ec) return false;
-    for (fs::path dir = self.parent_path(); !dir.empty(); dir = dir.parent_path()) {
-        std::error_code missing;
-        if (fs::is_directory(dir / "Assets/XML", missing)) {
-            fs::current_path(dir, ec);
-            return !ec;
-        }
-        if (dir == dir.root_path()) break;
-    }
-    return false;
-}
-
-bool Save(LPDIRECT3DDEVICE9 device, const std::string& path) {
+// The back buffer as PNG; with `size` below its width, scaled down to fit
+// size x size, each pixel the average of the ones it covers.
+bool Save(LPDIRECT3DDEVICE9 device, const std::string& path, int size) {
     LPDIRECT3DSURFACE9 surface = nullptr;
     if (FAILED(device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &surface))) return false;
-    const HRESULT hr = D3DXSaveSurfaceToFileA(path.c_str(), D3DXIFF_PNG, surface, nullptr, nullptr);
+    D3DSURFACE_DESC description{};
+    surface->GetDesc(&description);
+    const int width = static_cast<int>(description.Width), height = static_cast<int>(description.Height);
+    if (size <= 0 || size >= std::max(width, height)) {
+        const HRESULT hr = D3DXSaveSurfaceToFileA(path.c_str(), D3DXIFF_PNG, surface, nullptr, nullptr);
+        surface->Release();
+        return SUCCEEDED(hr);
+    }
+    const double scale = static_cast<double>(size) / std::max(width, height);
+    const int w = std::max(1, static_cast<int>(width * scale)),
+              h = std::max(1, static_cast<int>(height * scale));
+    std::vector<unsigned char> rgb(size_t(w) * h * 3);
+    D3DLOCKED_RECT locked{};
+    if (FAILED(surface->LockRect(&locked, nullptr, D3DLOCK_READONLY))) {
+        surface->Release();
+        return false;
+    }
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const int x0 = x * width / w, x1 = (x + 1) * width / w, y0 = y * height / h,
+                      y1 = (y + 1) * height / h;
+            unsigned sum[3] = {0, 0, 0};
+            for (int sy = y0; sy < y1; ++sy) {
+                const auto* row = static_cast<const unsigned char*>(locked.pBits) + size_t(sy) * locked.Pitch;
+                for (int sx = x0; sx < x1; ++sx)
+                    for (int c = 0; c < 3; ++c)
+                        sum[c] += row[sx * 4 + 2 - c];  // BGRA
+            }
+            const unsigned count = static_cast<unsigned>((x1 - x0) * (y1 - y0));
+            for (int c = 0; c < 3; ++c)
+                rgb[(size_t(y) * w + x) * 3 + c] = static_cast<unsigned char>((sum[c] + count / 2) / count);
+        }
+    surface->UnlockRect();
     surface->Release();
-    return SUCCEEDED(hr);
+    return stbi_write_png(path.c_str(), w, h, 3, rgb.data(), w * 3) != 0;
 }
 
 }  // namespace
@@ -108,6 +132,8 @@ int main(int argc, char** argv) {
     int fill = D3DFILL_SOLID;
     bool skeleton = true;
     int frames = 0;
+    int size = 0;
+    bool overlay = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool hasValue = i + 1 < argc;
@@ -133,6 +159,13 @@ int main(int argc, char** argv) {
             const std::string on = argv[++i];
             if (on != "on" && on != "off") return Usage("--skeleton is on or off");
             skeleton = on == "on";
+        } else if (arg == "--overlay") {
+            overlay = true;
+        } else if (arg == "--size" && hasValue) {
+            const auto n = Number(argv[++i]);
+            if (!n || *n < 1 || *n > 4096 || *n != static_cast<int>(*n))
+                return Usage("--size needs a number of pixels");
+            size = static_cast<int>(*n);
         } else if (arg == "--frames" && hasValue) {
             const auto n = Number(argv[++i]);
             if (!n || *n < 1 || *n > 100000 || *n != static_cast<int>(*n))
@@ -158,7 +191,9 @@ int main(int argc, char** argv) {
     }
     const std::string modelPath = fs::absolute(model, ec).string();
     const std::string outPath = fs::absolute(out, ec).string();
-    if (!EnterAssetFolder()) {
+    const std::string assets = Platform::FindOwnAssetFolder();
+    if (!assets.empty()) fs::current_path(assets, ec);
+    if (assets.empty() || ec) {
         std::fprintf(stderr, "vorel-snapshot: cannot find the viewer's Assets folder\n");
         return 1;
     }
@@ -204,9 +239,16 @@ int main(int argc, char** argv) {
         for (int i = 0; i < count && status == 0; ++i) {
             loaded->m_time = frames > 0 ? length * static_cast<float>(i) / static_cast<float>(count)
                                         : static_cast<float>(ticks);
+            if (overlay) {
+                // The text at the speed a model opens with; the picture
+                // itself stands still.
+                loaded->m_speed = 1;
+                cModelViewer::QueueOverlay(loaded);
+                loaded->m_speed = 0;
+            }
             graphics->RenderFrame();
             const std::string path = frames > 0 ? *Numbered(outPath, i) : outPath;
-            if (!Save(graphics->GetRenderer()->m_D3DDevice, path)) {
+            if (!Save(graphics->GetRenderer()->m_D3DDevice, path, size)) {
                 std::fprintf(stderr, "vorel-snapshot: cannot write %s\n", path.c_str());
                 status = 1;
             }

@@ -1,10 +1,13 @@
-// The modal dialogs: the open-file dialog drawn with Dear ImGui inside the
-// application's window, and the message box (SDL's, or standard error where
-// there is no display).
+// The modal dialogs, drawn with Dear ImGui inside the application's window:
+// the open-file dialog and the message box (on standard error where there is
+// no window, or no one to see it on a headless driver). A box of the
+// window's own needs nothing of the display: X servers without core fonts
+// cannot show SDL's.
 #include <imgui.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <functional>
 #include <string>
 
 #include "win32/OpenFileDialog.h"
@@ -136,6 +139,78 @@ private:
     bool m_scrollToSelected = false;
 };
 
+// A message with its OK button, sized to the text.
+class MessageView {
+public:
+    MessageView(const char* title, const char* text) : m_title(title), m_text(text) {}
+
+    void Draw() {
+        const ImGuiViewport* viewport = ImGui::GetMainViewport();
+        ImGui::SetNextWindowPos(viewport->GetCenter(), ImGuiCond_Always, ImVec2(0.5f, 0.5f));
+        ImGui::SetNextWindowSizeConstraints(ImVec2(260.0f, 0.0f), ImVec2(kDialogWidth, viewport->Size.y));
+        ImGui::Begin((m_title + "###Message").c_str(), nullptr,
+                     ImGuiWindowFlags_AlwaysAutoResize | ImGuiWindowFlags_NoMove |
+                         ImGuiWindowFlags_NoCollapse | ImGuiWindowFlags_NoSavedSettings);
+        if (m_firstFrame) ImGui::SetWindowFocus();
+        ImGui::PushTextWrapPos(kDialogWidth - 2 * ImGui::GetStyle().WindowPadding.x);
+        ImGui::TextUnformatted(m_text.c_str());
+        ImGui::PopTextWrapPos();
+        ImGui::Spacing();
+        const float buttonWidth = 90.0f;
+        ImGui::SetCursorPosX(ImGui::GetWindowWidth() - buttonWidth - ImGui::GetStyle().WindowPadding.x);
+        // Enter, Space and Escape answer as the button does.
+        if (ImGui::Button("OK", ImVec2(buttonWidth, 0)) || Pressed(ImGuiKey_Enter) ||
+            Pressed(ImGuiKey_KeyPadEnter) || Pressed(ImGuiKey_Space) || Pressed(ImGuiKey_Escape))
+            m_answered = true;
+        m_firstFrame = false;
+        ImGui::End();
+    }
+    bool Answered() const { return m_answered; }
+    void Answer() { m_answered = true; }
+
+private:
+    std::string m_title, m_text;
+    bool m_firstFrame = true;
+    bool m_answered = false;
+};
+
+// A modal loop of its own in `window` until `done()`: the application gets
+// no frame, and its keys go to the dialog. The close box calls `cancel`,
+// and is passed on to the window once the loop has ended.
+void RunModal(HWND window, const std::function<void()>& draw, const std::function<bool()>& done,
+              const std::function<void()>& cancel) {
+    bool closeRequested = false;
+    while (!done()) {
+        // A key's release after its press waits for the next frame: the UI
+        // sees keys only as held or not at each frame, so a press and a
+        // release handled in one would be lost (a quick tap, typed text).
+        SDL_WaitEventTimeout(nullptr, 16);
+        bool pressed = false;
+        SDL_Event event;
+        while (SDL_PeepEvents(&event, 1, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0 &&
+               !(pressed && event.type == SDL_KEYUP) && SDL_PollEvent(&event)) {
+            pressed = pressed || event.type == SDL_KEYDOWN;
+            const bool close = event.type == SDL_QUIT ||
+                               (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE);
+            if (close) {
+                closeRequested = true;
+                cancel();
+            } else {
+                ForwardToUi(window, event);
+            }
+        }
+        DrawWindow(window, draw);
+    }
+    DrawWindow(window);
+    if (closeRequested) {
+        SDL_Event close{};
+        close.type = SDL_WINDOWEVENT;
+        close.window.event = SDL_WINDOWEVENT_CLOSE;
+        close.window.windowID = SDL_GetWindowID(window->sdl);
+        SDL_PushEvent(&close);
+    }
+}
+
 HWND DialogWindow(HWND owner) {
     if (HWND w = LiveWindow(owner)) return w;
     if (HWND w = LiveWindow(GetActiveWindow())) return w;
@@ -159,35 +234,11 @@ BOOL WINAPI GetOpenFileNameA(LPOPENFILENAMEA request) {
 
     OpenFileDialog dialog(*request);
     OpenFileView view(dialog, request->lpstrTitle != nullptr ? request->lpstrTitle : "Open");
-    bool closeRequested = false;
-    // A modal loop of its own: the application gets no frame, and its keys
-    // go to the dialog.
-    while (dialog.GetState() == OpenFileDialog::State::Open) {
-        SDL_Event event;
-        if (SDL_WaitEventTimeout(&event, 16)) {
-            do {
-                const bool close = event.type == SDL_QUIT ||
-                                   (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE);
-                if (close) {
-                    closeRequested = true;
-                    dialog.Cancel();
-                } else {
-                    ForwardToUi(window, event);
-                }
-            } while (SDL_PollEvent(&event));
-        }
-        DrawWindow(window, [&view] { view.Draw(); });
-    }
-    DrawWindow(window);
-
-    if (closeRequested) {
-        // The close box closes the dialog first, then the window.
-        SDL_Event close{};
-        close.type = SDL_WINDOWEVENT;
-        close.window.event = SDL_WINDOWEVENT_CLOSE;
-        close.window.windowID = SDL_GetWindowID(window->sdl);
-        SDL_PushEvent(&close);
-    }
+    // The close box closes the dialog first, then the window.
+    RunModal(
+        window, [&view] { view.Draw(); },
+        [&dialog] { return dialog.GetState() != OpenFileDialog::State::Open; },
+        [&dialog] { dialog.Cancel(); });
     if (dialog.GetState() != OpenFileDialog::State::Accepted) return FALSE;
     if (!dialog.WriteResult(request)) {
         const std::string line = "GetOpenFileNameA: the chosen path does not fit the caller's buffer of " +
@@ -203,19 +254,22 @@ BOOL WINAPI GetOpenFileNameA(LPOPENFILENAMEA request) {
     return TRUE;
 }
 
-int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
+int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT /*type*/) {
     const char* body = text != nullptr ? text : "";
     const char* title = caption != nullptr ? caption : "Error";
-    Uint32 flags = SDL_MESSAGEBOX_INFORMATION;
-    if ((type & 0xF0) == MB_ICONERROR) flags = SDL_MESSAGEBOX_ERROR;
-    else if ((type & 0xF0) == MB_ICONWARNING) flags = SDL_MESSAGEBOX_WARNING;
-    // A box without an owner stands over the active window: under another
-    // video driver SDL would open it on whatever display it finds.
-    HWND window = LiveWindow(owner);
-    if (window == nullptr) window = LiveWindow(GetActiveWindow());
-    const bool haveDisplay = SDL_WasInit(SDL_INIT_VIDEO) != 0 && !LiveWindows().empty();
-    if (haveDisplay && SDL_ShowSimpleMessageBox(flags, title, body, window != nullptr ? window->sdl : nullptr) == 0)
+    // A box without an owner stands over the active window. Without a
+    // window, or on a headless video driver where nobody could answer it,
+    // the message goes to standard error.
+    HWND window = DialogWindow(owner);
+    const char* driver = SDL_GetCurrentVideoDriver();
+    const bool headless =
+        driver == nullptr || std::string(driver) == "offscreen" || std::string(driver) == "dummy";
+    if (window == nullptr || headless) {
+        std::fprintf(stderr, "%s: %s\n", title, body);
         return IDOK;
-    std::fprintf(stderr, "%s: %s\n", title, body);
+    }
+    MessageView view(title, body);
+    RunModal(
+        window, [&view] { view.Draw(); }, [&view] { return view.Answered(); }, [&view] { view.Answer(); });
     return IDOK;
 }

@@ -76,31 +76,38 @@ void HandleDrop(HWND window, const SDL_DropEvent& drop) {
     if (drop.file != nullptr) SDL_free(drop.file);
 }
 
-// Mouse events as the client area's messages. The menu bar and its open
-// menus keep their own clicks.
+// Mouse events as the client area's messages, each with the position and
+// buttons of its own moment: by the time a batch of events is handled the
+// mouse may be elsewhere, its button up. The menu bar and its open menus
+// keep their own clicks.
 void PostMouse(HWND window, const SDL_Event& event) {
-    int x = 0, y = 0;
-    const Uint32 buttons = SDL_GetMouseState(&x, &y);
-    y -= window->menuBarHeight;
-    const LPARAM at = MAKELPARAM(x, y);
-    const WPARAM held = (buttons & SDL_BUTTON_LMASK) ? MK_LBUTTON : 0;
+    const auto at = [window](int x, int y) { return MAKELPARAM(x, y - window->menuBarHeight); };
+    const auto inClient = [window](int y) { return y >= window->menuBarHeight; };
     switch (event.type) {
         case SDL_MOUSEBUTTONDOWN:
-            if (event.button.button == SDL_BUTTON_LEFT && !window->menuOpen && y >= 0)
-                PostMessageA(window, WM_LBUTTONDOWN, held, at);
+            if (event.button.button == SDL_BUTTON_LEFT && !window->menuOpen && inClient(event.button.y))
+                PostMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON, at(event.button.x, event.button.y));
             break;
         case SDL_MOUSEBUTTONUP:
-            if (event.button.button == SDL_BUTTON_LEFT) PostMessageA(window, WM_LBUTTONUP, held, at);
+            if (event.button.button == SDL_BUTTON_LEFT)
+                PostMessageA(window, WM_LBUTTONUP, 0, at(event.button.x, event.button.y));
             break;
-        case SDL_MOUSEMOTION:
-            ThreadQueue().PostCoalesced(Message(window, WM_MOUSEMOVE, held, at));
+        case SDL_MOUSEMOTION: {
+            const WPARAM held = (event.motion.state & SDL_BUTTON_LMASK) ? MK_LBUTTON : 0;
+            ThreadQueue().PostCoalesced(
+                Message(window, WM_MOUSEMOVE, held, at(event.motion.x, event.motion.y)));
             break;
+        }
         case SDL_MOUSEWHEEL: {
             const int turn =
                 (event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -event.wheel.y : event.wheel.y);
+            const WPARAM held = (SDL_GetMouseState(nullptr, nullptr) & SDL_BUTTON_LMASK) ? MK_LBUTTON : 0;
+            // As Win32 has it, the wheel's position is on the screen.
+            int left = 0, top = 0;
+            SDL_GetWindowPosition(window->sdl, &left, &top);
             if (turn != 0 && !window->menuOpen)
                 PostMessageA(window, WM_MOUSEWHEEL, held | (WPARAM(WORD(short(turn * WHEEL_DELTA))) << 16),
-                             at);
+                             MAKELPARAM(left + event.wheel.mouseX, top + event.wheel.mouseY));
             break;
         }
         default:

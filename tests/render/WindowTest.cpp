@@ -191,4 +191,54 @@ TEST_F(WindowTest, DroppedFilesArriveAsOneMessageToQuery) {
         DragFinish(d);
 }
 
+// Each mouse message carries its own event's position (client coordinates,
+// under the menu bar) and buttons, whatever the mouse does afterwards: a
+// fast drag handled in one batch is still a drag.
+TEST_F(WindowTest, MouseMessagesCarryTheirOwnEventsPositionAndButtons) {
+    const Uint32 id = SDL_GetWindowID(m_window->sdl);
+    const int bar = m_window->menuBarHeight;
+    const auto button = [&](Uint32 type, int x, int y) {
+        SDL_Event event{};
+        event.type = type;
+        event.button.windowID = id;
+        event.button.button = SDL_BUTTON_LEFT;
+        event.button.state = type == SDL_MOUSEBUTTONDOWN ? SDL_PRESSED : SDL_RELEASED;
+        event.button.x = x, event.button.y = y;
+        SDL_PushEvent(&event);
+    };
+    const auto motion = [&](int x, int y, Uint32 state) {
+        SDL_Event event{};
+        event.type = SDL_MOUSEMOTION;
+        event.motion.windowID = id;
+        event.motion.state = state;
+        event.motion.x = x, event.motion.y = y;
+        SDL_PushEvent(&event);
+    };
+    button(SDL_MOUSEBUTTONDOWN, 100, bar + 50);
+    motion(160, bar + 75, SDL_BUTTON_LMASK);
+    button(SDL_MOUSEBUTTONUP, 160, bar + 75);
+    motion(300, bar + 300, 0);
+    button(SDL_MOUSEBUTTONDOWN, 20, bar / 2);  // on the menu bar: not the client's
+    const struct {
+        UINT message;
+        WPARAM wParam;
+        int x, y;
+    } expected[] = {
+        {WM_LBUTTONDOWN, MK_LBUTTON, 100, 50},
+        {WM_MOUSEMOVE, MK_LBUTTON, 160, 75},
+        {WM_LBUTTONUP, 0, 160, 75},
+        {WM_MOUSEMOVE, 0, 300, 300},
+    };
+    std::vector<MSG> mouse;
+    for (const MSG& m : Drain())
+        if (m.message >= WM_MOUSEMOVE && m.message <= WM_MOUSEWHEEL) mouse.push_back(m);
+    ASSERT_EQ(mouse.size(), std::size(expected));
+    for (size_t i = 0; i < mouse.size(); ++i) {
+        EXPECT_EQ(mouse[i].message, expected[i].message) << i;
+        EXPECT_EQ(mouse[i].wParam & MK_LBUTTON, expected[i].wParam) << i;
+        EXPECT_EQ(GET_X_LPARAM(mouse[i].lParam), expected[i].x) << i;
+        EXPECT_EQ(GET_Y_LPARAM(mouse[i].lParam), expected[i].y) << i;
+    }
+}
+
 }  // namespace

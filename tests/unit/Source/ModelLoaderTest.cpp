@@ -64,6 +64,43 @@ TEST(ModelLoader, LoadsOnceAndResetsPlaybackWhenAskedAgain) {
     EXPECT_NE(loader.LoadModel((scratch.Path() / "late.x").string(), "late.x")->m_frameRoot, nullptr);
 }
 
+// A file written again replaces its model and keeps the view; a version
+// that does not load changes nothing.
+TEST(ModelLoader, AReloadReplacesTheModelAndKeepsItsView) {
+    ScratchFolder scratch;
+    const std::string path = (scratch.Path() / "m.x").string();
+    fs::copy_file(kSamples / "Lumen.x", path);
+    cModelLoader loader;
+    cModel* first = loader.LoadModel(path, "m.x");
+    ASSERT_EQ(first->m_setCount, 3u);
+    first->m_currentSet = 2, first->m_time = 40, first->m_speed = 0.5f, first->m_showSkeleton = false;
+
+    std::ofstream(path, std::ios::trunc) << "xof 0303txt 0032\nFrame {";
+    {
+        CapturedDebugOutput out;
+        EXPECT_EQ(loader.ReloadModel(path, "m.x"), nullptr);
+        EXPECT_NE(out.Text().find("m.x: line 2: expected '}'"), std::string::npos) << out.Text();
+    }
+    EXPECT_EQ(loader.FindModel(cModelLoader::Key(path)), first) << "the old model stays";
+
+    fs::copy_file(kSamples / "Lumen.x", path, fs::copy_options::overwrite_existing);
+    cModel* second = loader.ReloadModel(path, "m.x");
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(loader.FindModel(cModelLoader::Key(path)), second);
+    EXPECT_EQ(second->m_name, "m.x");
+    EXPECT_EQ(second->m_currentSet, 2u);
+    EXPECT_EQ(second->m_time, 40.0f);
+    EXPECT_EQ(second->m_speed, 0.5f);
+    EXPECT_FALSE(second->m_showSkeleton);
+
+    // The set falls back to the first where the new version has fewer.
+    fs::copy_file(kSamples / "Blocks.x", path, fs::copy_options::overwrite_existing);
+    cModel* third = loader.ReloadModel(path, "m.x");
+    ASSERT_NE(third, nullptr);
+    EXPECT_EQ(third->m_currentSet, 0u);
+    EXPECT_EQ(third->m_speed, 0.5f);
+}
+
 TEST(ModelLoader, TheCurrentDirectoryIsTheSameAfterwardsAlsoOnFailure) {
     KeepCurrentDirectory keep;
     ScratchFolder scratch;
