@@ -1,5 +1,6 @@
 #include "cMeshHeirarchy.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "cFrame.h"
@@ -44,8 +45,13 @@ HRESULT WINAPI cMeshHeirarchy::CreateMeshContainer(LPCSTR name, const D3DXMESHDA
 
     LPD3DXMESH source = meshData->pMesh;
     const DWORD faces = source->GetNumFaces();
+    // No neighbours where the loader gives no adjacency (a mesh without
+    // faces has none at all).
     container->pAdjacency = new DWORD[size_t(faces) * 3];
-    std::memcpy(container->pAdjacency, adjacency, size_t(faces) * 3 * sizeof(DWORD));
+    if (adjacency != nullptr)
+        std::memcpy(container->pAdjacency, adjacency, size_t(faces) * 3 * sizeof(DWORD));
+    else
+        std::fill_n(container->pAdjacency, size_t(faces) * 3, 0xFFFFFFFFu);
 
     LPDIRECT3DDEVICE9 device = nullptr;
     source->GetDevice(&device);

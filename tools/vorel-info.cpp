@@ -167,6 +167,12 @@ int main(int argc, char** argv) {
     cModelLoader loader;
     cModel* model = loader.LoadModel(path, cModelLoader::SplitPath(path).second);
     if (mode == "--pose") return Pose(model, path, ticks, set);
+    // A file read without fault may still hold nothing to show (template
+    // declarations only): nothing loaded, and the exit code says so.
+    if (model->m_frameRoot == nullptr) {
+        std::fprintf(stderr, "vorel-info: %s holds no frame or mesh: no model was loaded\n", path.c_str());
+        return 1;
+    }
     Counts counts;
     std::string tree;
     Walk(model->m_frameRoot, 1, &counts, &tree);

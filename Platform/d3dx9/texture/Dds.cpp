@@ -53,7 +53,7 @@ bool DecodeDds(const uint8_t* data, size_t size, uint32_t* width, uint32_t* heig
     const uint32_t h = Read32(data + 12), w = Read32(data + 16);
     const uint32_t pfFlags = Read32(data + 80), fourCc = Read32(data + 84), bits = Read32(data + 88);
     const uint32_t masks[4] = {Read32(data + 92), Read32(data + 96), Read32(data + 100), Read32(data + 104)};
-    if (w == 0 || h == 0 || w > kMaxSide || h > kMaxSide) {
+    if (w == 0 || h == 0 || w > kMaxSide || h > kMaxSide || uint64_t(w) * h > kMaxTexturePixels) {
         *error = "a DDS image of " + std::to_string(w) + " x " + std::to_string(h) + " texels";
         return false;
     }

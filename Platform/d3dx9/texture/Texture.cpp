@@ -88,14 +88,23 @@ HRESULT WINAPI D3DXCreateTextureFromFileA(LPDIRECT3DDEVICE9, LPCSTR fileName, LP
             decoded = D3DX::DecodeJpeg(data, bytes.size(), &width, &height, &rgba, &error);
         } else if (!bytes.empty() && bytes.size() <= INT32_MAX) {
             int w = 0, h = 0, channels = 0;
-            stbi_uc* pixels = stbi_load_from_memory(data, static_cast<int>(bytes.size()), &w, &h, &channels, 4);
+            // The size from the header first: a few bytes may claim an
+            // image far larger than any texture.
+            const bool known =
+                stbi_info_from_memory(data, static_cast<int>(bytes.size()), &w, &h, &channels) != 0;
+            stbi_uc* pixels = nullptr;
+            if (known && uint64_t(w) * uint64_t(h) > D3DX::kMaxTexturePixels)
+                error = "an image of " + std::to_string(w) + " x " + std::to_string(h) +
+                        " pixels, larger than the texture limit";
+            else
+                pixels = stbi_load_from_memory(data, static_cast<int>(bytes.size()), &w, &h, &channels, 4);
             if (pixels != nullptr) {
                 width = static_cast<uint32_t>(w);
                 height = static_cast<uint32_t>(h);
                 rgba.assign(pixels, pixels + size_t(width) * height * 4);
                 stbi_image_free(pixels);
                 decoded = true;
-            } else {
+            } else if (error.empty()) {
                 error = stbi_failure_reason() != nullptr ? stbi_failure_reason() : "not an image";
             }
         } else {

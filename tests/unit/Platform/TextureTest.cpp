@@ -103,4 +103,32 @@ TEST(TextureFiles, NamesWrittenOnWindowsAreFound) {
     EXPECT_NE(out.Text().find("missing.png: texture file not found"), std::string::npos) << out.Text();
 }
 
+// Headers that claim 9000 x 9000 pixels (81 million, past the limit) in a
+// few bytes: refused by their size before anything is decoded.
+TEST(TextureFiles, ImagesPastTheSizeLimitAreRefusedFromTheirHeader) {
+    KeepCurrentDirectory keep;
+    ScratchFolder scratch;
+    fs::current_path(scratch.Path());
+    const auto le32 = [](uint32_t v) { return std::string(reinterpret_cast<const char*>(&v), 4); };
+    const auto be32 = [](uint32_t v) {
+        return std::string{char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+    };
+    const uint32_t side = 9000;
+    const std::string bmp = "BM" + le32(54 + 16) + le32(0) + le32(54) + le32(40) + le32(side) + le32(side) +
+                            std::string("\1\0\x18\0", 4) + std::string(24, '\0') + std::string(16, '\0');
+    const std::string png = std::string("\x89PNG\r\n\x1a\n", 8) + be32(13) + "IHDR" + be32(side) +
+                            be32(side) + std::string("\x08\x06\0\0\0", 5) + be32(0) + std::string(64, '\0');
+    const std::string dds = DdsHeader(side, side, "DXT1", 0, 4, nullptr) + std::string(64, '\0');
+    for (const auto& [name, bytes] : {std::pair{"huge.bmp", bmp}, {"huge.png", png}, {"huge.dds", dds}}) {
+        SCOPED_TRACE(name);
+        std::ofstream(name, std::ios::binary) << bytes;
+        CapturedDebugOutput out;
+        IDirect3DTexture9* texture = nullptr;
+        EXPECT_EQ(D3DXCreateTextureFromFileA(nullptr, name, &texture), D3DXERR_INVALIDDATA);
+        EXPECT_EQ(texture, nullptr);
+        EXPECT_NE(out.Text().find(std::string(name) + ": cannot be read as a texture"), std::string::npos);
+        EXPECT_NE(out.Text().find("9000 x 9000"), std::string::npos) << out.Text();
+    }
+}
+
 }  // namespace

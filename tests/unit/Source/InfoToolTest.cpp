@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <set>
 #include <sstream>
 #include <vector>
@@ -138,11 +139,22 @@ TEST(InfoTool, PosesTheSampleAndRefusesSetsItDoesNotHave) {
     EXPECT_EQ(status, 1);
 }
 
-TEST(InfoTool, SaysWhenAFileCannotBeRead) {
+// A file it cannot read, and a file it reads that holds no model (template
+// declarations only): the exit code says that nothing loaded, in every mode.
+TEST(InfoTool, SaysWhenAFileCannotBeReadOrHoldsNoModel) {
     VorelTest::ScratchFolder scratch;
-    std::string json;
-    EXPECT_NE(RunInfo(scratch.Path() / "missing.x", &json), 0);
-    EXPECT_TRUE(json.empty());
+    const fs::path templates = scratch.Path() / "templates.x";
+    std::ofstream(templates)
+        << "xof 0303txt 0032\ntemplate Thing {\n <11111111-2222-3333-4444-555555555555>\n"
+           " DWORD n;\n}\n";
+    for (const fs::path& file : {scratch.Path() / "missing.x", templates})
+        for (const char* options : {"--json", "", "--pose 0"}) {
+            std::string output;
+            EXPECT_EQ(RunInfo(file, &output, options), 1) << file << " " << options;
+            EXPECT_TRUE(output.empty()) << output;
+        }
+    std::string objects;
+    EXPECT_EQ(RunInfo(templates, &objects, "--objects"), 0) << "its objects (none) are all there is to list";
 }
 
 }  // namespace

@@ -101,6 +101,23 @@ TEST(ModelLoader, AReloadReplacesTheModelAndKeepsItsView) {
     EXPECT_EQ(third->m_speed, 0.5f);
 }
 
+// A mesh with vertices and no faces comes to the allocation callback with no
+// adjacency at all: nothing is copied from it.
+TEST(ModelLoader, AMeshWithoutFacesLoadsWithNoAdjacency) {
+    ScratchFolder scratch;
+    const std::string path = (scratch.Path() / "faceless.x").string();
+    std::ofstream(path) << "xof 0303txt 0032\nFrame Root {\n Mesh Points {\n  3;\n  0.0;0.0;0.0;,\n"
+                           "  1.0;0.0;0.0;,\n  0.0;1.0;0.0;;\n  0;\n }\n}\n";
+    cModelLoader loader;
+    CapturedDebugOutput out;
+    cModel* model = loader.LoadModel(path, "faceless.x");
+    ASSERT_NE(model->m_frameRoot, nullptr) << out.Text();
+    const auto* container = static_cast<const cMeshContainer*>(model->m_frameRoot->pMeshContainer);
+    ASSERT_NE(container, nullptr) << out.Text();
+    EXPECT_EQ(container->MeshData.pMesh->GetNumVertices(), 3u);
+    EXPECT_EQ(container->MeshData.pMesh->GetNumFaces(), 0u);
+}
+
 TEST(ModelLoader, TheCurrentDirectoryIsTheSameAfterwardsAlsoOnFailure) {
     KeepCurrentDirectory keep;
     ScratchFolder scratch;
