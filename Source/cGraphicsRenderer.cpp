@@ -99,14 +99,15 @@ void cGraphicsRenderer::DrawModelPacket(const ModelPacket* _packet) {
     LPD3DXEFFECT _effect = m_effectsManager->GetEffect("Phong");
     // Each handle looked up once for the packet; the pass draws only with
     // all of them.
+    const D3DXHANDLE technique = m_effectsManager->GetHandle("Phong", "LightTechnique");
     D3DXHANDLE handles[std::size(kHandleNames)];
-    bool complete = _effect != nullptr && m_effectsManager->GetHandle("Phong", "LightTechnique") != nullptr;
+    bool complete = _effect != nullptr && technique != nullptr;
     for (size_t i = 0; i < std::size(kHandleNames); ++i) {
         handles[i] = m_effectsManager->GetHandle("Phong", kHandleNames[i]);
         complete = complete && handles[i] != nullptr;
     }
     if (complete) {
-        CHECKED(_effect->SetTechnique(m_effectsManager->GetHandle("Phong", "LightTechnique")));
+        CHECKED(_effect->SetTechnique(technique));
         const float eye[3] = {0, 300, 0}, light[3] = {0, -1, 0};
         const float specular[4] = {0.4f, 0.4f, 0.4f, 1.0f}, ambient[4] = {0.6f, 0.6f, 0.6f, 1.0f},
                     colour[4] = {0.8f, 0.8f, 0.8f, 1.0f};

@@ -19,8 +19,8 @@ int main(int argc, char** argv) {
         commandLine += argv[i];
     }
     const std::string folder = Platform::FindOwnAssetFolder();
-    std::error_code ec;
     if (!folder.empty()) {
+        std::error_code ec;
         const std::filesystem::path here = std::filesystem::current_path(ec);
         if (!ec && !commandLine.empty() && commandLine[0] != '/') commandLine = (here / commandLine).string();
         // On failure the viewer starts where it is and says what it lacks.
