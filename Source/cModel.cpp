@@ -7,7 +7,6 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
-#include <optional>
 #include <vector>
 
 #include "CheckedCall.h"
@@ -135,20 +134,6 @@ bool ReadType(ID3DXFileData* _dataObject, GUID* type) {
 
 void Trace(const std::string& line) { OutputDebugStringA((line + "\n").c_str()); }
 
-// Fetches each child of an enumeration or a data object in file order and
-// hands it to `visit`; a child that cannot be fetched is skipped.
-template <class Parent, class Visit>
-void ForEachChild(Parent* parent, Visit visit) {
-    SIZE_T count = 0;
-    CHECKED(parent->GetChildren(&count));
-    for (SIZE_T i = 0; i < count; ++i) {
-        ID3DXFileData* child = nullptr;
-        if (FAILED(CHECKED(parent->GetChild(i, &child)))) continue;
-        visit(child);
-        child->Release();
-    }
-}
-
 }  // namespace
 
 bool cModel::ReadAnimations(const std::string& fileName) {
@@ -165,13 +150,53 @@ bool cModel::ReadAnimations(const std::string& fileName) {
     }
     m_ticksPerSecondRead = 0;
     m_setsWithoutRate = 0;
-    ForEachChild(enumObject, [this](ID3DXFileData* child) { ReadDataObject(nullptr, child); });
+    SIZE_T count = 0;
+    CHECKED(enumObject->GetChildren(&count));
+    for (SIZE_T i = 0; i < count; ++i) {
+        ID3DXFileData* child = nullptr;
+        if (FAILED(CHECKED(enumObject->GetChild(i, &child)))) continue;  // skipped
+        ReadDataObject(nullptr, child);
+        child->Release();
+    }
     enumObject->Release();
     file->Release();
     return true;
 }
 
 bool cModel::ReadDataObject(ID3DXFileData* parent, ID3DXFileData* _dataObject) {
+    if (!ReadOneObject(parent, _dataObject)) return false;
+    // Depth first in file order. Each open object is held until its last
+    // child is done; the one given is the caller's.
+    struct Open {
+        ID3DXFileData* object;
+        SIZE_T next;
+        SIZE_T count;
+    };
+    std::vector<Open> path;
+    const auto open = [&path](ID3DXFileData* object) {
+        SIZE_T count = 0;
+        if (object->IsReference() || FAILED(CHECKED(object->GetChildren(&count))) || count == 0) return false;
+        path.push_back({object, 0, count});
+        return true;
+    };
+    open(_dataObject);
+    while (!path.empty()) {
+        Open& top = path.back();
+        if (top.next == top.count) {
+            if (path.size() > 1) top.object->Release();
+            path.pop_back();
+            continue;
+        }
+        ID3DXFileData* holder = top.object;
+        ID3DXFileData* child = nullptr;
+        if (FAILED(CHECKED(holder->GetChild(top.next++, &child)))) continue;
+        // `top` is not used past here: opening the child may move it.
+        if (!ReadOneObject(holder, child) || !open(child)) child->Release();
+    }
+    return true;
+}
+
+bool cModel::ReadOneObject(ID3DXFileData* parent, ID3DXFileData* _dataObject) {
     GUID _templateGUID{};
     if (!ReadType(_dataObject, &_templateGUID)) return false;
 
@@ -222,8 +247,6 @@ bool cModel::ReadDataObject(ID3DXFileData* parent, ID3DXFileData* _dataObject) {
             CHECKED(_dataObject->Unlock());
         }
     }
-
-    ForEachChild(_dataObject, [this, _dataObject](ID3DXFileData* child) { ReadDataObject(_dataObject, child); });
     return true;
 }
 
@@ -307,23 +330,44 @@ cModel::~cModel() {
 void cModel::BindAnimations() {
     for (const auto& set : m_animationSets)
         for (const auto& animation : set->m_animations)
-            animation->m_frame = static_cast<cFrame*>(D3DXFrameFind(m_frameRoot, animation->m_name.c_str()));
+            animation->m_frame = FindFrame(animation->m_name.c_str());
+}
+
+cFrame* cModel::FindFrame(const char* name) const {
+    const auto it = m_frameByName.find(name);
+    return it != m_frameByName.end() ? it->second : nullptr;
 }
 
 void cModel::InitLocalTransforms() {
-    // Each frame before its children, its children before its later
-    // siblings.
     m_frames.clear();
-    std::vector<cFrame*> pending;
-    if (m_frameRoot != nullptr) pending.push_back(m_frameRoot);
+    m_links.clear();
+    m_frameByName.clear();
+    // Each frame before its children, its children before its later
+    // siblings; a pending sibling knows its parent and its chain.
+    struct Pending {
+        cFrame* frame;
+        Link link;
+    };
+    std::vector<Pending> pending;
+    if (m_frameRoot != nullptr) pending.push_back({m_frameRoot, {}});
     while (!pending.empty()) {
-        cFrame* frame = pending.back();
+        const Pending p = pending.back();
         pending.pop_back();
-        frame->m_bind = frame->m_local = cVQS::FromMatrix(frame->TransformationMatrix);
-        m_frames.push_back(frame);
-        if (frame->pFrameSibling != nullptr) pending.push_back(static_cast<cFrame*>(frame->pFrameSibling));
-        if (frame->pFrameFirstChild != nullptr) pending.push_back(static_cast<cFrame*>(frame->pFrameFirstChild));
+        const auto index = static_cast<int32_t>(m_frames.size());
+        Link link = p.link;
+        if (link.first < 0) link.first = index;
+        m_frames.push_back(p.frame);
+        m_links.push_back(link);
+        p.frame->m_bind = p.frame->m_local = cVQS::FromMatrix(p.frame->TransformationMatrix);
+        if (p.frame->Name != nullptr) m_frameByName.try_emplace(p.frame->Name, p.frame);
+        if (p.frame->pFrameSibling != nullptr)
+            pending.push_back(
+                {static_cast<cFrame*>(p.frame->pFrameSibling), {link.parent, link.first, index}});
+        if (p.frame->pFrameFirstChild != nullptr)
+            pending.push_back({static_cast<cFrame*>(p.frame->pFrameFirstChild), {index, -1, -1}});
     }
+    m_childSpace.assign(m_frames.size(), cVQS());
+    m_joints.assign(m_frames.size(), D3DXVECTOR3(0, 0, 0));
 }
 
 void cModel::SetupBones(cFrame* root) {
@@ -342,7 +386,7 @@ void cModel::SetupBones(cFrame* root) {
             const DWORD bones = c->pSkinInfo->GetNumBones();
             if (static_cast<int32_t>(bones) > m_maxBones) m_maxBones = static_cast<int32_t>(bones);
             for (DWORD i = 0; i < bones; ++i) {
-                auto* bone = static_cast<cFrame*>(D3DXFrameFind(m_frameRoot, c->pSkinInfo->GetBoneName(i)));
+                cFrame* bone = FindFrame(c->pSkinInfo->GetBoneName(i));
                 c->m_boneTransforms[i] = bone != nullptr ? &bone->m_combined : &m_identity;
                 if (bone == nullptr)
                     Trace(m_name + ": bone " + c->pSkinInfo->GetBoneName(i) +
@@ -377,7 +421,7 @@ void cModel::AdvanceClock(float elapsedMs) {
 void cModel::Update(float time) {
     EvaluateKeys(time);
     if (m_frameRoot == nullptr) return;
-    UpdateTransforms(m_frameRoot, nullptr);
+    UpdateTransforms();
     for (const Container& c : m_containers)
         SkinContainer(c.container);
 }
@@ -434,38 +478,43 @@ void cModel::EvaluateKeys(float time) {
     }
 }
 
-void cModel::UpdateTransforms(cFrame* frame, const D3DXMATRIX* parent) {
-    // Siblings iteratively, children by recursion: the depth is the tree's,
-    // which the reader bounds, not the length of a sibling chain.
-    for (; frame != nullptr; frame = static_cast<cFrame*>(frame->pFrameSibling)) {
-        frame->m_combined = parent != nullptr ? cVQS::Concatenate(cVQS::FromMatrix(*parent), frame->m_local) : frame->m_local;
-        if (frame->pFrameFirstChild != nullptr) {
-            const D3DXMATRIX combined = cVQS::ToMatrix(frame->m_combined);
-            UpdateTransforms(static_cast<cFrame*>(frame->pFrameFirstChild), &combined);
-        }
+void cModel::UpdateTransforms() {
+    // Parents come first in m_frames. A child is placed in its parent's
+    // combined transform as a matrix would place it.
+    for (size_t i = 0; i < m_frames.size(); ++i) {
+        cFrame* frame = m_frames[i];
+        const int32_t parent = m_links[i].parent;
+        frame->m_combined =
+            parent >= 0 ? cVQS::Concatenate(m_childSpace[parent], frame->m_local) : frame->m_local;
+        if (frame->pFrameFirstChild != nullptr)
+            m_childSpace[i] = cVQS::FromMatrix(cVQS::ToMatrix(frame->m_combined));
     }
 }
 
 void cModel::DrawSkeleton(const D3DXMATRIX& world, std::vector<Line>* lines) {
-    if (m_frameRoot != nullptr) DrawSkeleton(m_frameRoot, std::nullopt, std::nullopt, cVQS::FromMatrix(world), lines);
-}
-
-void cModel::DrawSkeleton(cFrame* frame, std::optional<D3DXVECTOR3> anchor, std::optional<D3DXVECTOR3> override,
-                          const cVQS& parent, std::vector<Line>* lines) {
     // A joint exactly at the origin is never a start point.
-    const auto usable = [](const std::optional<D3DXVECTOR3>& p) { return p && !(p->x == 0 && p->y == 0 && p->z == 0); };
-    // The sibling chain in a loop: a first child is joined to its parent's
-    // joint, every later sibling to the first joint of the chain. (Children
-    // are drawn before later siblings; the lines are the same either way.)
-    for (; frame != nullptr; frame = static_cast<cFrame*>(frame->pFrameSibling)) {
-        frame->m_combined = cVQS::Concatenate(parent, frame->m_local);
+    const auto usable = [](const D3DXVECTOR3* p) {
+        return p != nullptr && !(p->x == 0 && p->y == 0 && p->z == 0);
+    };
+    const cVQS placed = cVQS::FromMatrix(world);
+    // A first child is joined to its parent's joint, every later sibling to
+    // the first joint of its chain, or where that is the origin to the
+    // joint before it.
+    for (size_t i = 0; i < m_frames.size(); ++i) {
+        cFrame* frame = m_frames[i];
+        const Link& link = m_links[i];
+        frame->m_combined =
+            cVQS::Concatenate(link.parent >= 0 ? m_frames[link.parent]->m_combined : placed, frame->m_local);
         const D3DXVECTOR3 joint = cVQS::TransformPoint(frame->m_combined, D3DXVECTOR3(0, 0, 0));
-        if (usable(override)) lines->emplace_back(*override, joint);
-        else if (usable(anchor)) lines->emplace_back(*anchor, joint);
-        if (frame->pFrameFirstChild != nullptr)
-            DrawSkeleton(static_cast<cFrame*>(frame->pFrameFirstChild), joint, std::nullopt, frame->m_combined, lines);
-        anchor = joint;
-        if (!override) override = joint;
+        m_joints[i] = joint;
+        const D3DXVECTOR3* first = link.previous >= 0 ? &m_joints[link.first] : nullptr;
+        const D3DXVECTOR3* before = link.previous >= 0 ? &m_joints[link.previous]
+                                    : link.parent >= 0 ? &m_joints[link.parent]
+                                                       : nullptr;
+        if (usable(first))
+            lines->emplace_back(*first, joint);
+        else if (usable(before))
+            lines->emplace_back(*before, joint);
     }
 }
 

@@ -3,8 +3,9 @@
 #include <d3dx9.h>
 
 #include <memory>
-#include <optional>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -33,19 +34,28 @@ public:
     // Reads every animation set of the file and appends it to
     // m_animationSets; false when the file cannot be opened as a .x file.
     bool ReadAnimations(const std::string& fileName);
-    // Handles one data object of the file, then its children.
+    // Handles one data object of the file, then everything it holds, on a
+    // stack of its own. A reference is handled as the object it names, but
+    // what that object holds is not read again through it: a file of
+    // references that fan out is read in time linear in its size.
     bool ReadDataObject(ID3DXFileData* parent, ID3DXFileData* _dataObject);
     // Points each bone animation at the frame of its name, or at nothing.
+    // Runs after InitLocalTransforms.
     void BindAnimations();
 
-    // Each frame's bind pose from its matrix in the file, which m_local
-    // starts as; m_frames lists the frames.
+    // Flattens the frame tree (m_frames, m_links, the frames by name) and
+    // gives each frame its bind pose from its matrix in the file, which
+    // m_local starts as. Every later walk of the tree uses the flat lists,
+    // so none takes stack in proportion to the tree's depth or breadth; it
+    // runs again whenever the tree changes.
     void InitLocalTransforms();
     // Skinning set-up: every mesh container in m_containers, with a skinned
     // copy of each one that has skin, its bones' transforms and the size of
     // the palette. Visits each frame, then its later siblings with all they
-    // hold, then its children.
+    // hold, then its children. Runs after InitLocalTransforms.
     void SetupBones(cFrame* frame);
+    // The first frame of that name in m_frames' order, or null.
+    cFrame* FindFrame(const char* name) const;
 
     // Moves the clock on by `elapsedMs` of wall time at m_speed, in the
     // current set's ticks; the time stays within the set's length.
@@ -56,7 +66,8 @@ public:
     // Every frame's m_local: its bind pose, with the current set's tracks
     // at `time` (looped over the set's length) applied.
     void EvaluateKeys(float time);
-    void UpdateTransforms(cFrame* frame, const D3DXMATRIX* parent);
+    // Every frame's m_combined from its m_local and its parent's.
+    void UpdateTransforms();
     // The skeleton's lines with the model placed by `world`: each frame
     // joined to its parent's joint, later siblings to the first one's.
     // Leaves world-space transforms in m_combined until the next Update.
@@ -84,7 +95,16 @@ public:
     LPDIRECT3DDEVICE9 m_device = nullptr;
     cFrame* m_frameRoot = nullptr;
     LPD3DXANIMATIONCONTROLLER m_animController = nullptr;
-    std::vector<cFrame*> m_frames;           // every frame of the tree, each before its children
+    // Where a frame of m_frames stands among the others, as indices into
+    // m_frames (-1 for none): its parent, and in its chain of siblings the
+    // first and the one before it.
+    struct Link {
+        int32_t parent = -1;
+        int32_t first = -1;
+        int32_t previous = -1;
+    };
+    std::vector<cFrame*> m_frames;  // every frame, each before its children, children before later siblings
+    std::vector<Link> m_links;      // one per frame of m_frames
     std::vector<Container> m_containers;     // every mesh container, in the order SetupBones meets them
     std::vector<D3DXMATRIX> m_boneMatrices;  // the skinning palette, m_maxBones entries
     int32_t m_maxBones = 0;
@@ -98,6 +118,9 @@ public:
     std::vector<std::unique_ptr<cAnimationSet>> m_animationSets;
 
 private:
+    // Handles one data object alone: false when neither it nor what it
+    // holds can be read.
+    bool ReadOneObject(ID3DXFileData* parent, ID3DXFileData* _dataObject);
     static void ReadKeys(const void* data, SIZE_T size, cBoneAnimation& animation, cAnimationSet& set);
     void SkinContainer(cMeshContainer* container);
     void DrawMeshContainer(const Container& c, Graphics::cEffectsManager* effects, LPD3DXEFFECT effect,
@@ -105,11 +128,14 @@ private:
     // The set being played, with m_currentSet held below the sets read;
     // null when there is none.
     const cAnimationSet* CurrentSet();
-    void DrawSkeleton(cFrame* frame, std::optional<D3DXVECTOR3> anchor, std::optional<D3DXVECTOR3> override,
-                      const cVQS& parent, std::vector<Line>* lines);
 
     // What a bone that names no frame follows: it never moves.
     cVQS m_identity;
+    // Per frame of m_frames: the space its children are placed in, and its
+    // joint in the last skeleton drawn.
+    std::vector<cVQS> m_childSpace;
+    std::vector<D3DXVECTOR3> m_joints;
+    std::unordered_map<std::string_view, cFrame*> m_frameByName;
     // The skeleton's lines of the last Draw, kept so that drawing them
     // allocates nothing after the first frame.
     std::vector<Line> m_skeletonLines;

@@ -41,37 +41,58 @@ struct Counts {
     std::vector<cMeshContainer*> containers;
 };
 
-void Walk(cFrame* frame, int depth, Counts* counts, std::string* tree) {
-    for (; frame != nullptr; frame = static_cast<cFrame*>(frame->pFrameSibling)) {
+// The frames in the model's own walk order, each indented by its depth.
+void Walk(const cModel& model, Counts* counts, std::string* tree) {
+    std::vector<size_t> depth(model.m_frames.size(), 1);
+    for (size_t i = 0; i < model.m_frames.size(); ++i) {
+        const cFrame* frame = model.m_frames[i];
+        if (model.m_links[i].parent >= 0) depth[i] = depth[static_cast<size_t>(model.m_links[i].parent)] + 1;
         ++counts->frames;
-        if (tree) *tree += std::string(static_cast<size_t>(depth) * 2, ' ') + (frame->Name ? frame->Name : "(unnamed)") + "\n";
+        *tree += std::string(depth[i] * 2, ' ') + (frame->Name ? frame->Name : "(unnamed)") + "\n";
         for (auto* c = static_cast<cMeshContainer*>(frame->pMeshContainer); c != nullptr;
              c = static_cast<cMeshContainer*>(c->pNextMeshContainer))
             counts->containers.push_back(c);
-        Walk(static_cast<cFrame*>(frame->pFrameFirstChild), depth + 1, counts, tree);
     }
 }
 
-void Objects(ID3DXFileData* data, int depth) {
-    GUID type{};
-    data->GetType(&type);
-    SIZE_T size = 0;
-    data->GetName(nullptr, &size);
-    std::string name(size, '\0');
-    data->GetName(name.data(), &size);
-    SIZE_T bytes = 0;
-    const void* payload = nullptr;
-    data->Lock(&bytes, &payload);
-    data->Unlock();
-    std::printf("%s%s%s <%s> %zu bytes\n", std::string(static_cast<size_t>(depth) * 2, ' ').c_str(),
-                data->IsReference() ? "-> " : "", name.c_str(), Platform::XFile::FormatGuid(type).c_str(), bytes);
-    SIZE_T children = 0;
-    data->GetChildren(&children);
-    for (SIZE_T i = 0; i < children; ++i) {
+// Prints a data object, then what it holds, depth first on a stack of its
+// own; a reference's target is printed, not what the target holds.
+void Objects(ID3DXFileData* top) {
+    struct Open {
+        ID3DXFileData* object;
+        SIZE_T next, count;
+    };
+    std::vector<Open> path;
+    const auto print = [&path](ID3DXFileData* data) {
+        GUID type{};
+        data->GetType(&type);
+        SIZE_T size = 0;
+        data->GetName(nullptr, &size);
+        std::string name(size, '\0');
+        data->GetName(name.data(), &size);
+        SIZE_T bytes = 0;
+        const void* payload = nullptr;
+        data->Lock(&bytes, &payload);
+        data->Unlock();
+        std::printf("%s%s%s <%s> %zu bytes\n", std::string(path.size() * 2, ' ').c_str(),
+                    data->IsReference() ? "-> " : "", name.c_str(), Platform::XFile::FormatGuid(type).c_str(),
+                    bytes);
+        SIZE_T children = 0;
+        if (!data->IsReference()) data->GetChildren(&children);
+        data->AddRef();
+        path.push_back({data, 0, children});
+    };
+    print(top);
+    while (!path.empty()) {
+        Open& open = path.back();
         ID3DXFileData* child = nullptr;
-        if (FAILED(data->GetChild(i, &child))) continue;
-        if (!data->IsReference()) Objects(child, depth + 1);
-        child->Release();
+        if (open.next == open.count) {
+            open.object->Release();
+            path.pop_back();
+        } else if (SUCCEEDED(open.object->GetChild(open.next++, &child))) {
+            print(child);
+            child->Release();
+        }
     }
 }
 
@@ -156,7 +177,7 @@ int main(int argc, char** argv) {
         for (SIZE_T i = 0; i < count; ++i) {
             ID3DXFileData* data = nullptr;
             if (FAILED(enumObject->GetChild(i, &data))) continue;
-            Objects(data, 0);
+            Objects(data);
             data->Release();
         }
     }
@@ -175,7 +196,7 @@ int main(int argc, char** argv) {
     }
     Counts counts;
     std::string tree;
-    Walk(model->m_frameRoot, 1, &counts, &tree);
+    Walk(*model, &counts, &tree);
 
     if (mode == "--json") {
         std::string out = "{\"file\": " + Json(path) + ", \"frames\": " + std::to_string(counts.frames) +

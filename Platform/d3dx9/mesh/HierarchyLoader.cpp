@@ -7,6 +7,8 @@
 #include <atomic>
 #include <cstring>
 #include <new>
+#include <unordered_map>
+#include <vector>
 
 #include "RefCounted.h"
 #include "d3dx9/mesh/MeshBuilder.h"
@@ -31,6 +33,14 @@ class Loader {
 public:
     Loader(LPD3DXALLOCATEHIERARCHY allocator, LPDIRECT3DDEVICE9 device, DWORD options, std::string fileName)
         : m_allocator(allocator), m_device(device), m_options(options), m_file(std::move(fileName)) {}
+    ~Loader() {
+        for (auto& [node, built] : m_built) {
+            if (built.mesh != nullptr) built.mesh->Release();
+            if (built.skin != nullptr) built.skin->Release();
+        }
+    }
+    Loader(const Loader&) = delete;
+    Loader& operator=(const Loader&) = delete;
 
     HRESULT Frame(const Node& node, LPD3DXFRAME* out);
     HRESULT MeshFrame(const Node& mesh, LPD3DXFRAME* out);
@@ -42,32 +52,55 @@ private:
     LPDIRECT3DDEVICE9 m_device;
     DWORD m_options;
     std::string m_file;
+    // Each Mesh object built once, however many frames refer to it: a
+    // reference is a pointer to data, not a reason to read it again.
+    std::unordered_map<const Node*, BuiltMesh> m_built;
+    TextureNames m_textureNames;
 };
 
-HRESULT Loader::Frame(const Node& node, LPD3DXFRAME* out) {
-    *out = nullptr;
-    LPD3DXFRAME frame = nullptr;
-    HRESULT hr = m_allocator->CreateFrame(node.name.c_str(), &frame);
-    if (FAILED(hr) || frame == nullptr) return FAILED(hr) ? hr : E_OUTOFMEMORY;
-    *out = frame;
-    D3DXMatrixIdentity(&frame->TransformationMatrix);
-    LPD3DXFRAME* nextChild = &frame->pFrameFirstChild;
-    for (const XFile::Child& child : node.children) {
+HRESULT Loader::Frame(const Node& top, LPD3DXFRAME* out) {
+    // Depth first in file order on a stack of its own: each open frame with
+    // the child it reads next and the place its next child frame goes.
+    struct Open {
+        const Node* node;
+        LPD3DXFRAME frame;
+        LPD3DXFRAME* nextChild;
+        size_t next;
+    };
+    std::vector<Open> path;
+    const auto create = [&](const Node& node, LPD3DXFRAME* slot) {
+        *slot = nullptr;
+        LPD3DXFRAME frame = nullptr;
+        const HRESULT hr = m_allocator->CreateFrame(node.name.c_str(), &frame);
+        if (FAILED(hr) || frame == nullptr) return FAILED(hr) ? hr : E_OUTOFMEMORY;
+        *slot = frame;
+        D3DXMatrixIdentity(&frame->TransformationMatrix);
+        path.push_back({&node, frame, &frame->pFrameFirstChild, 0});
+        return S_OK;
+    };
+    HRESULT hr = create(top, out);
+    while (SUCCEEDED(hr) && !path.empty()) {
+        Open& open = path.back();
+        if (open.next == open.node->children.size()) {
+            path.pop_back();
+            continue;
+        }
+        const XFile::Child& child = open.node->children[open.next++];
         const Node& c = *child.node;
         const GUID type = c.TypeGuid();
         if (type == TID_D3DRMFrameTransformMatrix) {
-            if (c.payload.size() >= sizeof(float) * 16) std::memcpy(frame->TransformationMatrix.m, c.payload.data(), 64);
+            if (c.payload.size() >= sizeof(float) * 16)
+                std::memcpy(open.frame->TransformationMatrix.m, c.payload.data(), 64);
         } else if (type == TID_D3DRMFrame && !child.reference) {
-            hr = Frame(c, nextChild);
-            if (FAILED(hr)) return hr;
-            nextChild = &(*nextChild)->pFrameSibling;
+            LPD3DXFRAME* slot = open.nextChild;
+            hr = create(c, slot);  // `open` is not used past here
+            if (SUCCEEDED(hr)) path[path.size() - 2].nextChild = &(*slot)->pFrameSibling;
         } else if (type == TID_D3DRMMesh) {
             // Inline, or a reference to a mesh defined elsewhere in the file.
-            hr = Container(c, frame);
-            if (FAILED(hr)) return hr;
+            hr = Container(c, open.frame);
         }
     }
-    return S_OK;
+    return hr;
 }
 
 HRESULT Loader::MeshFrame(const Node& mesh, LPD3DXFRAME* out) {
@@ -81,15 +114,15 @@ HRESULT Loader::MeshFrame(const Node& mesh, LPD3DXFRAME* out) {
 }
 
 HRESULT Loader::Container(const Node& mesh, LPD3DXFRAME frame) {
-    BuiltMesh built;
-    if (!BuildMesh(mesh, m_device, m_options, m_file, &built)) return S_OK;  // traced; the frame stays
+    const auto [at, first] = m_built.try_emplace(&mesh);
+    BuiltMesh& built = at->second;
+    if (first && !BuildMesh(mesh, m_device, m_options, m_file, &built, &m_textureNames)) built = BuiltMesh();
+    if (built.mesh == nullptr) return S_OK;  // traced when it was built; the frame stays
     D3DXMESHDATA data{D3DXMESHTYPE_MESH, built.mesh};
     LPD3DXMESHCONTAINER container = nullptr;
-    const HRESULT hr = m_allocator->CreateMeshContainer(mesh.name.c_str(), &data, built.materials.data(), nullptr,
-                                                        static_cast<DWORD>(built.materials.size()),
+    const HRESULT hr = m_allocator->CreateMeshContainer(mesh.name.c_str(), &data, built.materials.data(),
+                                                        nullptr, static_cast<DWORD>(built.materials.size()),
                                                         built.adjacency.data(), built.skin, &container);
-    built.mesh->Release();
-    if (built.skin != nullptr) built.skin->Release();
     if (FAILED(hr)) return hr;
     if (container == nullptr) return S_OK;
     LPD3DXMESHCONTAINER* last = &frame->pMeshContainer;

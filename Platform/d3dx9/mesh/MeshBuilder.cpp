@@ -61,7 +61,8 @@ struct Corner {
 
 class Builder {
 public:
-    Builder(const Node& node, const std::string& fileName) : m_node(node), m_file(fileName) {}
+    Builder(const Node& node, const std::string& fileName, TextureNames* textureNames)
+        : m_node(node), m_file(fileName), m_textureNameOf(textureNames) {}
 
     bool Build(LPDIRECT3DDEVICE9 device, DWORD options, BuiltMesh* out);
 
@@ -80,6 +81,7 @@ private:
 
     const Node& m_node;
     std::string m_file;
+    TextureNames* m_textureNameOf;
     std::vector<D3DXVECTOR3> m_positions;
     std::vector<std::vector<uint32_t>> m_faces;
     std::vector<D3DXVECTOR3> m_normals;
@@ -192,11 +194,14 @@ void Builder::ReadMaterials(const Node& child) {
         m.MatD3D.Specular = {mp.Float(), mp.Float(), mp.Float(), 1.0f};
         m.MatD3D.Emissive = {mp.Float(), mp.Float(), mp.Float(), 1.0f};
         m.MatD3D.Ambient = {0, 0, 0, 1};
-        std::string texture;
-        for (const XFile::Child& t : material.children)
-            if (t.node->TypeGuid() == TID_D3DRMTextureFilename && !t.node->strings.empty()) texture = t.node->strings[0];
+        // The last texture name among the material's children.
+        const auto [texture, fresh] = m_textureNameOf->try_emplace(&material);
+        if (fresh)
+            for (const XFile::Child& t : material.children)
+                if (t.node->TypeGuid() == TID_D3DRMTextureFilename && !t.node->strings.empty())
+                    texture->second = t.node->strings[0];
         m_materials.push_back(m);
-        m_textureNames.push_back(texture);
+        m_textureNames.push_back(texture->second);
     }
     if (m_materials.size() != count)
         Trace("MeshMaterialList: " + std::to_string(count) + " materials declared, " +
@@ -453,8 +458,11 @@ bool Builder::Build(LPDIRECT3DDEVICE9 device, DWORD options, BuiltMesh* out) {
 
 }  // namespace
 
-bool BuildMesh(const Node& node, LPDIRECT3DDEVICE9 device, DWORD options, const std::string& fileName, BuiltMesh* out) {
-    return Builder(node, fileName).Build(device, options, out);
+bool BuildMesh(const Node& node, LPDIRECT3DDEVICE9 device, DWORD options, const std::string& fileName,
+               BuiltMesh* out, TextureNames* textureNames) {
+    TextureNames ownTextureNames;
+    return Builder(node, fileName, textureNames != nullptr ? textureNames : &ownTextureNames)
+        .Build(device, options, out);
 }
 
 }  // namespace Platform::D3DX

@@ -3,6 +3,7 @@
 #include <d3dx9mesh.h>
 
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "d3dx9/xfile/Document.h"
@@ -18,11 +19,15 @@ struct BuiltMesh {
     std::vector<DWORD> adjacency;       // three per face
 };
 
+// The texture name of each Material object read so far, so that a material
+// that many meshes refer to is looked through once.
+using TextureNames = std::unordered_map<const XFile::Node*, std::string>;
+
 // Builds a mesh from a Mesh data object and its children (normals, texture
 // coordinates, vertex colours, material list, skin weights, DeclData).
 // Problems in the data are traced with `fileName` and the bad entries
 // skipped; false only when there is no usable mesh at all.
 bool BuildMesh(const XFile::Node& node, LPDIRECT3DDEVICE9 device, DWORD options, const std::string& fileName,
-               BuiltMesh* out);
+               BuiltMesh* out, TextureNames* textureNames = nullptr);
 
 }  // namespace Platform::D3DX

@@ -107,12 +107,20 @@ struct Node {
     void FixStrings();
 };
 
+// What resolving references cost, for tests that bound the work: index
+// lookups made, and object-to-child links the cycle check went through.
+struct ReadWork {
+    size_t lookups = 0;
+    size_t edges = 0;
+};
+
 struct Document {
     int major = 3, minor = 3;
     std::vector<const Template*> declared;  // in the file's order, each once
     std::vector<Node*> top;
     std::vector<std::unique_ptr<Node>> nodes;
     TemplateSet templates;
+    ReadWork work;
 };
 
 // Parses "<3D82AB43-62DA-11CF-AB39-0020AF71E433>"-style text (no brackets,

@@ -4,6 +4,8 @@
 #include <cfloat>
 #include <cmath>
 #include <cstring>
+#include <string_view>
+#include <unordered_map>
 
 namespace Platform::XFile {
 namespace {
@@ -439,45 +441,93 @@ bool Parser::ReadUntyped(Node& node) {
     }
 }
 
+namespace {
+
+// Data objects by name (exact or without regard to case, and with their
+// GUID or not), each list in file order, for lookups in time about constant
+// however many objects share a name or a reference names. Built on first
+// use: most files need one kind of key, many none.
+class NameIndex {
+public:
+    // Indexes the first `count` of `nodes`.
+    NameIndex(const std::vector<std::unique_ptr<Node>>& nodes, size_t count, bool lower, bool withId)
+        : m_all(nodes), m_count(count), m_lower(lower), m_withId(withId) {}
+    // Among the objects of this name (and GUID): the latest defined before
+    // `before`, else the first after it; null for none.
+    Node* Pick(std::string_view name, const GUID& id, size_t before, size_t* examined) {
+        if (!m_built) Build();
+        ++*examined;
+        const auto it = m_nodes.find(Key(name, id));
+        if (it == m_nodes.end()) return nullptr;
+        const std::vector<Node*>& nodes = it->second;
+        const auto after = std::lower_bound(nodes.begin(), nodes.end(), before,
+                                            [](const Node* n, size_t order) { return n->order < order; });
+        return after != nodes.begin() ? *(after - 1) : *after;
+    }
+
+private:
+    std::string Key(std::string_view name, const GUID& id) const {
+        std::string key = m_lower ? Lower(name) : std::string(name);
+        if (m_withId) key.append(reinterpret_cast<const char*>(&id), sizeof id);
+        return key;
+    }
+    void Build() {
+        m_built = true;
+        for (size_t i = 0; i < m_count; ++i) {
+            Node* n = m_all[i].get();
+            if (!n->name.empty() && (n->hasId || !m_withId)) m_nodes[Key(n->name, n->id)].push_back(n);
+        }
+    }
+
+    const std::vector<std::unique_ptr<Node>>& m_all;
+    size_t m_count;
+    bool m_lower, m_withId, m_built = false;
+    std::unordered_map<std::string, std::vector<Node*>> m_nodes;
+};
+
+struct GuidHash {
+    size_t operator()(const GUID& g) const {
+        uint64_t a, b;
+        std::memcpy(&a, &g, 8);
+        std::memcpy(&b, reinterpret_cast<const char*>(&g) + 8, 8);
+        return std::hash<uint64_t>()(a * 0x9E3779B97F4A7C15ull ^ b);
+    }
+};
+
+}  // namespace
+
 bool Parser::Resolve() {
     if (m_references.empty()) return true;
-    std::multimap<std::string, Node*> byName;
-    std::multimap<std::string, Node*> byLowerName;
-    for (const auto& n : m_document.nodes) {
-        if (n->name.empty()) continue;
-        byName.emplace(n->name, n.get());
-        byLowerName.emplace(Lower(n->name), n.get());
-    }
-    // Among several of one name: the latest defined before the reference,
-    // else the first after it.
-    const auto pick = [](auto range, size_t before, const PendingReference& r) -> Node* {
-        Node* best = nullptr;
-        Node* after = nullptr;
-        for (auto it = range.first; it != range.second; ++it) {
-            Node* n = it->second;
-            if (r.hasGuid && !(n->hasId && n->id == r.guid)) continue;
-            if (n->order < before) {
-                if (best == nullptr || n->order > best->order) best = n;
-            } else if (after == nullptr || n->order < after->order) {
-                after = n;
-            }
-        }
-        return best != nullptr ? best : after;
-    };
+    // Placeholders for references that name nothing are added to the nodes
+    // as they are met; the name indexes see only the file's own objects.
+    const size_t fileNodes = m_document.nodes.size();
+    const auto& nodes = m_document.nodes;
+    NameIndex byName(nodes, fileNodes, false, false), byLowerName(nodes, fileNodes, true, false),
+        byNameAndId(nodes, fileNodes, false, true), byLowerNameAndId(nodes, fileNodes, true, true);
+    std::unordered_map<GUID, Node*, GuidHash> byId;  // the latest object of each GUID
+    bool idsIndexed = false;
+    size_t& examined = m_document.work.lookups;
     for (const PendingReference& r : m_references) {
         Node* target = nullptr;
         const size_t before = r.holder->order;
         if (!r.name.empty()) {
-            target = pick(byName.equal_range(r.name), before, r);
-            if (target == nullptr) target = pick(byLowerName.equal_range(Lower(r.name)), before, r);
-            if (target == nullptr && r.hasGuid) {
-                PendingReference nameOnly = r;
-                nameOnly.hasGuid = false;
-                target = pick(byName.equal_range(r.name), before, nameOnly);
+            if (r.hasGuid) {
+                target = byNameAndId.Pick(r.name, r.guid, before, &examined);
+                if (target == nullptr) target = byLowerNameAndId.Pick(r.name, r.guid, before, &examined);
+                if (target == nullptr) target = byName.Pick(r.name, r.guid, before, &examined);
+            } else {
+                target = byName.Pick(r.name, r.guid, before, &examined);
+                if (target == nullptr) target = byLowerName.Pick(r.name, r.guid, before, &examined);
             }
         } else {
-            for (const auto& n : m_document.nodes)
-                if (n->hasId && n->id == r.guid) target = n.get();
+            if (!idsIndexed) {
+                for (size_t i = 0; i < fileNodes; ++i)
+                    if (m_document.nodes[i]->hasId) byId[m_document.nodes[i]->id] = m_document.nodes[i].get();
+                idsIndexed = true;
+            }
+            ++examined;
+            const auto it = byId.find(r.guid);
+            if (it != byId.end()) target = it->second;
         }
         if (target == nullptr) {
             // Kept as written, with no type and no data: nothing is lost, and
@@ -490,6 +540,8 @@ bool Parser::Resolve() {
             placeholder->hasId = r.hasGuid;
             placeholder->order = m_document.nodes.size();
             target = placeholder.get();
+            // A later reference by the same GUID alone finds it.
+            if (r.name.empty()) byId[r.guid] = target;
             m_document.nodes.push_back(std::move(placeholder));
         }
         r.holder->children[r.child].node = target;
@@ -499,37 +551,60 @@ bool Parser::Resolve() {
 
 // Following references must neither loop nor nest without bound: a
 // reference that closes a cycle is dropped, and the depth reached through
-// references is bounded like direct nesting.
+// references is bounded like direct nesting. Depth first on a stack of its
+// own, each object once.
 bool Parser::CheckGraph() {
     enum : uint8_t { Unvisited, Active, Done };
     std::vector<uint8_t> state(m_document.nodes.size(), Unvisited);
     std::vector<int> height(m_document.nodes.size(), 0);
-    bool tooDeep = false;
+    struct Visit {
+        Node* node;
+        int depth;
+        size_t next = 0;  // the child to look at next
+        size_t kept = 0;  // the children kept so far, compacted in place
+        int height = 0;   // the tallest child so far
+    };
+    std::vector<Visit> path;
     bool droppedCycle = false;
-    const auto visit = [&](auto&& self, Node* node, int depth) -> void {
-        if (depth > kMaxDepth) {
-            tooDeep = true;
-            return;
-        }
+    const auto enter = [&](Node* node, int depth) {
         state[node->order] = Active;
-        int h = 0;
-        for (auto it = node->children.begin(); it != node->children.end();) {
-            Node* child = it->node;
-            if (state[child->order] == Active) {
-                droppedCycle = true;
-                it = node->children.erase(it);
+        path.push_back({node, depth});
+    };
+    bool tooDeep = false;
+    for (Node* top : m_document.top) {
+        if (state[top->order] != Unvisited) continue;
+        enter(top, 1);
+        while (!path.empty() && !tooDeep) {
+            Visit& v = path.back();
+            std::vector<Child>& children = v.node->children;
+            if (v.next < children.size()) {
+                const Child child = children[v.next++];
+                const uint8_t seen = state[child.node->order];
+                ++m_document.work.edges;
+                if (seen == Active) {
+                    droppedCycle = true;
+                    continue;
+                }
+                children[v.kept++] = child;
+                if (seen == Done) {
+                    v.height = std::max(v.height, height[child.node->order]);
+                } else if (v.depth + 1 > kMaxDepth) {
+                    tooDeep = true;
+                } else {
+                    enter(child.node, v.depth + 1);  // v is not used past here
+                }
                 continue;
             }
-            if (state[child->order] == Unvisited) self(self, child, depth + 1);
-            h = std::max(h, height[child->order]);
-            ++it;
+            children.resize(v.kept);
+            const int h = v.height + 1;
+            height[v.node->order] = h;
+            state[v.node->order] = Done;
+            if (h + v.depth - 1 > kMaxDepth) tooDeep = true;
+            path.pop_back();
+            if (!path.empty()) path.back().height = std::max(path.back().height, h);
         }
-        state[node->order] = Done;
-        height[node->order] = h + 1;
-        if (height[node->order] + depth - 1 > kMaxDepth) tooDeep = true;
-    };
-    for (Node* top : m_document.top)
-        if (state[top->order] == Unvisited) visit(visit, top, 1);
+        if (tooDeep) break;
+    }
     if (droppedCycle && m_warnings++ < kMaxWarnings)
         OutputDebugStringA((m_fileName + ": warning: references that lead back to where they start are left out\n").c_str());
     if (tooDeep) {

@@ -256,6 +256,32 @@ TEST_F(MeshLoaderTest, FailuresAreReportedAndNothingLeaks) {
     EXPECT_EQ(m_allocator.containers, 1);
 }
 
+// A mesh that many frames refer to is built once and handed to each, and
+// what is wrong in it is reported once.
+TEST_F(MeshLoaderTest, AMeshReferencedFromManyFramesIsBuiltOnce) {
+    CapturedDebugOutput out;
+    std::string body = "Mesh Shared { 3; 0;0;0;, 1;0;0;, 0;1;0;; 2; 3;0,1,2;, 3;0,1,7;; }\nFrame Root {\n";
+    for (int i = 0; i < 1000; ++i)
+        body += " Frame F" + std::to_string(i) + " { {Shared} }\n";
+    ASSERT_NE(Load(body + "}\n"), nullptr);
+    LPD3DXFRAME frame = m_root->pFrameSibling;  // the top-level meshes come first
+    while (frame != nullptr && (frame->Name == nullptr || std::string(frame->Name) != "Root"))
+        frame = frame->pFrameSibling;
+    ASSERT_NE(frame, nullptr);
+    int frames = 0;
+    for (LPD3DXFRAME child = frame->pFrameFirstChild; child != nullptr;
+         child = child->pFrameSibling, ++frames) {
+        ASSERT_NE(child->pMeshContainer, nullptr);
+        EXPECT_EQ(Mesh(child), Mesh(frame->pFrameFirstChild)) << child->Name;
+    }
+    EXPECT_EQ(frames, 1000);
+    size_t reports = 0;
+    for (size_t at = out.Text().find("mesh Shared"); at != std::string::npos;
+         at = out.Text().find("mesh Shared", at + 1))
+        ++reports;
+    EXPECT_EQ(reports, 1u) << out.Text().substr(0, 400);
+}
+
 // Corrupted copies of the skinned sample, in binary: each loads or is
 // refused, and whatever loads is given back whole.
 TEST_F(MeshLoaderTest, CorruptFilesNeverCrashTheLoader) {

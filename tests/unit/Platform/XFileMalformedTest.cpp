@@ -6,6 +6,7 @@
 
 #include <cmath>
 
+#include "OddShapes.h"
 #include "TestSupport.h"
 #include "unit/Platform/XFileSupport.h"
 
@@ -139,6 +140,50 @@ TEST(XFileMalformed, ReferencesMayNotNestWithoutBound) {
     Document document;
     EXPECT_EQ(Read(text, &document), D3DXFERR_PARSEERROR);
     EXPECT_NE(out.Text().find("references nest data objects deeper than"), std::string::npos) << out.Text();
+}
+
+// Shapes that once took time quadratic or exponential in the file's size:
+// every reference is looked up a few times at most, and the cycle check
+// goes through each link once.
+TEST(XFileMalformed, HostileShapesResolveInLinearWork) {
+    const struct {
+        const char* shape;
+        size_t references;
+    } cases[] = {{"100000 siblings", 100000},
+                 {"40 levels of doubled references", 80},
+                 {"50000 references to one name", 50000},
+                 {"50000 GUID references", 50000},
+                 {"100000 self-references", 100000}};
+    const std::vector<OddShape> shapes = OddShapes();
+    const auto text = [&](const std::string& name) {
+        for (const OddShape& s : shapes)
+            if (name == s.name) return s.text;
+        ADD_FAILURE() << name;
+        return std::string();
+    };
+    for (const auto& c : cases) {
+        CapturedDebugOutput quiet;
+        Document document;
+        ASSERT_EQ(Read(text(c.shape), &document), S_OK) << c.shape << quiet.Text();
+        EXPECT_LE(document.work.lookups, 3 * c.references) << c.shape;
+        EXPECT_LE(document.work.edges, document.nodes.size() + c.references) << c.shape;
+    }
+
+    CapturedDebugOutput quiet;
+    Document sameName, byGuid, selfReferences, deep;
+    ASSERT_EQ(Read(text("50000 references to one name"), &sameName), S_OK);
+    const Node* holder = sameName.top.back();
+    EXPECT_EQ(holder->children.front().node, sameName.top[sameName.top.size() - 2])
+        << "the latest of the name before the reference";
+    ASSERT_EQ(Read(text("50000 GUID references"), &byGuid), S_OK);
+    holder = byGuid.top.back();
+    ASSERT_EQ(holder->children.size(), 50000u);
+    for (size_t i : {size_t(0), size_t(777), size_t(49999)})
+        EXPECT_EQ(holder->children[i].node, byGuid.top[i]) << i;
+    ASSERT_EQ(Read(text("100000 self-references"), &selfReferences), S_OK);
+    EXPECT_TRUE(selfReferences.top[0]->children.empty()) << "every self-reference closes a cycle";
+    EXPECT_EQ(Read(text("100000 nested frames"), &deep), D3DXFERR_PARSEERROR);
+    EXPECT_NE(quiet.Text().find("nested less deeply"), std::string::npos) << quiet.Text();
 }
 
 // Every prefix of the fixture, in every encoding, and every single-byte

@@ -26,8 +26,8 @@ inline std::string ReadFixture(const std::string& name) {
 // Reads from a heap copy of exactly the input's size, so that the sanitizer
 // sees any read past its end.
 inline HRESULT Read(std::string_view bytes, Document* document) {
-    std::unique_ptr<char[]> copy(new char[bytes.size() + 1]);
-    std::memcpy(copy.get(), bytes.data(), bytes.size());
+    std::unique_ptr<char[]> copy(new char[bytes.size()]);
+    if (!bytes.empty()) std::memcpy(copy.get(), bytes.data(), bytes.size());
     return ReadDocument(std::string_view(copy.get(), bytes.size()), "(memory)", StandardTemplates(), document);
 }
 

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 #include <rmxfguid.h>
+#include <rmxftmpl.h>
 
 #include <cmath>
 #include <fstream>
 
 #include "MathSupport.h"
+#include "OddShapes.h"
 #include "TestSupport.h"
 #include "cModelLoader.h"
 
@@ -170,7 +172,10 @@ TEST_F(AnimationTest, BindAnimationsFindsFramesByName) {
     root.Name = rootName;
     arm.Name = armName;
     root.pFrameFirstChild = &arm;
+    D3DXMatrixIdentity(&root.TransformationMatrix);
+    D3DXMatrixIdentity(&arm.TransformationMatrix);
     model.m_frameRoot = &root;
+    model.InitLocalTransforms();
     model.BindAnimations();
     const auto& animations = model.m_animationSets[0]->m_animations;
     EXPECT_EQ(animations[0]->m_frame, &arm);
@@ -235,6 +240,69 @@ TEST(AnimationKeys, AShortKeyBlockGivesTheKeysThatFit) {
     EXPECT_EQ(read[1].m_value, D3DXVECTOR3(4, 5, 6));
     EXPECT_EQ(model.m_animationSets[0]->m_length, 9);
     EXPECT_NE(out.Text().find("holds 2 of its 4 keys"), std::string::npos) << out.Text();
+}
+
+// A data object of the platform's that counts every object fetched through
+// it and the objects it hands out.
+class CountedData final : public ID3DXFileData {
+public:
+    CountedData(ID3DXFileData* inner, size_t* fetched) : m_inner(inner), m_fetched(fetched) {}
+    ~CountedData() { m_inner->Release(); }
+    ULONG WINAPI AddRef() override { return ++m_references; }
+    ULONG WINAPI Release() override {
+        const ULONG left = --m_references;
+        if (left == 0) delete this;
+        return left;
+    }
+    HRESULT WINAPI GetEnum(ID3DXFileEnumObject** e) override { return m_inner->GetEnum(e); }
+    HRESULT WINAPI GetName(LPSTR name, SIZE_T* size) override { return m_inner->GetName(name, size); }
+    HRESULT WINAPI GetId(LPGUID id) override { return m_inner->GetId(id); }
+    HRESULT WINAPI Lock(SIZE_T* size, LPCVOID* data) override { return m_inner->Lock(size, data); }
+    HRESULT WINAPI Unlock() override { return m_inner->Unlock(); }
+    HRESULT WINAPI GetType(GUID* type) override { return m_inner->GetType(type); }
+    BOOL WINAPI IsReference() override { return m_inner->IsReference(); }
+    HRESULT WINAPI GetChildren(SIZE_T* count) override { return m_inner->GetChildren(count); }
+    HRESULT WINAPI GetChild(SIZE_T index, ID3DXFileData** child) override {
+        ID3DXFileData* inner = nullptr;
+        const HRESULT hr = m_inner->GetChild(index, &inner);
+        *child = SUCCEEDED(hr) ? new CountedData(inner, m_fetched) : nullptr;
+        if (SUCCEEDED(hr)) ++*m_fetched;
+        return hr;
+    }
+
+private:
+    ID3DXFileData* m_inner;
+    size_t* m_fetched;
+    ULONG m_references = 1;
+};
+
+// A reference is read as the object it names, never as a way into what
+// that object holds: 40 levels of doubled references are read in a number
+// of steps linear in the file's objects, not in its 2^40 paths.
+TEST(AnimationKeys, ReferencesAreNotFollowedIntoWhatTheyHold) {
+    const std::string text = DoubledReferences(40);
+    ID3DXFile* file = nullptr;
+    ASSERT_EQ(D3DXFileCreate(&file), S_OK);
+    ASSERT_EQ(file->RegisterTemplates(D3DRM_XTEMPLATES, D3DRM_XTEMPLATE_BYTES), S_OK);
+    D3DXF_FILELOADMEMORY memory{text.data(), text.size()};
+    ID3DXFileEnumObject* enumObject = nullptr;
+    ASSERT_EQ(file->CreateEnumObject(&memory, D3DXF_FILELOAD_FROMMEMORY, &enumObject), S_OK);
+    SIZE_T top = 0;
+    enumObject->GetChildren(&top);
+    cModel model;
+    size_t fetched = 0;
+    for (SIZE_T i = 0; i < top; ++i) {
+        ID3DXFileData* child = nullptr;
+        ASSERT_EQ(enumObject->GetChild(i, &child), S_OK);
+        CountedData* counted = new CountedData(child, &fetched);
+        model.ReadDataObject(nullptr, counted);
+        counted->Release();
+    }
+    enumObject->Release();
+    file->Release();
+    EXPECT_EQ(fetched, 41u + 80u) << "the set's animations and their references, each once";
+    ASSERT_EQ(model.m_animationSets.size(), 1u);
+    EXPECT_EQ(model.m_animationSets[0]->m_animations.size(), 41u + 80u);
 }
 
 // The first rotation key of an animation usually is its frame's bind

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 
+#include "OddShapes.h"
 #include "TestSupport.h"
 #include "cMeshContainer.h"
 #include "cModelLoader.h"
@@ -116,6 +118,44 @@ TEST(ModelLoader, AMeshWithoutFacesLoadsWithNoAdjacency) {
     ASSERT_NE(container, nullptr) << out.Text();
     EXPECT_EQ(container->MeshData.pMesh->GetNumVertices(), 3u);
     EXPECT_EQ(container->MeshData.pMesh->GetNumFaces(), 0u);
+}
+
+// Every shape loads or is refused with a message; a wide tree is flattened
+// once and played, drawn and bound through its flat lists.
+TEST(ModelLoader, HostileShapesLoadOrAreRefusedCleanly) {
+    ScratchFolder scratch;
+    cModelLoader loader;
+    for (const OddShape& shape : OddShapes()) {
+        const std::string path = (scratch.Path() / (std::string(shape.name) + ".x")).string();
+        std::ofstream(path) << shape.text;
+        CapturedDebugOutput out;
+        const cModel* model = loader.LoadModel(path, shape.name);
+        if (std::string(shape.name) == "100000 nested frames") {
+            EXPECT_EQ(model->m_frameRoot, nullptr);
+            EXPECT_NE(out.Text().find("nested less deeply"), std::string::npos) << out.Text();
+        } else {
+            EXPECT_NE(model->m_frameRoot, nullptr) << shape.name << out.Text();
+            EXPECT_EQ(model->m_links.size(), model->m_frames.size()) << shape.name;
+        }
+    }
+    const std::string path = (scratch.Path() / "siblings.x").string();
+    std::ofstream(path) << ManySiblings(100000);
+    CapturedDebugOutput quiet;
+    cModel* model = loader.LoadModel(path, "siblings.x");
+    ASSERT_EQ(model->m_frames.size(), 100001u);
+    ASSERT_EQ(model->m_animationSets.size(), 1u);
+    const auto& animations = model->m_animationSets[0]->m_animations;
+    ASSERT_EQ(animations.size(), 100000u);
+    EXPECT_TRUE(std::all_of(animations.begin(), animations.end(),
+                            [](const auto& a) { return a->m_frame != nullptr; }));
+    EXPECT_EQ(animations[99999]->m_frame, model->FindFrame("F99999"));
+    model->Update(0);
+    EXPECT_EQ(model->FindFrame("F99999")->m_combined.m_translation, D3DXVECTOR3(1, 0, 0));
+    D3DXMATRIX identity;
+    D3DXMatrixIdentity(&identity);
+    std::vector<cModel::Line> lines;
+    model->DrawSkeleton(identity, &lines);
+    EXPECT_EQ(lines.size(), 99999u) << "every sibling but the first, whose parent's joint is the origin";
 }
 
 TEST(ModelLoader, TheCurrentDirectoryIsTheSameAfterwardsAlsoOnFailure) {

@@ -178,16 +178,17 @@ TEST_F(PlaybackTest, TheClockAdvancesAtTheSetsTickRate) {
 // R with the children C1, C2, C3, none at the origin.
 TEST(Skeleton, ChildrenJoinTheirParentAndLaterSiblingsTheFirst) {
     cFrame root{}, c1{}, c2{}, c3{};
-    root.m_local.m_translation = {0, 1, 0};
-    c1.m_local.m_translation = {1, 0, 0};
-    c2.m_local.m_translation = {2, 0, 0};
-    c3.m_local.m_translation = {3, 0, 0};
+    D3DXMatrixTranslation(&root.TransformationMatrix, 0, 1, 0);
+    D3DXMatrixTranslation(&c1.TransformationMatrix, 1, 0, 0);
+    D3DXMatrixTranslation(&c2.TransformationMatrix, 2, 0, 0);
+    D3DXMatrixTranslation(&c3.TransformationMatrix, 3, 0, 0);
     root.pFrameFirstChild = &c1;
     c1.pFrameSibling = &c2;
     c2.pFrameSibling = &c3;
     cModel model;
     model.m_frameRoot = &root;
-    model.UpdateTransforms(&root, nullptr);
+    model.InitLocalTransforms();
+    model.UpdateTransforms();
     EXPECT_EQ(c2.m_combined.m_translation, D3DXVECTOR3(2, 1, 0)) << "children placed under their parent";
 
     D3DXMATRIX world;
@@ -204,10 +205,12 @@ TEST(Skeleton, ChildrenJoinTheirParentAndLaterSiblingsTheFirst) {
 
 TEST(Skeleton, AJointAtTheOriginIsNeverAStart) {
     cFrame root{}, child{};
-    root.pFrameFirstChild = &child;  // the root's joint is the origin
-    child.m_local.m_translation = {0, 2, 0};
+    D3DXMatrixIdentity(&root.TransformationMatrix);  // the root's joint is the origin
+    D3DXMatrixTranslation(&child.TransformationMatrix, 0, 2, 0);
+    root.pFrameFirstChild = &child;
     cModel model;
     model.m_frameRoot = &root;
+    model.InitLocalTransforms();
     D3DXMATRIX identity;
     D3DXMatrixIdentity(&identity);
     std::vector<cModel::Line> lines;
