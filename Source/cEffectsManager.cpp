@@ -3,6 +3,7 @@
 #include <tinyxml.h>
 
 #include "CheckedCall.h"
+#include "XmlFile.h"
 
 namespace Vorel::Graphics {
 namespace {
@@ -23,10 +24,10 @@ cEffectsManager::~cEffectsManager() {
 }
 
 void cEffectsManager::LoadEffects(const std::string& listPath) {
-    TiXmlDocument document(listPath.c_str());
-    if (!document.LoadFile()) {
-        OutputDebugStringA(
-            (listPath + ": cannot read the effect list (" + document.ErrorDesc() + ")\n").c_str());
+    TiXmlDocument document;
+    std::string error;
+    if (!LoadXmlFile(listPath, &document, &error)) {
+        OutputDebugStringA((listPath + ": cannot read the effect list (" + error + ")\n").c_str());
         return;
     }
     const TiXmlNode* effects = document.FirstChild("Effects");

@@ -2,6 +2,12 @@
 
 namespace Vorel {
 
+cFactoryManager::~cFactoryManager() {
+    // A map's own destructor gives no order; the walk does.
+    for (auto& [type, factory] : m_factories)
+        factory.reset();
+}
+
 bool cFactoryManager::RegisterFactory(int32_t type, cBaseComponentFactory* factory) {
     if (factory == nullptr || m_factories.count(type) != 0) return false;
     m_factories.emplace(type, std::unique_ptr<cBaseComponentFactory>(factory));

@@ -2,6 +2,12 @@
 
 namespace Vorel {
 
+cMemoryManager::~cMemoryManager() {
+    // A map's own destructor gives no order; the walk does.
+    for (auto& [size, pool] : m_pools)
+        pool.reset();
+}
+
 void* cMemoryManager::Allocate(uint32_t size) {
     auto it = m_pools.find(size);
     if (it == m_pools.end()) {

@@ -13,6 +13,11 @@ namespace Vorel {
 // Callers state the size both ways, so blocks carry no header.
 class cMemoryManager : public cSingleton<cMemoryManager> {
 public:
+    cMemoryManager() = default;
+    // The pools in ascending block size.
+    ~cMemoryManager();
+    cMemoryManager(const cMemoryManager&) = delete;
+    cMemoryManager& operator=(const cMemoryManager&) = delete;
     // A block of at least `size` bytes, aligned for any type. Never null.
     void* Allocate(uint32_t size);
     // Gives back a block from Allocate of the same size; a size no pool has
@@ -27,7 +32,7 @@ public:
     uint32_t GetPeakBytes() const { return m_peakBytes; }
 
 private:
-    std::map<uint32_t, std::unique_ptr<cMemoryPool>> m_pools;  // destroyed in ascending size
+    std::map<uint32_t, std::unique_ptr<cMemoryPool>> m_pools;
     int32_t m_allocationCount = 0;
     int32_t m_deallocationCount = 0;
     int32_t m_poolCount = 0;

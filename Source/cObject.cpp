@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 
+#include "XmlFile.h"
 #include "cFactoryManager.h"
 #include "cGraphicsManager.h"
 #include "cModelAttr.h"
@@ -75,10 +76,11 @@ cComponent* cObject::GetComponent(uint32_t type) const {
 
 void cObject::LoadFromFile(const std::string& name) {
     const std::string path = "Assets/XML/Objects/" + name + ".xml";
-    TiXmlDocument document(path.c_str());
-    if (!document.LoadFile()) {
-        OutputDebugStringA((path + ": object file not read (" + document.ErrorDesc() + "); the archetype " + name +
-                            " is empty\n").c_str());
+    TiXmlDocument document;
+    std::string error;
+    if (!LoadXmlFile(path, &document, &error)) {
+        OutputDebugStringA(
+            (path + ": object file not read (" + error + "); the archetype " + name + " is empty\n").c_str());
         return;
     }
     const TiXmlNode* rootNode = document.FirstChild("Object");

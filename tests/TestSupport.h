@@ -32,6 +32,32 @@ private:
     std::string m_text;
 };
 
+// Drops what OutputDebugStringA writes while it lives, however the test
+// ends.
+class MutedDebugOutput {
+public:
+    MutedDebugOutput() {
+        Platform::SetDebugSink([](std::string_view) {});
+    }
+    ~MutedDebugOutput() { Platform::SetDebugSink({}); }
+    MutedDebugOutput(const MutedDebugOutput&) = delete;
+    MutedDebugOutput& operator=(const MutedDebugOutput&) = delete;
+};
+
+// Lends a tree of the test's own frames to a model while it lives: the
+// model never frees them, however the test ends. Declared after the model.
+template <class Model, class Frame>
+class LentFrames {
+public:
+    LentFrames(Model& model, Frame* root) : m_model(model) { m_model.m_frameRoot = root; }
+    ~LentFrames() { m_model.m_frameRoot = nullptr; }
+    LentFrames(const LentFrames&) = delete;
+    LentFrames& operator=(const LentFrames&) = delete;
+
+private:
+    Model& m_model;
+};
+
 // A clock the test drives. Time is kept in microseconds and every read of
 // timeGetTime moves it on by one, so that busy-waits on it end; the reading
 // is whole milliseconds, as the platform clock gives.

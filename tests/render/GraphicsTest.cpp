@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <new>
 #include <set>
 #include <string>
@@ -364,6 +365,67 @@ TEST_F(GraphicsTest, WithoutThePhongEffectModelsAreNotDrawnAndItIsSaidOnce) {
     const std::string said = "\"Phong\" effect";
     EXPECT_NE(output.Text().find(said), std::string::npos);
     EXPECT_EQ(output.Text().find(said), output.Text().rfind(said));
+}
+
+// Assets that are missing or broken: start-up, a model and a frame go on,
+// and what is wrong is said naming the file (a message box, which without a
+// display to show it on goes to standard error, or a trace line).
+TEST(BrokenAssets, EachIsSaidNamingTheFile) {
+    const fs::path source(VOREL_SOURCE_DIR);
+    const struct {
+        const char* what;
+        std::function<void(const fs::path&)> damage;
+        const char* said;
+    } cases[] = {
+        {"no Assets folder", [](const fs::path& at) { fs::remove_all(at / "Assets"); },
+         "Assets/XML/Effects.xml: cannot read the effect list"},
+        {"an effect list without effects",
+         [](const fs::path& at) {
+             std::ofstream(at / "Assets/XML/Effects.xml") << "<Effects>\n</Effects>\n";
+         },
+         "Assets/XML/Effects.xml: no \"Effects\" element with an \"Effect\" in it"},
+        {"a shader that does not compile",
+         [](const fs::path& at) {
+             std::ifstream in(at / "Assets/Shaders/Phong.fx");
+             std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+             text.replace(text.find("main()"), 6, "main(");
+             std::ofstream(at / "Assets/Shaders/Phong.fx") << text;
+         },
+         "Assets/Shaders/Phong.fx"},
+        {"an object file that is not XML",
+         [](const fs::path& at) { std::ofstream(at / "Assets/XML/Objects/TestObject.xml") << "\x89PNG\r\n"; },
+         "Assets/XML/Objects/TestObject.xml: object file not read"},
+        {"a texture that is not an image",
+         [](const fs::path& at) { std::ofstream(at / "lumen.png") << "not a picture\n"; },
+         "lumen.png: cannot be read as a texture"},
+    };
+    ASSERT_NE(VorelTest::DeviceWindow(), nullptr);
+    VorelTest::KeepCurrentDirectory keep;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        VorelTest::ScratchFolder scratch;
+        fs::copy(source / "Assets", scratch.Path() / "Assets", fs::copy_options::recursive);
+        fs::copy_file(source / "Assets/Models/Lumen.x", scratch.Path() / "Lumen.x");
+        fs::copy_file(source / "Assets/Models/lumen.png", scratch.Path() / "lumen.png");
+        c.damage(scratch.Path());
+        fs::current_path(scratch.Path());
+        VorelTest::CapturedDebugOutput output;
+        ::testing::internal::CaptureStderr();
+        CreateSingletons();
+        const bool started = cApplication::Instance()->Init();
+        if (started) {
+            cObjectManager::Instance()->GetGroup(1)->CreateObject("TestCamera");
+            cObjectManager::Instance()->GetGroup(2)->CreateObject("TestObject");
+            EXPECT_NE(
+                cGraphicsManager::Instance()->LoadModel((scratch.Path() / "Lumen.x").string(), "Lumen.x"),
+                nullptr);
+            cGraphicsManager::Instance()->RenderFrame();
+        }
+        DestroySingletons();
+        const std::string said = output.Text() + ::testing::internal::GetCapturedStderr();
+        EXPECT_TRUE(started) << said;
+        EXPECT_NE(said.find(c.said), std::string::npos) << said;
+    }
 }
 
 TEST(GraphicsStartUp, WithoutAWindowThereIsNoDeviceAndStartUpFails) {

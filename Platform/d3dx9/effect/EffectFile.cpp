@@ -227,14 +227,14 @@ std::string LocateLog(std::string_view log, const std::string& fileName) {
         int source = 0, number = 0;
         bool located = false;
         if (Digits(rest, &i, &source) && i < rest.size()) {
-            if (rest[i] == ':' && (++i, Digits(rest, &i, &number))) {
+            const char after = rest[i++];
+            if (after == ':' && Digits(rest, &i, &number)) {
                 if (i < rest.size() && rest[i] == '(') {  // 0:12(5):
                     const size_t close = rest.find(')', i);
                     if (close != std::string_view::npos) i = close + 1;
                 }
                 located = i < rest.size() && rest[i] == ':';
-            } else if (rest[i] == '(' && (++i, Digits(rest, &i, &number)) && i < rest.size() &&
-                       rest[i] == ')') {
+            } else if (after == '(' && Digits(rest, &i, &number) && i < rest.size() && rest[i] == ')') {
                 ++i;  // 0(12) :
                 while (i < rest.size() && rest[i] == ' ')
                     ++i;

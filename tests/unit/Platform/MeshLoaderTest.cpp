@@ -291,7 +291,7 @@ TEST_F(MeshLoaderTest, CorruptFilesNeverCrashTheLoader) {
     ASSERT_EQ(Platform::XFile::ReadDocument(text, "Lumen.x", Platform::XFile::StandardTemplates(), &document), S_OK);
     const std::string binary = Platform::XFile::WriteDocument(document, Platform::XFile::Format::Binary, 32);
     const std::string path = (m_scratch.Path() / "corrupt.x").string();
-    Platform::SetDebugSink([](std::string_view) {});
+    MutedDebugOutput quiet;
     for (size_t i = 16; i < binary.size(); i += 5) {
         std::string corrupt = binary;
         corrupt[i] = static_cast<char>(corrupt[i] ^ 0x5A);
@@ -306,7 +306,6 @@ TEST_F(MeshLoaderTest, CorruptFilesNeverCrashTheLoader) {
         }
         if (controller != nullptr) controller->Release();
     }
-    Platform::SetDebugSink({});
 }
 
 }  // namespace

@@ -5,7 +5,9 @@
 #include <stb_image.h>
 #include <stb_image_write.h>
 
+#include <cstring>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -123,6 +125,15 @@ TEST(EffectFile, CompilerMessagesNameTheFileAndLine) {
               "P.fx(15): error C0000: syntax error\n"
               "P.fx(16): error: 'y' : undeclared\n"
               "P.fx: link failed\n");
+    // A log that ends right after a number and its colon or bracket (found
+    // by fuzzing: the check looked one past the end). Each is read from a
+    // buffer of exactly its size.
+    for (const std::string text : {"0:", "0(", "2222:", "0:12("}) {
+        const std::unique_ptr<char[]> exact(new char[text.size()]);
+        std::memcpy(exact.get(), text.data(), text.size());
+        EXPECT_EQ(D3DX::LocateLog(std::string_view(exact.get(), text.size()), "P.fx"),
+                  "P.fx: " + text + "\n");
+    }
 }
 
 D3DX::FontMetrics Metrics() {

@@ -191,7 +191,7 @@ TEST(XFileMalformed, HostileShapesResolveInLinearWork) {
 TEST(XFileMalformed, TruncationAndCorruptionSweep) {
     Document original;
     ASSERT_EQ(Read(ReadFixture("everything.x"), &original), S_OK);
-    Platform::SetDebugSink([](std::string_view) {});
+    MutedDebugOutput quiet;
     for (Format format : {Format::Text, Format::Binary, Format::TextCompressed, Format::BinaryCompressed}) {
         const std::string file = WriteDocument(original, format, 32);
         for (size_t n = 0; n < file.size(); ++n) {
@@ -213,7 +213,6 @@ TEST(XFileMalformed, TruncationAndCorruptionSweep) {
             Read(corrupt, &document);
         }
     }
-    Platform::SetDebugSink({});
 }
 
 }  // namespace

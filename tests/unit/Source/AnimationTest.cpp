@@ -174,14 +174,13 @@ TEST_F(AnimationTest, BindAnimationsFindsFramesByName) {
     root.pFrameFirstChild = &arm;
     D3DXMatrixIdentity(&root.TransformationMatrix);
     D3DXMatrixIdentity(&arm.TransformationMatrix);
-    model.m_frameRoot = &root;
+    LentFrames lent(model, &root);
     model.InitLocalTransforms();
     model.BindAnimations();
     const auto& animations = model.m_animationSets[0]->m_animations;
     EXPECT_EQ(animations[0]->m_frame, &arm);
     EXPECT_EQ(animations[1]->m_frame, nullptr) << "no frame of that name in the tree";
     EXPECT_EQ(animations[2]->m_frame, nullptr) << "an animation that names no frame";
-    model.m_frameRoot = nullptr;  // the tree is the test's, not the model's to free
 }
 
 // A data object made up in the test: a key block whose payload is shorter

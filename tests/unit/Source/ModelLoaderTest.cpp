@@ -158,6 +158,32 @@ TEST(ModelLoader, HostileShapesLoadOrAreRefusedCleanly) {
     EXPECT_EQ(lines.size(), 99999u) << "every sibling but the first, whose parent's joint is the origin";
 }
 
+// What the allocator makes of an unnamed frame, a mesh without skin and a
+// material whose texture name is empty.
+TEST(ModelLoader, TheAllocatorKeepsWhatIsAbsentAbsent) {
+    ScratchFolder scratch;
+    const std::string path = (scratch.Path() / "plain.x").string();
+    std::ofstream(path)
+        << "xof 0303txt 0032\nFrame {\n Mesh Plain { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;;\n"
+           "  MeshMaterialList { 1; 1; 0;; Material { 1;1;1;1;; 0; 0;0;0;; 0;0;0;; "
+           "TextureFilename { \"\"; } } } }\n}\n";
+    cModelLoader loader;
+    CapturedDebugOutput out;
+    cModel* model = loader.LoadModel(path, "plain.x");
+    ASSERT_NE(model->m_frameRoot, nullptr) << out.Text();
+    EXPECT_EQ(model->m_frameRoot->Name, nullptr) << "an empty name is no name";
+    const auto* container = static_cast<const cMeshContainer*>(model->m_frameRoot->pMeshContainer);
+    ASSERT_NE(container, nullptr);
+    EXPECT_EQ(container->pSkinInfo, nullptr);
+    EXPECT_TRUE(container->m_boneOffsets.empty());
+    EXPECT_EQ(container->m_skinnedMesh, nullptr) << "nothing to skin";
+    ASSERT_EQ(container->NumMaterials, 1u);
+    EXPECT_EQ(container->m_textures[0], nullptr);
+    EXPECT_EQ(container->m_textureFiles[0], "");
+    EXPECT_EQ(out.Text().find("texture"), std::string::npos) << "no texture looked for: " << out.Text();
+    EXPECT_EQ(model->m_maxBones, 0);
+}
+
 TEST(ModelLoader, TheCurrentDirectoryIsTheSameAfterwardsAlsoOnFailure) {
     KeepCurrentDirectory keep;
     ScratchFolder scratch;

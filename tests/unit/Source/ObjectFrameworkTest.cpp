@@ -69,7 +69,26 @@ TEST_F(PoolTest, GivenBackLastInFirstOutWithCountersAndPeak) {
     EXPECT_EQ(m_memory->GetPool(32), nullptr);
 }
 
+// Two classes of one size, each pooled by its size.
+struct Tagged : cAttribute {
+    cAttribute* Clone() const override { return new Tagged(*this); }
+    int32_t tag = 0;
+};
+struct Weighed : cAttribute {
+    cAttribute* Clone() const override { return new Weighed(*this); }
+    float weight = 0;
+};
+
 TEST_F(PoolTest, ClassesOfOneSizeShareAPoolAndDeleteGivesTheDynamicSize) {
+    static_assert(sizeof(Tagged) == sizeof(Weighed));
+    cAttribute* tagged = new Tagged();
+    cAttribute* weighed = new Weighed();
+    EXPECT_EQ(m_memory->GetPoolCount(), 1) << "one pool for both";
+    EXPECT_EQ(m_memory->GetPool(sizeof(Tagged))->GetInUse(), 2);
+    delete tagged;
+    delete weighed;
+    EXPECT_EQ(m_memory->GetPool(sizeof(Tagged))->GetInUse(), 0);
+
     static_assert(sizeof(cPositionAttr) != sizeof(cModelAttr));
     cAttribute* position = new cPositionAttr();
     cAttribute* model = new cModelAttr();
@@ -184,6 +203,7 @@ std::vector<std::string> g_destroyed;
 class RecordingFactory : public cBaseComponentFactory {
 public:
     explicit RecordingFactory(std::string name) : m_name(std::move(name)) {}
+    ~RecordingFactory() override { g_destroyed.push_back("factory of " + m_name); }
     void DestroyComponent(uint32_t) override { g_destroyed.push_back(m_name); }
 
 private:
@@ -216,7 +236,13 @@ TEST(ObjectDestruction, ComponentsByTypeIdThenAttributesByName) {
     EXPECT_EQ(g_destroyed, (std::vector<std::string>{"second Model", "graphics component", "camera component", "Model",
                                                      "Orientation", "Position", "Rotation"}));
     EXPECT_EQ(cMemoryManager::Instance()->GetBytesInUse(), 0u);
+    registry->RegisterFactory(2, new RecordingFactory("lighting component"));
+    g_destroyed.clear();
     cFactoryManager::Destroy();
+    EXPECT_EQ(g_destroyed,
+              (std::vector<std::string>{"factory of graphics component", "factory of lighting component",
+                                        "factory of camera component"}))
+        << "in ascending type id";
     cMemoryManager::Destroy();
 }
 
@@ -248,12 +274,23 @@ TEST_F(ObjectTest, ObjectFileDetails) {
     EXPECT_EQ(orientation->m_up, D3DXVECTOR3(0, 0, 0)) << "no Up element: the default";
     EXPECT_EQ(odd->m_attributes.size(), 3u);
     EXPECT_EQ(odd->m_components.size(), 1u);
+
+    // A component of a type that is no component, on an object without the
+    // attribute of that name: neither is made.
+    Write("Bare", R"(<Object><Component type="Position" x="1" /></Object>)");
+    cObject* bare = Group(1)->CreateObject("Bare");
+    EXPECT_TRUE(bare->m_attributes.empty());
+    EXPECT_TRUE(bare->m_components.empty());
 }
 
 TEST_F(ObjectTest, AnUnreadableObjectFileGivesAnEmptyArchetype) {
     Write("Broken", "<Object><Attribute type=\"Position\"");
     Write("Rootless", "<Thing><Attribute type=\"Position\" x=\"1\" /></Thing>");
-    for (const char* name : {"Missing", "Broken", "Rootless"}) {
+    // A UTF-8 sequence cut off at the end, which TinyXML would read past
+    // (found by fuzzing), and a file that is not text at all.
+    Write("CutShort", "<Object><Attribute ty\xF0");
+    Write("Binary", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16));
+    for (const char* name : {"Missing", "Broken", "Rootless", "CutShort", "Binary"}) {
         SCOPED_TRACE(name);
         CapturedDebugOutput out;
         cObject* object = Group(1)->CreateObject(name);

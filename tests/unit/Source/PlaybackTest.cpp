@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "MathSupport.h"
+#include "TestSupport.h"
 #include "cModel.h"
 
 namespace {
@@ -186,7 +187,7 @@ TEST(Skeleton, ChildrenJoinTheirParentAndLaterSiblingsTheFirst) {
     c1.pFrameSibling = &c2;
     c2.pFrameSibling = &c3;
     cModel model;
-    model.m_frameRoot = &root;
+    LentFrames lent(model, &root);
     model.InitLocalTransforms();
     model.UpdateTransforms();
     EXPECT_EQ(c2.m_combined.m_translation, D3DXVECTOR3(2, 1, 0)) << "children placed under their parent";
@@ -200,7 +201,6 @@ TEST(Skeleton, ChildrenJoinTheirParentAndLaterSiblingsTheFirst) {
     EXPECT_EQ(lines[0], cModel::Line(r, j1));
     EXPECT_EQ(lines[1], cModel::Line(j1, j2));
     EXPECT_EQ(lines[2], cModel::Line(j1, j3));
-    model.m_frameRoot = nullptr;
 }
 
 TEST(Skeleton, AJointAtTheOriginIsNeverAStart) {
@@ -209,14 +209,13 @@ TEST(Skeleton, AJointAtTheOriginIsNeverAStart) {
     D3DXMatrixTranslation(&child.TransformationMatrix, 0, 2, 0);
     root.pFrameFirstChild = &child;
     cModel model;
-    model.m_frameRoot = &root;
+    LentFrames lent(model, &root);
     model.InitLocalTransforms();
     D3DXMATRIX identity;
     D3DXMatrixIdentity(&identity);
     std::vector<cModel::Line> lines;
     model.DrawSkeleton(identity, &lines);
     EXPECT_TRUE(lines.empty());
-    model.m_frameRoot = nullptr;
 }
 
 }  // namespace
