@@ -54,7 +54,7 @@ void Register() {
     for (const char* file : {"assimp/test/models/X/Testwuson.X",
                              "dbpro/Dark Basic Public Shared/Official Plugins/3D Cloth & Particles/Install/Examples/"
                              "Ghost Train/Media/Mummy.X"}) {
-        MappedFile mapped((models / file).c_str());
+        FileBytes mapped((models / file).c_str());
         if (mapped.Error() != 0) continue;
         const std::string bytes(mapped.Bytes());
         benchmark::RegisterBenchmark(("Corpus/" + std::filesystem::path(file).filename().string()).c_str(),

@@ -55,7 +55,7 @@ int main(int argc, char** argv) {
 
     std::string text;
     {
-        MappedFile file(in.c_str());
+        FileBytes file(in.c_str());
         if (file.Error() != 0) {
             std::fprintf(stderr, "vorel-xconv: %s: %s\n", in.c_str(), std::strerror(file.Error()));
             return 1;

@@ -282,7 +282,7 @@ HRESULT WINAPI D3DXCreateEffectFromFileA(LPDIRECT3DDEVICE9 device, LPCSTR fileNa
     D3D9::Device* gpu = D3D9::Device::From(device);
     if (gpu == nullptr || !gpu->MakeCurrent()) return D3DERR_INVALIDCALL;
     try {
-        XFile::MappedFile file(fileName);
+        XFile::FileBytes file(fileName);
         if (file.Error() != 0)
             return D3DX::Fail(D3DXFERR_FILENOTFOUND,
                               std::string(fileName) + ": " + std::strerror(file.Error()), errors);

@@ -151,7 +151,7 @@ HRESULT WINAPI D3DXLoadMeshHierarchyFromX(LPCSTR fileName, DWORD meshOptions, LP
     if (animController != nullptr) *animController = nullptr;
     if (fileName == nullptr || allocator == nullptr || frameHierarchy == nullptr) return D3DERR_INVALIDCALL;
     try {
-        XFile::MappedFile file(fileName);
+        XFile::FileBytes file(fileName);
         if (file.Error() != 0) {
             OutputDebugStringA((std::string(fileName) + ": cannot be read: " + std::strerror(file.Error()) + "\n").c_str());
             return D3DXFERR_FILENOTFOUND;

@@ -77,6 +77,7 @@ private:
     void ReadMaterials(const Node& child);
     void ReadSkinWeights(const Node& child);
     void ReadDeclData(const Node& child);
+    void DropNonFiniteValues();
 
     const Node& m_node;
     std::string m_file;
@@ -302,9 +303,43 @@ void Builder::ReadChild(const Node& child) {
     else if (type == kDeclData) ReadDeclData(child);
 }
 
+// Damaged files hold infinities and NaNs where numbers belong; a mesh is
+// built of finite numbers only, so that everything downstream (bounds,
+// skinning, drawing) can rely on them. Each kind is reported once.
+void Builder::DropNonFiniteValues() {
+    const auto zero = [](float* values, size_t count) {
+        size_t replaced = 0;
+        for (size_t i = 0; i < count; ++i)
+            if (!std::isfinite(values[i])) values[i] = 0, ++replaced;
+        return replaced;
+    };
+    const auto report = [this](size_t replaced, const char* what) {
+        if (replaced > 0)
+            Trace(std::to_string(replaced) + " " + what + " not finite numbers; they are taken as 0");
+    };
+    static_assert(sizeof(D3DXVECTOR3) == 3 * sizeof(float));
+    report(zero(reinterpret_cast<float*>(m_positions.data()), m_positions.size() * 3),
+           "position coordinates are");
+    report(zero(reinterpret_cast<float*>(m_normals.data()), m_normals.size() * 3), "normal coordinates are");
+    report(zero(m_uv.data(), m_uv.size()), "texture coordinates are");
+    size_t weights = 0, offsets = 0;
+    for (SkinInfo::Bone& bone : m_bones) {
+        weights += zero(bone.weights.data(), bone.weights.size());
+        if (zero(&bone.offset.m[0][0], 16) > 0) {
+            D3DXMatrixIdentity(&bone.offset);
+            ++offsets;
+        }
+    }
+    report(weights, "skin weights are");
+    if (offsets > 0)
+        Trace(std::to_string(offsets) +
+              " bone offsets hold numbers that are not finite; they are taken as none");
+}
+
 bool Builder::Build(LPDIRECT3DDEVICE9 device, DWORD options, BuiltMesh* out) {
     if (!ReadGeometry()) return false;
     for (const XFile::Child& c : m_node.children) ReadChild(*c.node);
+    DropNonFiniteValues();
 
     // Triangles as fans, each corner a position and the normal it uses there.
     std::vector<std::array<Corner, 3>> triangles;

@@ -1,5 +1,7 @@
 #include "d3dx9/mesh/SkinInfo.h"
 
+#include <cassert>
+#include <cmath>
 #include <cstring>
 
 #include "d3dx9/mesh/Mesh.h"
@@ -8,8 +10,14 @@ namespace Platform::D3DX {
 
 SkinInfo::SkinInfo(DWORD fvf, size_t vertexCount, std::vector<Bone> bones)
     : m_fvf(fvf), m_vertexCount(vertexCount), m_bones(std::move(bones)), m_first(vertexCount + 1, 0) {
-    for (const Bone& bone : m_bones)
-        for (DWORD v : bone.vertices) ++m_first[v + 1];
+    for (const Bone& bone : m_bones) {
+        assert(bone.weights.size() == bone.vertices.size());
+        for (size_t i = 0; i < bone.vertices.size(); ++i) {
+            assert(bone.vertices[i] < vertexCount && "the loader drops weights of vertices the mesh lacks");
+            assert(std::isfinite(bone.weights[i]) && "the loader makes every weight a finite number");
+            ++m_first[bone.vertices[i] + 1];
+        }
+    }
     for (size_t v = 0; v < vertexCount; ++v) m_first[v + 1] += m_first[v];
     m_influenceBone.resize(m_first[vertexCount]);
     m_influenceWeight.resize(m_first[vertexCount]);

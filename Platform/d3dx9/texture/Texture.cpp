@@ -74,7 +74,7 @@ HRESULT WINAPI D3DXCreateTextureFromFileA(LPDIRECT3DDEVICE9, LPCSTR fileName, LP
         return D3DXFERR_FILENOTFOUND;
     }
     try {
-        XFile::MappedFile file(path.c_str());
+        XFile::FileBytes file(path.c_str());
         const auto bytes = file.Bytes();
         const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
         uint32_t width = 0, height = 0;

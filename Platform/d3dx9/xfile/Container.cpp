@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <rmxftmpl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
@@ -29,31 +28,35 @@ constexpr uint64_t kMaxInflated = uint64_t(1) << 30;
 
 }  // namespace
 
-MappedFile::MappedFile(const char* path) {
-    m_fd = open(path, O_RDONLY | O_CLOEXEC);
-    if (m_fd < 0) {
+FileBytes::FileBytes(const char* path) {
+    const int fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
         m_error = errno;
         return;
     }
     struct stat info {};
-    if (fstat(m_fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         m_error = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+        close(fd);
         return;
     }
-    m_size = static_cast<size_t>(info.st_size);
-    if (m_size == 0) return;
-    void* data = mmap(nullptr, m_size, PROT_READ, MAP_PRIVATE, m_fd, 0);
-    if (data == MAP_FAILED) {
-        m_error = errno;
-        m_size = 0;
-        return;
+    // The size it has now; a file that changes meanwhile gives what was
+    // there to read.
+    m_data.resize(static_cast<size_t>(info.st_size));
+    size_t at = 0;
+    while (at < m_data.size()) {
+        const ssize_t n = read(fd, m_data.data() + at, m_data.size() - at);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            m_error = errno;
+            m_data.clear();
+            break;
+        }
+        if (n == 0) break;
+        at += static_cast<size_t>(n);
     }
-    m_data = static_cast<const char*>(data);
-}
-
-MappedFile::~MappedFile() {
-    if (m_data != nullptr) munmap(const_cast<char*>(m_data), m_size);
-    if (m_fd >= 0) close(m_fd);
+    if (m_error == 0) m_data.resize(at);
+    close(fd);
 }
 
 const TemplateSet& StandardTemplates() {

@@ -31,23 +31,19 @@ HRESULT Inflate(std::string_view compressed, std::vector<char>* body, std::strin
 // 32 KiB as their dictionary. Returns the bytes that follow the header.
 std::vector<char> Deflate(std::string_view body);
 
-// A read-only view of a whole file: mapped, so that opening a large model
-// copies nothing before parsing.
-class MappedFile {
+// A whole file's bytes, read into memory. Not mapped: a file that an
+// exporter cuts short or rewrites while it is read would end the process
+// with SIGBUS; a copy stays as it was read.
+class FileBytes {
 public:
-    explicit MappedFile(const char* path);
-    ~MappedFile();
-    MappedFile(const MappedFile&) = delete;
-    MappedFile& operator=(const MappedFile&) = delete;
+    explicit FileBytes(const char* path);
 
     int Error() const { return m_error; }  // an errno value, 0 when readable
-    std::string_view Bytes() const { return m_data ? std::string_view(m_data, m_size) : std::string_view(); }
+    std::string_view Bytes() const { return std::string_view(m_data.data(), m_data.size()); }
 
 private:
-    int m_fd = -1;
     int m_error = 0;
-    const char* m_data = nullptr;
-    size_t m_size = 0;
+    std::vector<char> m_data;
 };
 
 // The standard templates, read once from the text of rmxftmpl.h.

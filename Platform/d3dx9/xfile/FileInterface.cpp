@@ -112,7 +112,7 @@ public:
             HRESULT hr;
             if (options == D3DXF_FILELOAD_FROMFILE) {
                 const char* path = static_cast<const char*>(source);
-                MappedFile file(path);
+                FileBytes file(path);
                 if (file.Error() != 0) {
                     OutputDebugStringA((std::string(path) + ": cannot be read: " + std::strerror(file.Error()) + "\n").c_str());
                     return D3DXFERR_FILENOTFOUND;

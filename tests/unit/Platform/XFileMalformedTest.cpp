@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "OddShapes.h"
 #include "TestSupport.h"
@@ -186,31 +189,66 @@ TEST(XFileMalformed, HostileShapesResolveInLinearWork) {
     EXPECT_NE(quiet.Text().find("nested less deeply"), std::string::npos) << quiet.Text();
 }
 
-// Every prefix of the fixture, in every encoding, and every single-byte
-// corruption of its binary form: read or refused, never a crash.
+// An exporter that cuts a file short while the viewer reads it (a reload
+// while the file is being written) changes nothing already read; a mapped
+// file would have ended the process with SIGBUS.
+TEST(XFileMalformed, AFileCutShortWhileItIsReadIsReadAsItWas) {
+    ScratchFolder scratch;
+    const std::string path = (scratch.Path() / "model.x").string();
+    const std::string text = "xof 0303txt 0032\n" + std::string(100000, ' ') + "Frame F { }\n";
+    std::ofstream(path, std::ios::binary) << text;
+    FileBytes file(path.c_str());
+    std::ofstream(path, std::ios::binary | std::ios::trunc).flush();  // cut to nothing
+    ASSERT_EQ(file.Error(), 0);
+    EXPECT_EQ(file.Bytes(), text);
+    Document document;
+    EXPECT_EQ(Read(file.Bytes(), &document), S_OK);
+    EXPECT_EQ(FileBytes((scratch.Path() / "missing.x").c_str()).Error(), ENOENT);
+    EXPECT_EQ(FileBytes(scratch.Path().c_str()).Error(), EISDIR);
+}
+
+// Prefixes and single-byte corruptions of the fixture (every one), the
+// samples and a few real files (evenly spaced), in every encoding: each is
+// read or refused, never read past its end (each copy is exactly its size).
 TEST(XFileMalformed, TruncationAndCorruptionSweep) {
-    Document original;
-    ASSERT_EQ(Read(ReadFixture("everything.x"), &original), S_OK);
     MutedDebugOutput quiet;
-    for (Format format : {Format::Text, Format::Binary, Format::TextCompressed, Format::BinaryCompressed}) {
-        const std::string file = WriteDocument(original, format, 32);
-        for (size_t n = 0; n < file.size(); ++n) {
-            Document document;
-            const HRESULT hr = Read(std::string_view(file).substr(0, n), &document);
-            // Text and binary can end early at an object boundary; the
-            // compressed forms say how long they are.
-            if (format == Format::TextCompressed || format == Format::BinaryCompressed) {
-                EXPECT_TRUE(FAILED(hr)) << n;
-            }
-        }
+    std::vector<std::pair<std::string, size_t>> sources = {{ReadFixture("everything.x"), 1}};
+    for (const char* sample : {"Lumen.x", "Blocks.x"}) {
+        std::ifstream in(std::string(VOREL_SOURCE_DIR) + "/Assets/Models/" + sample, std::ios::binary);
+        sources.emplace_back(
+            std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()), 0);
     }
-    const std::string binary = WriteDocument(original, Format::Binary, 32);
-    for (size_t i = 16; i < binary.size(); ++i) {
-        for (char value : {'\0', '\x7f', '\xff'}) {
-            std::string corrupt = binary;
-            corrupt[i] = value;
-            Document document;
-            Read(corrupt, &document);
+    size_t real = 0;
+    for (const auto& path : RealModelFiles()) {
+        if (real == 3 || std::filesystem::file_size(path) > 64 * 1024) continue;
+        std::ifstream in(path, std::ios::binary);
+        sources.emplace_back(
+            std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()), 0);
+        ++real;
+    }
+    for (const auto& [text, stride] : sources) {
+        Document original;
+        if (Read(text, &original) != S_OK) continue;
+        for (Format format :
+             {Format::Text, Format::Binary, Format::TextCompressed, Format::BinaryCompressed}) {
+            const std::string file = WriteDocument(original, format, 32);
+            const size_t step = stride != 0 ? stride : std::max<size_t>(1, file.size() / 300);
+            for (size_t n = 0; n < file.size(); n += step) {
+                Document document;
+                const HRESULT hr = Read(std::string_view(file).substr(0, n), &document);
+                // Text and binary can end early at an object boundary; the
+                // compressed forms say how long they are.
+                if (format == Format::TextCompressed || format == Format::BinaryCompressed) {
+                    EXPECT_TRUE(FAILED(hr)) << n;
+                }
+            }
+            for (size_t i = 16; i < file.size(); i += step)
+                for (char value : {'\0', '\x7f', '\xff'}) {
+                    std::string corrupt = file;
+                    corrupt[i] = value;
+                    Document document;
+                    Read(corrupt, &document);
+                }
         }
     }
 }
