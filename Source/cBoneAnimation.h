@@ -14,8 +14,8 @@ struct cFrame;
 // frame's bind-pose value; a matrix track gives the whole transform, and the
 // component tracks beside it override their part of it.
 struct cBoneAnimation {
-    std::string m_name;          // the frame it drives
-    cFrame* m_frame = nullptr;   // that frame in the model's tree; null when there is none
+    std::string m_name;         // the frame it drives
+    cFrame* m_frame = nullptr;  // that frame in the model's tree; null when there is none
     std::vector<cRotationKey> m_rotationKeys;
     std::vector<cVectorKey> m_scaleKeys;
     std::vector<cVectorKey> m_translationKeys;

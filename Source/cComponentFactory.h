@@ -11,7 +11,8 @@ template <class T>
 class cComponentFactory : public cBaseComponentFactory {
 public:
     ~cComponentFactory() override {
-        for (auto& [id, component] : m_components) delete component;
+        for (auto& [id, component] : m_components)
+            delete component;
     }
 
     T* CreateComponent(uint32_t objectId) override {

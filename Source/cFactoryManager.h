@@ -9,7 +9,6 @@
 
 namespace Vorel {
 
-
 // The registry of component factories, by component type id. It owns them.
 class cFactoryManager : public cSingleton<cFactoryManager> {
 public:

@@ -31,7 +31,8 @@ bool cGraphicsManager::Init() {
     // is used if it is of the right class, and otherwise there is none.
     if (!registry->RegisterFactory(kGraphics3DComponent, m_graphics3DFactory)) {
         delete m_graphics3DFactory;
-        m_graphics3DFactory = dynamic_cast<Graphics::cGraphics3DComFactory*>(registry->GetFactory(kGraphics3DComponent));
+        m_graphics3DFactory =
+            dynamic_cast<Graphics::cGraphics3DComFactory*>(registry->GetFactory(kGraphics3DComponent));
     }
     if (!registry->RegisterFactory(kCameraComponent, m_cameraFactory)) {
         delete m_cameraFactory;

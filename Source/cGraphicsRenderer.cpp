@@ -8,7 +8,16 @@ namespace Vorel::Graphics {
 namespace {
 
 // The parameters the model pass sets, by their names in the effect list.
-enum Handle { kEyePos, kLightVec, kSpecLight, kAmbientLight, kLightColor, kPipelineMtx, kWorldMtx, kWorldITMtx };
+enum Handle {
+    kEyePos,
+    kLightVec,
+    kSpecLight,
+    kAmbientLight,
+    kLightColor,
+    kPipelineMtx,
+    kWorldMtx,
+    kWorldITMtx
+};
 constexpr const char* kHandleNames[] = {"EyePos",     "LightVec",    "SpecLight", "AmbientLight",
                                         "LightColor", "PipelineMtx", "WorldMtx",  "WorldITMtx"};
 

@@ -24,9 +24,13 @@ void cInput::KeyUp(uint32_t key) {
     m_keys[key] = 0;
 }
 
-void cInput::EndFrame() { std::memcpy(m_previousKeys, m_keys, sizeof m_keys); }
+void cInput::EndFrame() {
+    std::memcpy(m_previousKeys, m_keys, sizeof m_keys);
+}
 
-bool cInput::IsKeyDown(uint32_t key) const { return key < kKeyCount && m_keys[key] != 0; }
+bool cInput::IsKeyDown(uint32_t key) const {
+    return key < kKeyCount && m_keys[key] != 0;
+}
 
 bool cInput::IsKeyTriggered(uint32_t key) const {
     return key < kKeyCount && m_keys[key] != 0 && m_previousKeys[key] == 0;

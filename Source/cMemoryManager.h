@@ -45,7 +45,9 @@ private:
 // destructor where there is one) gives back a block of the dynamic class's
 // size.
 struct cPooled {
-    static void* operator new(std::size_t size) { return cMemoryManager::Instance()->Allocate(static_cast<uint32_t>(size)); }
+    static void* operator new(std::size_t size) {
+        return cMemoryManager::Instance()->Allocate(static_cast<uint32_t>(size));
+    }
     static void operator delete(void* block, std::size_t size) {
         cMemoryManager::Instance()->Deallocate(static_cast<uint32_t>(size), block);
     }

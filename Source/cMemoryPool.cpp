@@ -12,7 +12,9 @@ uint32_t Aligned(uint32_t size) {
     return (size + alignment - 1) / alignment * alignment;
 }
 
-void*& Link(void* at) { return *static_cast<void**>(at); }
+void*& Link(void* at) {
+    return *static_cast<void**>(at);
+}
 
 }  // namespace
 

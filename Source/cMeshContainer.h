@@ -15,7 +15,7 @@ struct cMeshContainer : public D3DXMESHCONTAINER {
     std::vector<LPDIRECT3DTEXTURE9> m_textures;  // one per material, null where there is none
     std::vector<std::string> m_textureFiles;     // the names the file gives them, for inspection
     std::vector<D3DMATERIAL9> m_materials;
-    LPD3DXMESH m_skinnedMesh = nullptr;          // receives the skinned vertices
+    LPD3DXMESH m_skinnedMesh = nullptr;  // receives the skinned vertices
     std::vector<D3DXMATRIX> m_boneOffsets;
     std::vector<const cVQS*> m_boneTransforms;
     DWORD m_fvf = 0;

@@ -35,7 +35,8 @@ HRESULT WINAPI cMeshHeirarchy::CreateFrame(LPCSTR name, LPD3DXFRAME* newFrame) {
 HRESULT WINAPI cMeshHeirarchy::CreateMeshContainer(LPCSTR name, const D3DXMESHDATA* meshData,
                                                    const D3DXMATERIAL* materials, const D3DXEFFECTINSTANCE*,
                                                    DWORD numMaterials, const DWORD* adjacency,
-                                                   LPD3DXSKININFO skinInfo, LPD3DXMESHCONTAINER* newMeshContainer) {
+                                                   LPD3DXSKININFO skinInfo,
+                                                   LPD3DXMESHCONTAINER* newMeshContainer) {
     *newMeshContainer = nullptr;
     auto* container = new cMeshContainer();
     container->Name = CopyName(name);
@@ -78,7 +79,8 @@ HRESULT WINAPI cMeshHeirarchy::CreateMeshContainer(LPCSTR name, const D3DXMESHDA
         const DWORD bones = skinInfo->GetNumBones();
         container->m_boneOffsets.resize(bones);
         container->m_boneTransforms.assign(bones, nullptr);
-        for (DWORD i = 0; i < bones; ++i) container->m_boneOffsets[i] = *skinInfo->GetBoneOffsetMatrix(i);
+        for (DWORD i = 0; i < bones; ++i)
+            container->m_boneOffsets[i] = *skinInfo->GetBoneOffsetMatrix(i);
     } else {
         container->pSkinInfo = nullptr;
     }

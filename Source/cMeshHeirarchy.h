@@ -12,7 +12,8 @@ namespace Vorel {
 class cMeshHeirarchy : public ID3DXAllocateHierarchy {
 public:
     HRESULT WINAPI CreateFrame(LPCSTR name, LPD3DXFRAME* newFrame) override;
-    HRESULT WINAPI CreateMeshContainer(LPCSTR name, const D3DXMESHDATA* meshData, const D3DXMATERIAL* materials,
+    HRESULT WINAPI CreateMeshContainer(LPCSTR name, const D3DXMESHDATA* meshData,
+                                       const D3DXMATERIAL* materials,
                                        const D3DXEFFECTINSTANCE* effectInstances, DWORD numMaterials,
                                        const DWORD* adjacency, LPD3DXSKININFO skinInfo,
                                        LPD3DXMESHCONTAINER* newMeshContainer) override;

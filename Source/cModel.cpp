@@ -56,10 +56,16 @@ private:
 // The number of floats each key type holds.
 uint32_t ValuesOf(uint32_t keyType) {
     switch (keyType) {
-        case 0: return 4;           // rotation w, x, y, z
-        case 1: case 2: return 3;   // scale, translation
-        case 3: case 4: return 16;  // matrix: 4 in files, 3 in the format's documentation
-        default: return 0;
+        case 0:
+            return 4;  // rotation w, x, y, z
+        case 1:
+        case 2:
+            return 3;  // scale, translation
+        case 3:
+        case 4:
+            return 16;  // matrix: 4 in files, 3 in the format's documentation
+        default:
+            return 0;
     }
 }
 
@@ -92,10 +98,18 @@ void SortByTime(std::vector<Key>& keys) {
 template <class Act>
 void WithTrack(cBoneAnimation& animation, uint32_t keyType, Act act) {
     switch (keyType) {
-        case 0: act(animation.m_rotationKeys); break;
-        case 1: act(animation.m_scaleKeys); break;
-        case 2: act(animation.m_translationKeys); break;
-        default: act(animation.m_matrixKeys); break;
+        case 0:
+            act(animation.m_rotationKeys);
+            break;
+        case 1:
+            act(animation.m_scaleKeys);
+            break;
+        case 2:
+            act(animation.m_translationKeys);
+            break;
+        default:
+            act(animation.m_matrixKeys);
+            break;
     }
 }
 
@@ -132,7 +146,9 @@ bool ReadType(ID3DXFileData* _dataObject, GUID* type) {
     return read;
 }
 
-void Trace(const std::string& line) { OutputDebugStringA((line + "\n").c_str()); }
+void Trace(const std::string& line) {
+    OutputDebugStringA((line + "\n").c_str());
+}
 
 }  // namespace
 
@@ -288,7 +304,8 @@ void cModel::ReadKeys(const void* data, SIZE_T size, cBoneAnimation& animation, 
         const float time = static_cast<float>(ticks);
         switch (keyType) {
             case 0: {
-                const float w = payload.Float(), x = payload.Float(), y = payload.Float(), z = payload.Float();
+                const float w = payload.Float(), x = payload.Float(), y = payload.Float(),
+                            z = payload.Float();
                 cRotationKey& key = animation.m_rotationKeys.emplace_back(cRotationKey{time, {}});
                 if (!RotationOfKey(w, x, y, z, &key.m_value) && !noRotation) {
                     trace("a rotation key of length zero is taken as no rotation");
@@ -306,7 +323,8 @@ void cModel::ReadKeys(const void* data, SIZE_T size, cBoneAnimation& animation, 
             default: {
                 D3DXMATRIX m;
                 for (int r = 0; r < 4; ++r)
-                    for (int c = 0; c < 4; ++c) m.m[r][c] = payload.Float();
+                    for (int c = 0; c < 4; ++c)
+                        m.m[r][c] = payload.Float();
                 animation.m_matrixKeys.push_back(cKeyFrame{time, cVQS::FromMatrix(m)});
                 break;
             }
@@ -382,7 +400,8 @@ void cModel::SetupBones(cFrame* root) {
              c = static_cast<cMeshContainer*>(c->pNextMeshContainer)) {
             m_containers.push_back({c, frame});
             if (c->pSkinInfo == nullptr || c->MeshData.pMesh == nullptr) continue;
-            c->MeshData.pMesh->CloneMeshFVF(D3DXMESH_SYSTEMMEM, c->MeshData.pMesh->GetFVF(), m_device, &c->m_skinnedMesh);
+            c->MeshData.pMesh->CloneMeshFVF(D3DXMESH_SYSTEMMEM, c->MeshData.pMesh->GetFVF(), m_device,
+                                            &c->m_skinnedMesh);
             const DWORD bones = c->pSkinInfo->GetNumBones();
             if (static_cast<int32_t>(bones) > m_maxBones) m_maxBones = static_cast<int32_t>(bones);
             for (DWORD i = 0; i < bones; ++i) {
@@ -430,8 +449,10 @@ void cModel::Update(float time) {
 // that every container shares.
 void cModel::SkinContainer(cMeshContainer* c) {
     if (c->pSkinInfo == nullptr || c->m_skinnedMesh == nullptr) return;
-    const DWORD bones = std::min<DWORD>(c->pSkinInfo->GetNumBones(), static_cast<DWORD>(m_boneMatrices.size()));
-    for (DWORD i = 0; i < bones; ++i) m_boneMatrices[i] = c->m_boneOffsets[i] * cVQS::ToMatrix(*c->m_boneTransforms[i]);
+    const DWORD bones =
+        std::min<DWORD>(c->pSkinInfo->GetNumBones(), static_cast<DWORD>(m_boneMatrices.size()));
+    for (DWORD i = 0; i < bones; ++i)
+        m_boneMatrices[i] = c->m_boneOffsets[i] * cVQS::ToMatrix(*c->m_boneTransforms[i]);
     void* source = nullptr;
     void* destination = nullptr;
     c->MeshData.pMesh->LockVertexBuffer(D3DLOCK_READONLY, &source);

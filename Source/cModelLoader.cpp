@@ -79,18 +79,20 @@ std::unique_ptr<cModel> cModelLoader::Read(const std::string& path, const std::s
         cMeshHeirarchy allocator;
         ID3DXAllocateHierarchy* _memoryAllocator = &allocator;
         LPD3DXFRAME root = nullptr;
-        CHECKED(D3DXLoadMeshHierarchyFromX(_fileName, D3DXMESH_MANAGED, m_D3DDevice, _memoryAllocator, NULL, &root,
-                                           &_model->m_animController));
+        CHECKED(D3DXLoadMeshHierarchyFromX(_fileName, D3DXMESH_MANAGED, m_D3DDevice, _memoryAllocator, NULL,
+                                           &root, &_model->m_animController));
         _model->m_frameRoot = static_cast<cFrame*>(root);
     }
     if (_model->m_frameRoot != nullptr) _model->InitLocalTransforms();
     _model->ReadAnimations(fullPath);
     _model->BindAnimations();
-    if (_model->m_animController != nullptr) _model->m_setCount = _model->m_animController->GetMaxNumAnimationSets();
+    if (_model->m_animController != nullptr)
+        _model->m_setCount = _model->m_animController->GetMaxNumAnimationSets();
     if (_model->m_frameRoot != nullptr) {
         _model->SetupBones(_model->m_frameRoot);
         _model->m_boneMatrices.assign(static_cast<size_t>(_model->m_maxBones), D3DXMATRIX{});
-        CHECKED(D3DXFrameCalculateBoundingSphere(_model->m_frameRoot, &_model->m_sphereCenter, &_model->m_sphereRadius));
+        CHECKED(D3DXFrameCalculateBoundingSphere(_model->m_frameRoot, &_model->m_sphereCenter,
+                                                 &_model->m_sphereRadius));
     }
     SetCurrentDirectoryA(before.c_str());
     return model;

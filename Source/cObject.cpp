@@ -50,11 +50,13 @@ cObject::~cObject() {
     // Components go back to their factories, in ascending type id; then the
     // attributes to their pools, in ascending name.
     for (const auto& entry : m_components) {
-        if (cBaseComponentFactory* factory = cFactoryManager::Instance()->GetFactory(static_cast<int32_t>(entry.first)))
+        if (cBaseComponentFactory* factory =
+                cFactoryManager::Instance()->GetFactory(static_cast<int32_t>(entry.first)))
             factory->DestroyComponent(static_cast<uint32_t>(m_id));
     }
     m_components.clear();
-    for (auto& [type, attribute] : m_attributes) delete attribute;
+    for (auto& [type, attribute] : m_attributes)
+        delete attribute;
     m_attributes.clear();
 }
 
@@ -67,7 +69,9 @@ cAttribute* cObject::GetAttribute(const std::string& type) const {
     return it == m_attributes.end() ? nullptr : it->second->GetValue();
 }
 
-void cObject::AddComponent(uint32_t type, cComponent* component) { m_components.emplace(type, component); }
+void cObject::AddComponent(uint32_t type, cComponent* component) {
+    m_components.emplace(type, component);
+}
 
 cComponent* cObject::GetComponent(uint32_t type) const {
     const auto it = m_components.find(type);
@@ -93,7 +97,8 @@ void cObject::LoadFromFile(const std::string& name) {
     // Attributes first, so that components find every attribute the file
     // defines wherever it stands. Each pass starts at the first element of
     // its name and visits every element after it; the type decides.
-    for (const TiXmlElement* e = root->FirstChildElement("Attribute"); e != nullptr; e = e->NextSiblingElement()) {
+    for (const TiXmlElement* e = root->FirstChildElement("Attribute"); e != nullptr;
+         e = e->NextSiblingElement()) {
         const char* type = e->Attribute("type");
         if (type == nullptr) continue;
         const std::string t = type;
@@ -120,7 +125,8 @@ void cObject::LoadFromFile(const std::string& name) {
 
     cGraphicsManager* graphics = cGraphicsManager::Instance();
     const auto id = static_cast<uint32_t>(m_id);
-    for (const TiXmlElement* e = root->FirstChildElement("Component"); e != nullptr; e = e->NextSiblingElement()) {
+    for (const TiXmlElement* e = root->FirstChildElement("Component"); e != nullptr;
+         e = e->NextSiblingElement()) {
         const char* type = e->Attribute("type");
         if (type == nullptr) continue;
         const std::string t = type;
@@ -141,10 +147,12 @@ void cObject::LoadFromFile(const std::string& name) {
 }
 
 void cObject::CloneFrom(const cObject& archetype) {
-    for (const auto& [type, attribute] : archetype.m_attributes) AddAttribute(type, attribute->Clone());
+    for (const auto& [type, attribute] : archetype.m_attributes)
+        AddAttribute(type, attribute->Clone());
     cGraphicsManager* graphics = cGraphicsManager::Instance();
     const auto id = static_cast<uint32_t>(m_id);
-    if (archetype.GetComponent(kGraphics3DComponent) != nullptr && graphics->GetGraphics3DFactory() != nullptr) {
+    if (archetype.GetComponent(kGraphics3DComponent) != nullptr &&
+        graphics->GetGraphics3DFactory() != nullptr) {
         if (Graphics::cGraphics3DCom* component = graphics->GetGraphics3DFactory()->CreateComponent(id)) {
             BindGraphics3D(component, *this);
             AddComponent(kGraphics3DComponent, component);

@@ -7,7 +7,8 @@ namespace Vorel {
 cObjectGroup::~cObjectGroup() {
     RemoveAllObjects();
     ProcessRemovals();
-    for (auto& [name, archetype] : m_archetypes) delete archetype;
+    for (auto& [name, archetype] : m_archetypes)
+        delete archetype;
     m_archetypes.clear();
 }
 
@@ -38,7 +39,8 @@ cObject* cObjectGroup::CreateObject(const std::string& name) {
 }
 
 void cObjectGroup::RemoveAllObjects() {
-    for (const auto& [id, object] : m_objects) m_removals.push_back(object->m_id);
+    for (const auto& [id, object] : m_objects)
+        m_removals.push_back(object->m_id);
 }
 
 void cObjectGroup::ProcessRemovals() {

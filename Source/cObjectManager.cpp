@@ -4,7 +4,8 @@ namespace Vorel {
 
 cObjectManager::~cObjectManager() {
     // Groups in ascending id; each destroys its instances, then archetypes.
-    for (auto& [id, group] : m_groups) group.reset();
+    for (auto& [id, group] : m_groups)
+        group.reset();
     m_groups.clear();
     m_groupCount = 0;
 }

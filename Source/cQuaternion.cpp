@@ -42,7 +42,8 @@ cQuaternion cQuaternion::Slerp(const cQuaternion& from, const cQuaternion& to, f
     const float sinTheta = static_cast<float>(std::sin(static_cast<double>(theta)));
     const float w0 = static_cast<float>(std::sin(static_cast<double>((1.0f - t) * theta)) / sinTheta);
     const float w1 = static_cast<float>(std::sin(static_cast<double>(t * theta)) / sinTheta) * sign;
-    return {w0 * from.x + w1 * to.x, w0 * from.y + w1 * to.y, w0 * from.z + w1 * to.z, w0 * from.w + w1 * to.w};
+    return {w0 * from.x + w1 * to.x, w0 * from.y + w1 * to.y, w0 * from.z + w1 * to.z,
+            w0 * from.w + w1 * to.w};
 }
 
 }  // namespace Vorel

@@ -35,8 +35,8 @@ cVQS cVQS::Concatenate(const cVQS& a, const cVQS& b) {
 D3DXVECTOR3 cVQS::TransformPoint(const cVQS& a, const D3DXVECTOR3& p) {
     const float k = a.m_scale.x;
     const cQuaternion point(k * p.x, k * p.y, k * p.z, 0);
-    const cQuaternion rotated = cQuaternion::Multiply(cQuaternion::Multiply(a.m_rotation, point),
-                                                      cQuaternion::Inverse(a.m_rotation));
+    const cQuaternion rotated =
+        cQuaternion::Multiply(cQuaternion::Multiply(a.m_rotation, point), cQuaternion::Inverse(a.m_rotation));
     return a.m_translation + D3DXVECTOR3(rotated.x, rotated.y, rotated.z);
 }
 

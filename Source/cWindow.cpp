@@ -41,14 +41,17 @@ bool cWindow::Init(HINSTANCE instance, const std::string& title) {
     wc.lpszClassName = m_className.c_str();
     RegisterClassExA(&wc);
 
-    m_handle = CreateWindowExA(0, m_className.c_str(), title.c_str(), WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, 0,
-                               0, m_width, m_height, GetDesktopWindow(), nullptr, m_instance, nullptr);
+    m_handle =
+        CreateWindowExA(0, m_className.c_str(), title.c_str(), WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, 0, 0,
+                        m_width, m_height, GetDesktopWindow(), nullptr, m_instance, nullptr);
     if (m_handle == nullptr) return false;
     ShowCursor(TRUE);
     return true;
 }
 
-void cWindow::Show(int command) { ShowWindow(m_handle, command); }
+void cWindow::Show(int command) {
+    ShowWindow(m_handle, command);
+}
 
 void cWindow::Run() {
     MSG msg{};

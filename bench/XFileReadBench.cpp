@@ -30,8 +30,8 @@ std::string GeneratedMesh(Format format) {
     text += " 39601;\n";
     for (int i = 0; i < 39601; ++i) {
         const int a = (i / 199) * 200 + i % 199;
-        text += " 4; " + std::to_string(a) + ", " + std::to_string(a + 1) + ", " + std::to_string(a + 201) + ", " +
-                std::to_string(a + 200) + (i + 1 < 39601 ? ";,\n" : ";;\n");
+        text += " 4; " + std::to_string(a) + ", " + std::to_string(a + 1) + ", " + std::to_string(a + 201) +
+                ", " + std::to_string(a + 200) + (i + 1 < 39601 ? ";,\n" : ";;\n");
     }
     text += "}\n";
     Document document;
@@ -43,7 +43,9 @@ void Register() {
     const struct {
         const char* name;
         Format format;
-    } formats[] = {{"txt", Format::Text}, {"bin", Format::Binary}, {"tzip", Format::TextCompressed},
+    } formats[] = {{"txt", Format::Text},
+                   {"bin", Format::Binary},
+                   {"tzip", Format::TextCompressed},
                    {"bzip", Format::BinaryCompressed}};
     for (const auto& f : formats) {
         const std::string bytes = GeneratedMesh(f.format);
@@ -51,9 +53,10 @@ void Register() {
                                      [bytes](benchmark::State& s) { ReadBytes(s, bytes); });
     }
     const std::filesystem::path models = std::filesystem::path(VOREL_SOURCE_DIR) / ".." / "shared" / "models";
-    for (const char* file : {"assimp/test/models/X/Testwuson.X",
-                             "dbpro/Dark Basic Public Shared/Official Plugins/3D Cloth & Particles/Install/Examples/"
-                             "Ghost Train/Media/Mummy.X"}) {
+    for (const char* file :
+         {"assimp/test/models/X/Testwuson.X",
+          "dbpro/Dark Basic Public Shared/Official Plugins/3D Cloth & Particles/Install/Examples/"
+          "Ghost Train/Media/Mummy.X"}) {
         FileBytes mapped((models / file).c_str());
         if (mapped.Error() != 0) continue;
         const std::string bytes(mapped.Bytes());

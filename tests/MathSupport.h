@@ -40,7 +40,8 @@ inline D3DXQUATERNION RandomRotation(std::mt19937& rng) {
     float length = 0;
     do {
         length = 0;
-        for (float& c : q) c = n(rng), length += c * c;
+        for (float& c : q)
+            c = n(rng), length += c * c;
     } while (length < 1e-6f);
     length = std::sqrt(length);
     return {q[0] / length, q[1] / length, q[2] / length, q[3] / length};

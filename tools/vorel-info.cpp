@@ -19,12 +19,14 @@ using namespace Vorel;
 std::string Json(const std::string& text) {
     std::string out = "\"";
     for (unsigned char c : text) {
-        if (c == '"' || c == '\\') out += '\\', out += static_cast<char>(c);
+        if (c == '"' || c == '\\')
+            out += '\\', out += static_cast<char>(c);
         else if (c < 0x20) {
             char escape[8];
             std::snprintf(escape, sizeof escape, "\\u%04x", c);
             out += escape;
-        } else out += static_cast<char>(c);
+        } else
+            out += static_cast<char>(c);
     }
     return out + "\"";
 }
@@ -122,7 +124,8 @@ int Pose(cModel* model, const std::string& path, float ticks, long set) {
     for (const cModel::Container& c : model->m_containers) {
         cModel::ModelSpaceVertices(c, &vertices);
         out += std::string("container ") + (c.container->Name ? c.container->Name : "(unnamed)") +
-               (c.container->m_skinnedMesh ? " skinned " : " rigid ") + std::to_string(vertices.size()) + "\n";
+               (c.container->m_skinnedMesh ? " skinned " : " rigid ") + std::to_string(vertices.size()) +
+               "\n";
         for (const D3DXVECTOR3& p : vertices) {
             std::snprintf(line, sizeof line, "%.9g %.9g %.9g\n", p.x, p.y, p.z);
             out += line;
@@ -208,7 +211,8 @@ int main(int argc, char** argv) {
                    ", \"vertices\": " + std::to_string(mesh ? mesh->GetNumVertices() : 0) +
                    ", \"triangles\": " + std::to_string(mesh ? mesh->GetNumFaces() : 0) +
                    ", \"materials\": " + std::to_string(c->NumMaterials) +
-                   ", \"bones\": " + std::to_string(c->pSkinInfo ? c->pSkinInfo->GetNumBones() : 0) + ", \"textures\": [";
+                   ", \"bones\": " + std::to_string(c->pSkinInfo ? c->pSkinInfo->GetNumBones() : 0) +
+                   ", \"textures\": [";
             bool first = true;
             for (size_t t = 0; t < c->m_textureFiles.size(); ++t) {
                 if (c->m_textureFiles[t].empty()) continue;
@@ -241,14 +245,17 @@ int main(int argc, char** argv) {
                 counts.containers.size());
     for (const cMeshContainer* c : counts.containers) {
         LPD3DXMESH mesh = c->MeshData.pMesh;
-        std::printf("  %s: %u vertices, %u triangles, %u materials, %u bones\n", c->Name ? c->Name : "(unnamed)",
-                    mesh ? mesh->GetNumVertices() : 0, mesh ? mesh->GetNumFaces() : 0, c->NumMaterials,
+        std::printf("  %s: %u vertices, %u triangles, %u materials, %u bones\n",
+                    c->Name ? c->Name : "(unnamed)", mesh ? mesh->GetNumVertices() : 0,
+                    mesh ? mesh->GetNumFaces() : 0, c->NumMaterials,
                     c->pSkinInfo ? c->pSkinInfo->GetNumBones() : 0);
         for (size_t t = 0; t < c->m_textureFiles.size(); ++t)
             if (!c->m_textureFiles[t].empty())
-                std::printf("    texture %s: %s\n", c->m_textureFiles[t].c_str(), c->m_textures[t] ? "found" : "missing");
+                std::printf("    texture %s: %s\n", c->m_textureFiles[t].c_str(),
+                            c->m_textures[t] ? "found" : "missing");
     }
-    std::printf("\nanimation sets (%zu read, %u reported):\n", model->m_animationSets.size(), model->m_setCount);
+    std::printf("\nanimation sets (%zu read, %u reported):\n", model->m_animationSets.size(),
+                model->m_setCount);
     for (const auto& set : model->m_animationSets) {
         size_t bound = 0, keys = 0;
         for (const auto& a : set->m_animations)
@@ -258,7 +265,7 @@ int main(int argc, char** argv) {
             set->m_name.empty() ? "(unnamed)" : set->m_name.c_str(), set->m_length, set->m_ticksPerSecond,
             set->m_animations.size(), bound, set->m_animations.size() - bound, keys);
     }
-    std::printf("\nbounding sphere: centre (%g, %g, %g), radius %g\n", model->m_sphereCenter.x, model->m_sphereCenter.y,
-                model->m_sphereCenter.z, model->m_sphereRadius);
+    std::printf("\nbounding sphere: centre (%g, %g, %g), radius %g\n", model->m_sphereCenter.x,
+                model->m_sphereCenter.y, model->m_sphereCenter.z, model->m_sphereRadius);
     return 0;
 }

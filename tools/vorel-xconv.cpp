@@ -29,11 +29,16 @@ int main(int argc, char** argv) {
         const std::string arg = argv[i];
         if (arg == "--format" && i + 1 < argc) {
             const std::string f = argv[++i];
-            if (f == "txt") format = Format::Text;
-            else if (f == "bin") format = Format::Binary;
-            else if (f == "tzip") format = Format::TextCompressed;
-            else if (f == "bzip") format = Format::BinaryCompressed;
-            else return Usage();
+            if (f == "txt")
+                format = Format::Text;
+            else if (f == "bin")
+                format = Format::Binary;
+            else if (f == "tzip")
+                format = Format::TextCompressed;
+            else if (f == "bzip")
+                format = Format::BinaryCompressed;
+            else
+                return Usage();
         } else if (arg == "--float" && i + 1 < argc) {
             const std::string f = argv[++i];
             if (f != "32" && f != "64") return Usage();

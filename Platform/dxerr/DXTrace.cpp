@@ -32,8 +32,7 @@ HRESULT WINAPI DXTraceA(const char* file, DWORD line, HRESULT hr, const char* me
     }
 
     char code[256];
-    std::snprintf(code, sizeof code, "%s (0x%.8x)", DXGetErrorStringA(hr),
-                  static_cast<unsigned>(hr));
+    std::snprintf(code, sizeof code, "%s (0x%.8x)", DXGetErrorStringA(hr), static_cast<unsigned>(hr));
     std::snprintf(piece, sizeof piece, "hr=%s", code);
     OutputDebugStringA(piece);
     OutputDebugStringA("\n");

@@ -99,7 +99,9 @@ constexpr ResultName kNames[] = {
 
 }  // namespace
 
-std::span<const ResultName> ResultNameTable() { return kNames; }
+std::span<const ResultName> ResultNameTable() {
+    return kNames;
+}
 
 const char* ResultNameOf(uint32_t code) {
     const auto it = std::lower_bound(std::begin(kNames), std::end(kNames), code,

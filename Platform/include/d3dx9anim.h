@@ -50,8 +50,9 @@ typedef ID3DXAnimationController* LPD3DXANIMATIONCONTROLLER;
 // split into several vertices, and skin weights follow to every copy. The
 // animation controller is made only when the file has animation sets.
 HRESULT WINAPI D3DXLoadMeshHierarchyFromX(LPCSTR fileName, DWORD meshOptions, LPDIRECT3DDEVICE9 device,
-                                          LPD3DXALLOCATEHIERARCHY allocator, LPD3DXLOADUSERDATA userDataLoader,
-                                          LPD3DXFRAME* frameHierarchy, LPD3DXANIMATIONCONTROLLER* animController);
+                                          LPD3DXALLOCATEHIERARCHY allocator,
+                                          LPD3DXLOADUSERDATA userDataLoader, LPD3DXFRAME* frameHierarchy,
+                                          LPD3DXANIMATIONCONTROLLER* animController);
 
 // Frees a tree through the allocator that made it: containers first, then
 // each frame, children and siblings included.

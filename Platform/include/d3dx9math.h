@@ -16,7 +16,12 @@ struct D3DXVECTOR3 : public D3DVECTOR {
     D3DXVECTOR3 operator+(const D3DXVECTOR3& v) const { return {x + v.x, y + v.y, z + v.z}; }
     D3DXVECTOR3 operator-(const D3DXVECTOR3& v) const { return {x - v.x, y - v.y, z - v.z}; }
     D3DXVECTOR3 operator*(float s) const { return {x * s, y * s, z * s}; }
-    D3DXVECTOR3& operator+=(const D3DXVECTOR3& v) { x += v.x; y += v.y; z += v.z; return *this; }
+    D3DXVECTOR3& operator+=(const D3DXVECTOR3& v) {
+        x += v.x;
+        y += v.y;
+        z += v.z;
+        return *this;
+    }
     bool operator==(const D3DXVECTOR3& v) const { return x == v.x && y == v.y && z == v.z; }
 };
 

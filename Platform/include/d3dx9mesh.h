@@ -15,7 +15,8 @@
 #define D3DXERR_LOADEDMESHASNODATA MAKE_HRESULT(1, 0x876, 2906)
 
 // The .x template of a file's animation tick rate (ticks per second).
-DEFINE_GUID(DXFILEOBJ_AnimTicksPerSecond, 0x9e415a43, 0x7ba6, 0x4a73, 0x87, 0x43, 0xb7, 0x3d, 0x47, 0xe8, 0x84, 0x76);
+DEFINE_GUID(DXFILEOBJ_AnimTicksPerSecond, 0x9e415a43, 0x7ba6, 0x4a73, 0x87, 0x43, 0xb7, 0x3d, 0x47, 0xe8,
+            0x84, 0x76);
 
 struct ID3DXMesh;
 typedef ID3DXMesh* LPD3DXMESH;
@@ -31,7 +32,8 @@ struct ID3DXMesh : public IUnknown {
     virtual HRESULT WINAPI GetDevice(LPDIRECT3DDEVICE9* device) = 0;
     // A copy with another vertex format: parts the copy has and the source
     // lacks are zero (colours opaque white).
-    virtual HRESULT WINAPI CloneMeshFVF(DWORD options, DWORD fvf, LPDIRECT3DDEVICE9 device, LPD3DXMESH* clone) = 0;
+    virtual HRESULT WINAPI CloneMeshFVF(DWORD options, DWORD fvf, LPDIRECT3DDEVICE9 device,
+                                        LPD3DXMESH* clone) = 0;
     virtual HRESULT WINAPI LockVertexBuffer(DWORD flags, LPVOID* data) = 0;
     virtual HRESULT WINAPI UnlockVertexBuffer() = 0;
     // Three 32-bit indices per triangle.

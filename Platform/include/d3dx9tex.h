@@ -5,8 +5,8 @@
 
 #include <d3d9.h>
 
-
-HRESULT WINAPI D3DXCreateTextureFromFileA(LPDIRECT3DDEVICE9 device, LPCSTR fileName, LPDIRECT3DTEXTURE9* texture);
+HRESULT WINAPI D3DXCreateTextureFromFileA(LPDIRECT3DDEVICE9 device, LPCSTR fileName,
+                                          LPDIRECT3DTEXTURE9* texture);
 
 enum D3DXIMAGE_FILEFORMAT { D3DXIFF_BMP = 0, D3DXIFF_JPG = 1, D3DXIFF_TGA = 2, D3DXIFF_PNG = 3 };
 

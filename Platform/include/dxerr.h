@@ -13,5 +13,4 @@ const char* WINAPI DXGetErrorStringA(HRESULT hr);
 // is null, empty or 1024 characters or longer. Returns hr unchanged.
 // A message box is never shown here: popMessageBox is accepted and the line
 // goes to the debugger output either way.
-HRESULT WINAPI DXTraceA(const char* file, DWORD line, HRESULT hr, const char* message,
-                        BOOL popMessageBox);
+HRESULT WINAPI DXTraceA(const char* file, DWORD line, HRESULT hr, const char* message, BOOL popMessageBox);

@@ -76,7 +76,9 @@ inline bool operator==(const GUID& a, const GUID& b) {
         if (a.Data4[i] != b.Data4[i]) return false;
     return true;
 }
-inline bool IsEqualGUID(REFGUID a, REFGUID b) { return a == b; }
+inline bool IsEqualGUID(REFGUID a, REFGUID b) {
+    return a == b;
+}
 
 #define DEFINE_GUID(name, l, w1, w2, b1, b2, b3, b4, b5, b6, b7, b8) \
     inline constexpr GUID name = {l, w1, w2, {b1, b2, b3, b4, b5, b6, b7, b8}}
@@ -258,9 +260,8 @@ struct WNDCLASSEXA {
 
 ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* wc);
 BOOL WINAPI UnregisterClassA(LPCSTR className, HINSTANCE instance);
-HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x,
-                            int y, int width, int height, HWND parent, HMENU menu,
-                            HINSTANCE instance, LPVOID param);
+HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y,
+                            int width, int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param);
 BOOL WINAPI ShowWindow(HWND window, int command);
 BOOL WINAPI DestroyWindow(HWND window);
 LRESULT WINAPI DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

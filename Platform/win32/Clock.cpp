@@ -21,7 +21,9 @@ uint32_t MonotonicMilliseconds() {
 
 }  // namespace
 
-void SetTimeSource(TimeSource source) { CurrentSource() = std::move(source); }
+void SetTimeSource(TimeSource source) {
+    CurrentSource() = std::move(source);
+}
 
 }  // namespace Platform
 

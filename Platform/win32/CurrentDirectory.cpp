@@ -1,5 +1,5 @@
-#include <windows.h>
 #include <unistd.h>
+#include <windows.h>
 
 #include <cerrno>
 #include <cstring>

@@ -14,7 +14,9 @@ DebugSink& CurrentSink() {
 
 }  // namespace
 
-void SetDebugSink(DebugSink sink) { CurrentSink() = std::move(sink); }
+void SetDebugSink(DebugSink sink) {
+    CurrentSink() = std::move(sink);
+}
 
 }  // namespace Platform
 

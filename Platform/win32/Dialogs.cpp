@@ -19,7 +19,9 @@ namespace {
 constexpr float kDialogWidth = 700.0f;
 constexpr float kDialogHeight = 460.0f;
 
-bool Pressed(ImGuiKey key) { return ImGui::IsKeyPressed(ImGui::GetKeyIndex(key)); }
+bool Pressed(ImGuiKey key) {
+    return ImGui::IsKeyPressed(ImGui::GetKeyIndex(key));
+}
 
 // The dialog's view: the list, the typed name and the buttons.
 class OpenFileView {
@@ -31,8 +33,8 @@ public:
         ImGui::SetNextWindowPos(viewport->GetCenter(), ImGuiCond_Always, ImVec2(0.5f, 0.5f));
         ImGui::SetNextWindowSize(ImVec2(kDialogWidth, kDialogHeight), ImGuiCond_Always);
         ImGui::Begin((m_title + "###OpenFile").c_str(), nullptr,
-                     ImGuiWindowFlags_NoResize | ImGuiWindowFlags_NoMove |
-                         ImGuiWindowFlags_NoCollapse | ImGuiWindowFlags_NoSavedSettings);
+                     ImGuiWindowFlags_NoResize | ImGuiWindowFlags_NoMove | ImGuiWindowFlags_NoCollapse |
+                         ImGuiWindowFlags_NoSavedSettings);
         if (m_firstFrame) ImGui::SetWindowFocus();
 
         ImGui::AlignTextToFramePadding();
@@ -117,7 +119,8 @@ private:
     // OK with an empty name opens the selected folder.
     void Open(const std::string& typed) {
         std::string target = typed;
-        if (target.empty() && m_selected >= 0) target = m_dialog.Entries()[static_cast<size_t>(m_selected)].name;
+        if (target.empty() && m_selected >= 0)
+            target = m_dialog.Entries()[static_cast<size_t>(m_selected)].name;
         const auto before = m_dialog.Folder();
         m_dialog.Accept(target);
         if (m_dialog.Folder() != before) {
@@ -223,8 +226,8 @@ HWND DialogWindow(HWND owner) {
 using namespace Platform;
 
 BOOL WINAPI GetOpenFileNameA(LPOPENFILENAMEA request) {
-    if (request == nullptr || request->lStructSize < sizeof(OPENFILENAMEA) ||
-        request->lpstrFile == nullptr || request->nMaxFile == 0)
+    if (request == nullptr || request->lStructSize < sizeof(OPENFILENAMEA) || request->lpstrFile == nullptr ||
+        request->nMaxFile == 0)
         return FALSE;
     HWND window = DialogWindow(request->hwndOwner);
     if (window == nullptr) {
@@ -249,7 +252,8 @@ BOOL WINAPI GetOpenFileNameA(LPOPENFILENAMEA request) {
     if ((request->Flags & OFN_NOCHANGEDIR) == 0) {
         // The current directory follows the dialog to the chosen file's folder.
         const std::string folder = dialog.Chosen().substr(0, request->nFileOffset);
-        if (chdir(folder.c_str()) != 0) OutputDebugStringA("GetOpenFileNameA: cannot enter the chosen folder\n");
+        if (chdir(folder.c_str()) != 0)
+            OutputDebugStringA("GetOpenFileNameA: cannot enter the chosen folder\n");
     }
     return TRUE;
 }

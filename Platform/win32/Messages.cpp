@@ -20,18 +20,33 @@ constexpr uint32_t kMenuRedrawMs = 16;
 HWND TargetOf(const SDL_Event& event) {
     uint32_t id = 0;
     switch (event.type) {
-        case SDL_WINDOWEVENT: id = event.window.windowID; break;
-        case SDL_KEYDOWN: case SDL_KEYUP: id = event.key.windowID; break;
-        case SDL_MOUSEMOTION: id = event.motion.windowID; break;
-        case SDL_MOUSEBUTTONDOWN: case SDL_MOUSEBUTTONUP: id = event.button.windowID; break;
-        case SDL_MOUSEWHEEL: id = event.wheel.windowID; break;
-        case SDL_TEXTINPUT: id = event.text.windowID; break;
+        case SDL_WINDOWEVENT:
+            id = event.window.windowID;
+            break;
+        case SDL_KEYDOWN:
+        case SDL_KEYUP:
+            id = event.key.windowID;
+            break;
+        case SDL_MOUSEMOTION:
+            id = event.motion.windowID;
+            break;
+        case SDL_MOUSEBUTTONDOWN:
+        case SDL_MOUSEBUTTONUP:
+            id = event.button.windowID;
+            break;
+        case SDL_MOUSEWHEEL:
+            id = event.wheel.windowID;
+            break;
+        case SDL_TEXTINPUT:
+            id = event.text.windowID;
+            break;
         case SDL_DROPBEGIN:
         case SDL_DROPFILE:
         case SDL_DROPCOMPLETE:
             id = event.drop.windowID;
             break;
-        default: break;
+        default:
+            break;
     }
     if (HWND window = WindowFromSdlId(id)) return window;
     return LiveWindow(GetActiveWindow());
@@ -121,7 +136,8 @@ void HandleEvent(const SDL_Event& event) {
         // close box would. (After the last window closes SDL sends one too;
         // there is nothing left to close then.)
         const std::vector<HWND> windows = LiveWindows();
-        for (HWND w : windows) SendToWindow(w, WM_CLOSE, 0, 0);
+        for (HWND w : windows)
+            SendToWindow(w, WM_CLOSE, 0, 0);
         return;
     }
     HWND window = TargetOf(event);
@@ -136,8 +152,10 @@ void HandleEvent(const SDL_Event& event) {
     ForwardToUi(window, event);
 
     if (event.type == SDL_WINDOWEVENT) {
-        if (event.window.event == SDL_WINDOWEVENT_CLOSE) SendToWindow(window, WM_CLOSE, 0, 0);
-        else if (event.window.event == SDL_WINDOWEVENT_EXPOSED) window->lastDrawn = 0;
+        if (event.window.event == SDL_WINDOWEVENT_CLOSE)
+            SendToWindow(window, WM_CLOSE, 0, 0);
+        else if (event.window.event == SDL_WINDOWEVENT_EXPOSED)
+            window->lastDrawn = 0;
         return;
     }
     if (event.type == SDL_MOUSEBUTTONDOWN || event.type == SDL_MOUSEBUTTONUP ||
@@ -156,7 +174,8 @@ void HandleEvent(const SDL_Event& event) {
 void PumpEvents() {
     if (SDL_WasInit(SDL_INIT_VIDEO) == 0) return;
     SDL_Event event;
-    while (SDL_PollEvent(&event)) HandleEvent(event);
+    while (SDL_PollEvent(&event))
+        HandleEvent(event);
 
     const uint32_t now = SDL_GetTicks();
     for (HWND w : LiveWindows()) {
@@ -174,8 +193,7 @@ using namespace Platform;
 BOOL WINAPI PeekMessageA(LPMSG msg, HWND window, UINT filterMin, UINT filterMax, UINT removeMsg) {
     if (msg == nullptr) return FALSE;
     PumpEvents();
-    return ThreadQueue().Take(msg, window, filterMin, filterMax, (removeMsg & PM_REMOVE) != 0) ? TRUE
-                                                                                                : FALSE;
+    return ThreadQueue().Take(msg, window, filterMin, filterMax, (removeMsg & PM_REMOVE) != 0) ? TRUE : FALSE;
 }
 
 BOOL WINAPI TranslateMessage(const MSG* msg) {

@@ -2,9 +2,9 @@
 
 #include <fnmatch.h>
 
+#include <strings.h>
 #include <algorithm>
 #include <cstring>
-#include <strings.h>
 
 namespace fs = std::filesystem;
 

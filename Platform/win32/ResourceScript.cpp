@@ -85,7 +85,8 @@ private:
     }
 
     void SkipLine() {
-        while (m_pos < m_text.size() && m_text[m_pos] != '\n') ++m_pos;
+        while (m_pos < m_text.size() && m_text[m_pos] != '\n')
+            ++m_pos;
     }
 
     // Only #define NAME VALUE matters; #include, #pragma and the rest are
@@ -117,7 +118,8 @@ public:
             if (!Id(&id)) return false;
             if (!IsWord("MENU")) return Fail("only MENU resources are supported");
             Advance();
-            while (m_token.kind == Token::Word && !IsBegin()) Advance();  // memory options
+            while (m_token.kind == Token::Word && !IsBegin())
+                Advance();  // memory options
             std::vector<MenuItem> items;
             if (!Block(&items)) return false;
             (*menus)[id] = std::move(items);
@@ -199,8 +201,8 @@ private:
 
     // GRAYED, CHECKED and the like change how an item looks, not what it does.
     void SkipOptions() {
-        while (IsPunct(',') || (m_token.kind == Token::Word && !IsBegin() && !IsEnd() &&
-                                !IsWord("POPUP") && !IsWord("MENUITEM")))
+        while (IsPunct(',') || (m_token.kind == Token::Word && !IsBegin() && !IsEnd() && !IsWord("POPUP") &&
+                                !IsWord("MENUITEM")))
             Advance();
     }
 
@@ -231,11 +233,12 @@ const std::vector<MenuItem>* ResourceScript::FindMenu(UINT id) const {
 
 void RegisterResourceScript(std::string_view text) {
     std::string error;
-    if (!MutableResources().Parse(text, &error))
-        std::fprintf(stderr, "resource script: %s\n", error.c_str());
+    if (!MutableResources().Parse(text, &error)) std::fprintf(stderr, "resource script: %s\n", error.c_str());
 }
 
-const ResourceScript& Resources() { return MutableResources(); }
+const ResourceScript& Resources() {
+    return MutableResources();
+}
 
 std::string MenuLabel(std::string_view text) {
     std::string label;

@@ -16,8 +16,7 @@ namespace Platform {
 namespace {
 
 constexpr float kMenuFontSize = 16.0f;
-constexpr const char* kMenuFontFile =
-    "/usr/share/fonts/truetype/liberation/LiberationSans-Regular.ttf";
+constexpr const char* kMenuFontFile = "/usr/share/fonts/truetype/liberation/LiberationSans-Regular.ttf";
 
 std::vector<HWND> g_windows;
 HWND g_activeWindow = nullptr;
@@ -110,8 +109,7 @@ void DrawMenuItems(HWND window, const std::vector<MenuItem>& items, bool* open) 
 }  // namespace
 
 HWND LiveWindow(HWND window) {
-    return std::find(g_windows.begin(), g_windows.end(), window) != g_windows.end() ? window
-                                                                                    : nullptr;
+    return std::find(g_windows.begin(), g_windows.end(), window) != g_windows.end() ? window : nullptr;
 }
 
 HWND WindowFromSdlId(uint32_t id) {
@@ -120,7 +118,9 @@ HWND WindowFromSdlId(uint32_t id) {
     return nullptr;
 }
 
-const std::vector<HWND>& LiveWindows() { return g_windows; }
+const std::vector<HWND>& LiveWindows() {
+    return g_windows;
+}
 
 LRESULT SendToWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (LiveWindow(window) == nullptr) return 0;
@@ -168,9 +168,9 @@ void DrawWindow(HWND window, const DrawCallback& overlay) {
 
 using namespace Platform;
 
-HWND WINAPI CreateWindowExA(DWORD /*exStyle*/, LPCSTR className, LPCSTR windowName, DWORD style,
-                            int x, int y, int width, int height, HWND parent, HMENU menu,
-                            HINSTANCE /*instance*/, LPVOID /*param*/) {
+HWND WINAPI CreateWindowExA(DWORD /*exStyle*/, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y,
+                            int width, int height, HWND parent, HMENU menu, HINSTANCE /*instance*/,
+                            LPVOID /*param*/) {
     WindowClass* cls = FindWindowClass(className);
     const std::string title = windowName != nullptr ? windowName : "";
     if (cls == nullptr || width <= 0 || height <= 0 || menu != nullptr ||
@@ -259,9 +259,13 @@ LRESULT WINAPI DefWindowProcA(HWND window, UINT message, WPARAM /*wParam*/, LPAR
     return 0;
 }
 
-HWND WINAPI GetActiveWindow(void) { return g_activeWindow; }
+HWND WINAPI GetActiveWindow(void) {
+    return g_activeWindow;
+}
 
-HWND WINAPI GetDesktopWindow(void) { return &g_desktop; }
+HWND WINAPI GetDesktopWindow(void) {
+    return &g_desktop;
+}
 
 HCURSOR WINAPI LoadCursorA(HINSTANCE instance, LPCSTR cursorName) {
     // Only the system arrow exists; it is SDL's default cursor.

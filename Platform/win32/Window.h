@@ -18,15 +18,15 @@ struct HWND__ {
     WNDPROC proc = nullptr;
     std::string title;
     DWORD style = 0;
-    int clientWidth = 0;   // the picture area, under the menu bar
+    int clientWidth = 0;  // the picture area, under the menu bar
     int clientHeight = 0;
     int menuBarHeight = 0;
     SDL_Window* sdl = nullptr;
     SDL_GLContext gl = nullptr;
     ImGuiContext* imgui = nullptr;
     const std::vector<Platform::MenuItem>* menu = nullptr;
-    bool menuOpen = false;          // a menu of the bar is dropped down
-    bool presentedByDevice = false; // from then on the device draws the window
+    bool menuOpen = false;           // a menu of the bar is dropped down
+    bool presentedByDevice = false;  // from then on the device draws the window
     // The picture under the menu bar, given the drawable's size: set by the
     // device that presents into the window.
     std::function<void(int, int)> content;

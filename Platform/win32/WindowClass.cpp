@@ -10,7 +10,9 @@ std::map<std::string, WindowClass>& Classes() {
     return classes;
 }
 
-bool IsName(LPCSTR name) { return name != nullptr && !IS_INTRESOURCE(name) && *name != '\0'; }
+bool IsName(LPCSTR name) {
+    return name != nullptr && !IS_INTRESOURCE(name) && *name != '\0';
+}
 
 }  // namespace
 

@@ -162,7 +162,8 @@ public:
             if (keep) env.push_back(entry);
         }
         std::vector<char*> envp;
-        for (auto& e : env) envp.push_back(e.data());
+        for (auto& e : env)
+            envp.push_back(e.data());
         envp.push_back(nullptr);
         std::vector<char*> argv{launch.program.data()};
         for (auto& a : launch.args)
@@ -234,7 +235,8 @@ private:
 class ViewerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "needs an X display (test.sh runs these under xvfb-run)";
+        if (std::getenv("DISPLAY") == nullptr)
+            GTEST_SKIP() << "needs an X display (test.sh runs these under xvfb-run)";
         m_display = XOpenDisplay(nullptr);
         ASSERT_NE(m_display, nullptr);
         // Windows come and go while the tree is walked: Xlib's default
@@ -356,8 +358,8 @@ protected:
     }
 
     void Click(Window w, int x, int y) {
-        Xdotool("mousemove --window " + std::to_string(w) + " " + std::to_string(x) + " " + std::to_string(y) +
-                " click 1");
+        Xdotool("mousemove --window " + std::to_string(w) + " " + std::to_string(x) + " " +
+                std::to_string(y) + " click 1");
         std::this_thread::sleep_for(300ms);
     }
 

@@ -21,7 +21,8 @@ HINSTANCE Instance() {
 template <typename Push>
 void RunWinMainAndExit(Push push) {
     std::thread user([push] {
-        while (SDL_WasInit(SDL_INIT_VIDEO) == 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        while (SDL_WasInit(SDL_INIT_VIDEO) == 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
         std::this_thread::sleep_for(std::chrono::milliseconds(300));  // some frames run first
         push();
     });
@@ -67,7 +68,8 @@ TEST_F(WinMainTest, NoDisplayEndsWithMinusOneAndSaysWhy) {
             std::exit(WinMain(Instance(), nullptr, nullptr, SW_SHOWNORMAL));
         },
         ::testing::ExitedWithCode(255),
-        "cannot open the window \"Vorel - Penwick - Lumen1\": no display is available \\(DISPLAY is not set\\)");
+        "cannot open the window \"Vorel - Penwick - Lumen1\": no display is available \\(DISPLAY is not "
+        "set\\)");
 }
 
 }  // namespace

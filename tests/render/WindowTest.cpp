@@ -64,7 +64,8 @@ protected:
     std::vector<MSG> Drain() {
         std::vector<MSG> messages;
         MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) messages.push_back(msg);
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+            messages.push_back(msg);
         return messages;
     }
 

@@ -139,7 +139,9 @@ public:
         p->dirty = true;
         return D3D_OK;
     }
-    HRESULT WINAPI SetInt(D3DXHANDLE handle, INT value) override { return SetScalar(handle, value, float(value)); }
+    HRESULT WINAPI SetInt(D3DXHANDLE handle, INT value) override {
+        return SetScalar(handle, value, float(value));
+    }
     HRESULT WINAPI SetFloat(D3DXHANDLE handle, float value) override {
         return SetScalar(handle, static_cast<int>(value), value);
     }

@@ -7,7 +7,9 @@ namespace {
 
 using Rows = double[3][3];
 
-double Dot3(const double* a, const double* b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
+double Dot3(const double* a, const double* b) {
+    return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
+}
 
 void Cross3(const double* a, const double* b, double* out) {
     out[0] = a[1] * b[2] - a[2] * b[1];
@@ -18,7 +20,8 @@ void Cross3(const double* a, const double* b, double* out) {
 bool Normalise3(double* v) {
     const double length = std::sqrt(Dot3(v, v));
     if (!(length > 1e-12) || !std::isfinite(length)) return false;
-    for (int i = 0; i < 3; ++i) v[i] /= length;
+    for (int i = 0; i < 3; ++i)
+        v[i] /= length;
     return true;
 }
 
@@ -67,7 +70,8 @@ D3DXQUATERNION QuaternionOf(const Rows r) {
 }  // namespace
 
 D3DXMATRIX::D3DXMATRIX(float m11, float m12, float m13, float m14, float m21, float m22, float m23, float m24,
-                       float m31, float m32, float m33, float m34, float m41, float m42, float m43, float m44) {
+                       float m31, float m32, float m33, float m34, float m41, float m42, float m43,
+                       float m44) {
     _11 = m11, _12 = m12, _13 = m13, _14 = m14;
     _21 = m21, _22 = m22, _23 = m23, _24 = m24;
     _31 = m31, _32 = m32, _33 = m33, _34 = m34;
@@ -111,7 +115,8 @@ D3DXMATRIX* WINAPI D3DXMatrixInverse(D3DXMATRIX* out, float* determinant, const 
     // Cofactors in double: the inverse of a float matrix is then as good as
     // float can hold.
     double a[16], inv[16];
-    for (int i = 0; i < 16; ++i) a[i] = m->m[i / 4][i % 4];
+    for (int i = 0; i < 16; ++i)
+        a[i] = m->m[i / 4][i % 4];
     inv[0] = a[5] * a[10] * a[15] - a[5] * a[11] * a[14] - a[9] * a[6] * a[15] + a[9] * a[7] * a[14] +
              a[13] * a[6] * a[11] - a[13] * a[7] * a[10];
     inv[4] = -a[4] * a[10] * a[15] + a[4] * a[11] * a[14] + a[8] * a[6] * a[15] - a[8] * a[7] * a[14] -
@@ -148,7 +153,8 @@ D3DXMATRIX* WINAPI D3DXMatrixInverse(D3DXMATRIX* out, float* determinant, const 
     if (determinant != nullptr) *determinant = static_cast<float>(det);
     if (det == 0.0 || !std::isfinite(det)) return nullptr;
     D3DXMATRIX result;
-    for (int i = 0; i < 16; ++i) result.m[i / 4][i % 4] = static_cast<float>(inv[i] / det);
+    for (int i = 0; i < 16; ++i)
+        result.m[i / 4][i % 4] = static_cast<float>(inv[i] / det);
     *out = result;
     return out;
 }
@@ -156,7 +162,8 @@ D3DXMATRIX* WINAPI D3DXMatrixInverse(D3DXMATRIX* out, float* determinant, const 
 D3DXMATRIX* WINAPI D3DXMatrixTranspose(D3DXMATRIX* out, const D3DXMATRIX* m) {
     D3DXMATRIX result;
     for (int r = 0; r < 4; ++r)
-        for (int c = 0; c < 4; ++c) result.m[r][c] = m->m[c][r];
+        for (int c = 0; c < 4; ++c)
+            result.m[r][c] = m->m[c][r];
     *out = result;
     return out;
 }
@@ -225,7 +232,8 @@ HRESULT WINAPI D3DXMatrixDecompose(D3DXVECTOR3* outScale, D3DXQUATERNION* outRot
             for (int j = 0; j < k; ++j) {
                 const double* prior = rows[order[j]];
                 const double d = Dot3(row, prior);
-                for (int c = 0; c < 3; ++c) row[c] -= d * prior[c];
+                for (int c = 0; c < 3; ++c)
+                    row[c] -= d * prior[c];
             }
             if (Normalise3(row)) continue;
             usable[order[k]] = false;  // lies in the span of the others: sheared flat
@@ -239,7 +247,8 @@ HRESULT WINAPI D3DXMatrixDecompose(D3DXVECTOR3* outScale, D3DXQUATERNION* outRot
             if (k == 1) {
                 const double* prior = rows[order[0]];
                 const double d = Dot3(row, prior);
-                for (int c = 0; c < 3; ++c) row[c] -= d * prior[c];
+                for (int c = 0; c < 3; ++c)
+                    row[c] -= d * prior[c];
                 if (!Normalise3(row)) Perpendicular(prior, row);
             }
         } else {
@@ -256,10 +265,12 @@ HRESULT WINAPI D3DXMatrixDecompose(D3DXVECTOR3* outScale, D3DXQUATERNION* outRot
     Cross3(rows[0], rows[1], cross);
     if (Dot3(cross, rows[2]) < 0) {
         scale[0] = -scale[0];
-        for (int c = 0; c < 3; ++c) rows[0][c] = -rows[0][c];
+        for (int c = 0; c < 3; ++c)
+            rows[0][c] = -rows[0][c];
         hr = D3DERR_INVALIDCALL;
     }
-    *outScale = D3DXVECTOR3(static_cast<float>(scale[0]), static_cast<float>(scale[1]), static_cast<float>(scale[2]));
+    *outScale =
+        D3DXVECTOR3(static_cast<float>(scale[0]), static_cast<float>(scale[1]), static_cast<float>(scale[2]));
     *outRotation = QuaternionOf(rows);
     return hr;
 }

@@ -12,7 +12,8 @@ LPD3DXFRAME WINAPI D3DXFrameFind(const D3DXFRAME* root, LPCSTR name) {
     while (!pending.empty()) {
         const D3DXFRAME* frame = pending.back();
         pending.pop_back();
-        if (frame->Name != nullptr && std::strcmp(frame->Name, name) == 0) return const_cast<LPD3DXFRAME>(frame);
+        if (frame->Name != nullptr && std::strcmp(frame->Name, name) == 0)
+            return const_cast<LPD3DXFRAME>(frame);
         // Pushed sibling first: the children are searched before it.
         if (frame->pFrameSibling != nullptr) pending.push_back(frame->pFrameSibling);
         if (frame->pFrameFirstChild != nullptr) pending.push_back(frame->pFrameFirstChild);

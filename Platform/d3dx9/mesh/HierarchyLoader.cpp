@@ -126,7 +126,8 @@ HRESULT Loader::Container(const Node& mesh, LPD3DXFRAME frame) {
     if (FAILED(hr)) return hr;
     if (container == nullptr) return S_OK;
     LPD3DXMESHCONTAINER* last = &frame->pMeshContainer;
-    while (*last != nullptr) last = &(*last)->pNextMeshContainer;
+    while (*last != nullptr)
+        last = &(*last)->pNextMeshContainer;
     *last = container;
     return S_OK;
 }
@@ -146,14 +147,16 @@ using namespace Platform;
 
 HRESULT WINAPI D3DXLoadMeshHierarchyFromX(LPCSTR fileName, DWORD meshOptions, LPDIRECT3DDEVICE9 device,
                                           LPD3DXALLOCATEHIERARCHY allocator, LPD3DXLOADUSERDATA,
-                                          LPD3DXFRAME* frameHierarchy, LPD3DXANIMATIONCONTROLLER* animController) {
+                                          LPD3DXFRAME* frameHierarchy,
+                                          LPD3DXANIMATIONCONTROLLER* animController) {
     if (frameHierarchy != nullptr) *frameHierarchy = nullptr;
     if (animController != nullptr) *animController = nullptr;
     if (fileName == nullptr || allocator == nullptr || frameHierarchy == nullptr) return D3DERR_INVALIDCALL;
     try {
         XFile::FileBytes file(fileName);
         if (file.Error() != 0) {
-            OutputDebugStringA((std::string(fileName) + ": cannot be read: " + std::strerror(file.Error()) + "\n").c_str());
+            OutputDebugStringA(
+                (std::string(fileName) + ": cannot be read: " + std::strerror(file.Error()) + "\n").c_str());
             return D3DXFERR_FILENOTFOUND;
         }
         XFile::Document document;
@@ -166,14 +169,18 @@ HRESULT WINAPI D3DXLoadMeshHierarchyFromX(LPCSTR fileName, DWORD meshOptions, LP
         UINT sets = 0;
         for (const XFile::Node* node : document.top) {
             const GUID type = node->TypeGuid();
-            if (type == TID_D3DRMFrame) hr = loader.Frame(*node, next);
-            else if (type == TID_D3DRMMesh) hr = loader.MeshFrame(*node, next);
-            else sets += D3DX::CountSets(*node, 1);
+            if (type == TID_D3DRMFrame)
+                hr = loader.Frame(*node, next);
+            else if (type == TID_D3DRMMesh)
+                hr = loader.MeshFrame(*node, next);
+            else
+                sets += D3DX::CountSets(*node, 1);
             if (FAILED(hr)) {
                 D3DXFrameDestroy(root, allocator);
                 return hr;
             }
-            while (*next != nullptr) next = &(*next)->pFrameSibling;
+            while (*next != nullptr)
+                next = &(*next)->pFrameSibling;
         }
         if (root == nullptr) {
             OutputDebugStringA((std::string(fileName) + ": holds no frame and no mesh\n").c_str());

@@ -46,10 +46,14 @@ HRESULT WINAPI Mesh::CloneMeshFVF(DWORD options, DWORD fvf, LPDIRECT3DDEVICE9 de
             const uint8_t* source = Vertex(i);
             uint8_t* target = copy->Vertex(i);
             std::memcpy(target, source, 12);
-            if (to.normal >= 0 && m_layout.normal >= 0) std::memcpy(target + to.normal, source + m_layout.normal, 12);
+            if (to.normal >= 0 && m_layout.normal >= 0)
+                std::memcpy(target + to.normal, source + m_layout.normal, 12);
             if (to.diffuse >= 0) {
                 const uint32_t white = 0xFFFFFFFFu;
-                std::memcpy(target + to.diffuse, m_layout.diffuse >= 0 ? source + m_layout.diffuse : reinterpret_cast<const uint8_t*>(&white), 4);
+                std::memcpy(target + to.diffuse,
+                            m_layout.diffuse >= 0 ? source + m_layout.diffuse
+                                                  : reinterpret_cast<const uint8_t*>(&white),
+                            4);
             }
             if (to.texcoord >= 0 && m_layout.texcoord >= 0)
                 std::memcpy(target + to.texcoord, source + m_layout.texcoord, 8);

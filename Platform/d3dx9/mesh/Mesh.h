@@ -31,7 +31,8 @@ public:
     DWORD WINAPI GetNumBytesPerVertex() override { return static_cast<DWORD>(m_layout.stride); }
     DWORD WINAPI GetOptions() override { return m_options; }
     HRESULT WINAPI GetDevice(LPDIRECT3DDEVICE9* device) override;
-    HRESULT WINAPI CloneMeshFVF(DWORD options, DWORD fvf, LPDIRECT3DDEVICE9 device, LPD3DXMESH* clone) override;
+    HRESULT WINAPI CloneMeshFVF(DWORD options, DWORD fvf, LPDIRECT3DDEVICE9 device,
+                                LPD3DXMESH* clone) override;
     HRESULT WINAPI LockVertexBuffer(DWORD flags, LPVOID* data) override;
     HRESULT WINAPI UnlockVertexBuffer() override { return S_OK; }
     HRESULT WINAPI LockIndexBuffer(DWORD flags, LPVOID* data) override;
@@ -58,8 +59,8 @@ private:
     VertexLayout m_layout;
     size_t m_vertexCount;
     std::vector<uint8_t> m_vertices;
-    std::vector<uint32_t> m_indices;   // three per face
-    std::vector<DWORD> m_attributes;   // one per face
+    std::vector<uint32_t> m_indices;  // three per face
+    std::vector<DWORD> m_attributes;  // one per face
     uint64_t m_vertexVersion = 0;
     uint64_t m_topologyVersion = 0;
     std::unique_ptr<D3D9::GpuObject> m_gpu;

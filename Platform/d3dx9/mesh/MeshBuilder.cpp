@@ -67,7 +67,9 @@ public:
 
 private:
     void Trace(const std::string& what) {
-        OutputDebugStringA((m_file + ": mesh " + (m_node.name.empty() ? "(unnamed)" : m_node.name) + ": " + what + "\n").c_str());
+        OutputDebugStringA(
+            (m_file + ": mesh " + (m_node.name.empty() ? "(unnamed)" : m_node.name) + ": " + what + "\n")
+                .c_str());
     }
     bool ReadGeometry();
     void ReadChild(const Node& child);
@@ -86,8 +88,8 @@ private:
     std::vector<std::vector<uint32_t>> m_faces;
     std::vector<D3DXVECTOR3> m_normals;
     std::vector<std::vector<uint32_t>> m_faceNormals;
-    std::vector<float> m_uv;        // two per position
-    std::vector<uint32_t> m_colors; // one per position
+    std::vector<float> m_uv;         // two per position
+    std::vector<uint32_t> m_colors;  // one per position
     std::vector<DWORD> m_faceMaterials;
     std::vector<D3DXMATERIAL> m_materials;
     std::vector<std::string> m_textureNames;
@@ -102,7 +104,8 @@ bool Builder::ReadGeometry() {
         return false;
     }
     m_positions.resize(vertices);
-    for (auto& v : m_positions) v = {p.Float(), p.Float(), p.Float()};
+    for (auto& v : m_positions)
+        v = {p.Float(), p.Float(), p.Float()};
     const uint32_t faces = p.Dword();
     if (!p.Has(faces, 4)) {
         Trace("its face count is larger than its data");
@@ -116,7 +119,8 @@ bool Builder::ReadGeometry() {
             return false;
         }
         face.resize(n);
-        for (auto& i : face) i = p.Dword();
+        for (auto& i : face)
+            i = p.Dword();
     }
     return !p.Short();
 }
@@ -126,7 +130,8 @@ void Builder::ReadNormals(const Node& child) {
     const uint32_t count = p.Dword();
     if (!p.Has(count, 12)) return Trace("MeshNormals: more normals than data");
     m_normals.resize(count);
-    for (auto& n : m_normals) n = {p.Float(), p.Float(), p.Float()};
+    for (auto& n : m_normals)
+        n = {p.Float(), p.Float(), p.Float()};
     const uint32_t faces = p.Dword();
     if (!p.Has(faces, 4)) return Trace("MeshNormals: more faces than data");
     m_faceNormals.resize(faces);
@@ -134,11 +139,12 @@ void Builder::ReadNormals(const Node& child) {
         const uint32_t n = p.Dword();
         if (!p.Has(n, 4)) return Trace("MeshNormals: a face has more indices than the data holds");
         face.resize(n);
-        for (auto& i : face) i = p.Dword();
+        for (auto& i : face)
+            i = p.Dword();
     }
     if (faces != m_faces.size()) {
-        Trace("MeshNormals: " + std::to_string(faces) + " faces for a mesh of " + std::to_string(m_faces.size()) +
-              "; the normals are computed instead");
+        Trace("MeshNormals: " + std::to_string(faces) + " faces for a mesh of " +
+              std::to_string(m_faces.size()) + "; the normals are computed instead");
         m_normals.clear();
         m_faceNormals.clear();
     }
@@ -149,8 +155,8 @@ void Builder::ReadTextureCoords(const Node& child) {
     const uint32_t count = p.Dword();
     if (!p.Has(count, 8)) return Trace("MeshTextureCoords: more coordinates than data");
     if (count != m_positions.size())
-        Trace("MeshTextureCoords: " + std::to_string(count) + " coordinates for " + std::to_string(m_positions.size()) +
-              " vertices; the rest are 0");
+        Trace("MeshTextureCoords: " + std::to_string(count) + " coordinates for " +
+              std::to_string(m_positions.size()) + " vertices; the rest are 0");
     m_uv.assign(m_positions.size() * 2, 0.0f);
     for (uint32_t i = 0; i < count; ++i) {
         const float u = p.Float(), v = p.Float();
@@ -183,7 +189,8 @@ void Builder::ReadMaterials(const Node& child) {
     const uint32_t faces = p.Dword();
     if (!p.Has(faces, 4)) return Trace("MeshMaterialList: more face indices than data");
     m_faceMaterials.resize(faces);
-    for (auto& m : m_faceMaterials) m = p.Dword();
+    for (auto& m : m_faceMaterials)
+        m = p.Dword();
     for (const XFile::Child& c : child.children) {
         const Node& material = *c.node;
         if (material.TypeGuid() != TID_D3DRMMaterial) continue;
@@ -215,11 +222,14 @@ void Builder::ReadSkinWeights(const Node& child) {
     const uint32_t count = p.Dword();
     if (!p.Has(count, 8)) return Trace("SkinWeights of " + bone.name + ": more weights than data");
     std::vector<uint32_t> indices(count);
-    for (auto& i : indices) i = p.Dword();
+    for (auto& i : indices)
+        i = p.Dword();
     std::vector<float> weights(count);
-    for (auto& w : weights) w = p.Float();
+    for (auto& w : weights)
+        w = p.Float();
     for (int r = 0; r < 4; ++r)
-        for (int c = 0; c < 4; ++c) bone.offset.m[r][c] = p.Float();
+        for (int c = 0; c < 4; ++c)
+            bone.offset.m[r][c] = p.Float();
     size_t skipped = 0;
     for (uint32_t i = 0; i < count; ++i) {
         if (indices[i] >= m_positions.size()) {
@@ -230,8 +240,9 @@ void Builder::ReadSkinWeights(const Node& child) {
         bone.weights.push_back(weights[i]);
     }
     if (skipped > 0)
-        Trace("SkinWeights of " + bone.name + ": " + std::to_string(skipped) + " weights name vertices past the " +
-              std::to_string(m_positions.size()) + " of the mesh and are skipped");
+        Trace("SkinWeights of " + bone.name + ": " + std::to_string(skipped) +
+              " weights name vertices past the " + std::to_string(m_positions.size()) +
+              " of the mesh and are skipped");
     m_bones.push_back(std::move(bone));
 }
 
@@ -256,14 +267,16 @@ void Builder::ReadDeclData(const Node& child) {
         e.usage = p.Dword();
         e.usageIndex = p.Dword();
         e.offset = stride;
-        if (e.type >= std::size(kSizes)) return Trace("DeclData: an element of unknown type " + std::to_string(e.type));
+        if (e.type >= std::size(kSizes))
+            return Trace("DeclData: an element of unknown type " + std::to_string(e.type));
         stride += kSizes[e.type];
         layout.push_back(e);
     }
     const uint32_t dwords = p.Dword();
     if (!p.Has(dwords, 4)) return Trace("DeclData: more data words than data");
     std::vector<uint32_t> data(dwords);
-    for (auto& d : data) d = p.Dword();
+    for (auto& d : data)
+        d = p.Dword();
     if (stride == 0 || static_cast<uint64_t>(stride) * m_positions.size() > dwords)
         return Trace("DeclData: " + std::to_string(dwords) + " data words do not cover " +
                      std::to_string(m_positions.size()) + " vertices");
@@ -288,19 +301,26 @@ void Builder::ReadDeclData(const Node& child) {
             }
         } else if (e.usage == kUsageColor && e.usageIndex == 0 && e.type == kColor) {
             m_colors.resize(m_positions.size());
-            for (size_t v = 0; v < m_positions.size(); ++v) m_colors[v] = data[v * stride + e.offset];
+            for (size_t v = 0; v < m_positions.size(); ++v)
+                m_colors[v] = data[v * stride + e.offset];
         }
     }
 }
 
 void Builder::ReadChild(const Node& child) {
     const GUID type = child.TypeGuid();
-    if (type == TID_D3DRMMeshNormals) ReadNormals(child);
-    else if (type == TID_D3DRMMeshTextureCoords) ReadTextureCoords(child);
-    else if (type == TID_D3DRMMeshVertexColors) ReadColors(child);
-    else if (type == TID_D3DRMMeshMaterialList) ReadMaterials(child);
-    else if (type == kSkinWeights) ReadSkinWeights(child);
-    else if (type == kDeclData) ReadDeclData(child);
+    if (type == TID_D3DRMMeshNormals)
+        ReadNormals(child);
+    else if (type == TID_D3DRMMeshTextureCoords)
+        ReadTextureCoords(child);
+    else if (type == TID_D3DRMMeshVertexColors)
+        ReadColors(child);
+    else if (type == TID_D3DRMMeshMaterialList)
+        ReadMaterials(child);
+    else if (type == kSkinWeights)
+        ReadSkinWeights(child);
+    else if (type == kDeclData)
+        ReadDeclData(child);
 }
 
 // Damaged files hold infinities and NaNs where numbers belong; a mesh is
@@ -338,7 +358,8 @@ void Builder::DropNonFiniteValues() {
 
 bool Builder::Build(LPDIRECT3DDEVICE9 device, DWORD options, BuiltMesh* out) {
     if (!ReadGeometry()) return false;
-    for (const XFile::Child& c : m_node.children) ReadChild(*c.node);
+    for (const XFile::Child& c : m_node.children)
+        ReadChild(*c.node);
     DropNonFiniteValues();
 
     // Triangles as fans, each corner a position and the normal it uses there.
@@ -358,7 +379,8 @@ bool Builder::Build(LPDIRECT3DDEVICE9 device, DWORD options, BuiltMesh* out) {
         }
         // nFaceIndexes = 1 gives the whole mesh one material; a short list
         // repeats its last entry.
-        DWORD material = m_faceMaterials.empty() ? 0 : m_faceMaterials[std::min(f, m_faceMaterials.size() - 1)];
+        DWORD material =
+            m_faceMaterials.empty() ? 0 : m_faceMaterials[std::min(f, m_faceMaterials.size() - 1)];
         for (size_t k = 1; k + 1 < face.size(); ++k) {
             std::array<Corner, 3> t;
             const size_t at[3] = {0, k, k + 1};
@@ -382,13 +404,15 @@ bool Builder::Build(LPDIRECT3DDEVICE9 device, DWORD options, BuiltMesh* out) {
     size_t badMaterials = 0;
     for (DWORD& m : triangleMaterial)
         if (m >= m_materials.size()) m = 0, ++badMaterials;
-    if (badMaterials > 0) Trace(std::to_string(badMaterials) + " triangles name a material past the list; they use the first");
+    if (badMaterials > 0)
+        Trace(std::to_string(badMaterials) + " triangles name a material past the list; they use the first");
 
     // Vertices: position i stays vertex i with the first normal it is used
     // with; each further normal at that position makes a copy at the end.
     std::vector<int32_t> normalOf(m_positions.size(), -2);
     std::vector<uint32_t> origin(m_positions.size());
-    for (uint32_t i = 0; i < origin.size(); ++i) origin[i] = i;
+    for (uint32_t i = 0; i < origin.size(); ++i)
+        origin[i] = i;
     std::unordered_map<uint64_t, uint32_t> copies;
     std::vector<uint32_t> indices;
     indices.reserve(triangles.size() * 3);
@@ -420,8 +444,10 @@ bool Builder::Build(LPDIRECT3DDEVICE9 device, DWORD options, BuiltMesh* out) {
                               &c = m_positions[t[2].position];
             const D3DXVECTOR3 e1 = b - a, e2 = c - a;
             // Clockwise front faces, as Direct3D has them.
-            const D3DXVECTOR3 n(e1.y * e2.z - e1.z * e2.y, e1.z * e2.x - e1.x * e2.z, e1.x * e2.y - e1.y * e2.x);
-            for (const Corner& k : t) computed[k.position] += n;
+            const D3DXVECTOR3 n(e1.y * e2.z - e1.z * e2.y, e1.z * e2.x - e1.x * e2.z,
+                                e1.x * e2.y - e1.y * e2.x);
+            for (const Corner& k : t)
+                computed[k.position] += n;
         }
         for (auto& n : computed) {
             const float length = std::sqrt(n.x * n.x + n.y * n.y + n.z * n.z);
@@ -438,7 +464,7 @@ bool Builder::Build(LPDIRECT3DDEVICE9 device, DWORD options, BuiltMesh* out) {
         uint8_t* vertex = mesh->Vertex(v);
         const uint32_t p = origin[v];
         std::memcpy(vertex, &m_positions[p], 12);
-        const D3DXVECTOR3 normal = !haveNormals ? computed[p]
+        const D3DXVECTOR3 normal = !haveNormals       ? computed[p]
                                    : normalOf[v] >= 0 ? m_normals[static_cast<size_t>(normalOf[v])]
                                                       : D3DXVECTOR3(0, 0, 0);
         std::memcpy(vertex + layout.normal, &normal, 12);
@@ -448,8 +474,10 @@ bool Builder::Build(LPDIRECT3DDEVICE9 device, DWORD options, BuiltMesh* out) {
 
     // Triangles in material order, so that each material is one run.
     std::vector<uint32_t> order(triangles.size());
-    for (uint32_t i = 0; i < order.size(); ++i) order[i] = i;
-    std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return triangleMaterial[a] < triangleMaterial[b]; });
+    for (uint32_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::stable_sort(order.begin(), order.end(),
+                     [&](uint32_t a, uint32_t b) { return triangleMaterial[a] < triangleMaterial[b]; });
     for (size_t i = 0; i < order.size(); ++i) {
         std::memcpy(&mesh->Indices()[3 * i], &indices[3 * size_t(order[i])], 12);
         mesh->Attributes()[i] = triangleMaterial[order[i]];
@@ -457,21 +485,26 @@ bool Builder::Build(LPDIRECT3DDEVICE9 device, DWORD options, BuiltMesh* out) {
 
     // Adjacency over positions (a copy made for a normal is the same point):
     // the neighbour across an edge is the face that has it the other way round.
-    const auto corner = [&](uint32_t f, int e) { return origin[mesh->Indices()[3 * f + static_cast<uint32_t>(e % 3)]]; };
+    const auto corner = [&](uint32_t f, int e) {
+        return origin[mesh->Indices()[3 * f + static_cast<uint32_t>(e % 3)]];
+    };
     std::unordered_map<uint64_t, uint32_t> edges;
     for (uint32_t f = 0; f < order.size(); ++f)
-        for (int e = 0; e < 3; ++e) edges.emplace(uint64_t(corner(f, e)) << 32 | corner(f, e + 1), f);
+        for (int e = 0; e < 3; ++e)
+            edges.emplace(uint64_t(corner(f, e)) << 32 | corner(f, e + 1), f);
     out->adjacency.assign(order.size() * 3, 0xFFFFFFFFu);
     for (uint32_t f = 0; f < order.size(); ++f)
         for (int e = 0; e < 3; ++e) {
             const auto other = edges.find(uint64_t(corner(f, e + 1)) << 32 | corner(f, e));
-            if (other != edges.end() && other->second != f) out->adjacency[3 * f + static_cast<uint32_t>(e)] = other->second;
+            if (other != edges.end() && other->second != f)
+                out->adjacency[3 * f + static_cast<uint32_t>(e)] = other->second;
         }
 
     if (!m_bones.empty()) {
         // Weights name positions: every copy of a position is weighted alike.
         std::vector<std::vector<uint32_t>> copiesOf(m_positions.size());
-        for (uint32_t v = static_cast<uint32_t>(m_positions.size()); v < origin.size(); ++v) copiesOf[origin[v]].push_back(v);
+        for (uint32_t v = static_cast<uint32_t>(m_positions.size()); v < origin.size(); ++v)
+            copiesOf[origin[v]].push_back(v);
         for (auto& bone : m_bones) {
             const size_t count = bone.vertices.size();
             for (size_t i = 0; i < count; ++i)
@@ -486,7 +519,8 @@ bool Builder::Build(LPDIRECT3DDEVICE9 device, DWORD options, BuiltMesh* out) {
     out->materials = std::move(m_materials);
     out->textureNames = std::move(m_textureNames);
     for (size_t i = 0; i < out->materials.size(); ++i)
-        out->materials[i].pTextureFilename = out->textureNames[i].empty() ? nullptr : out->textureNames[i].data();
+        out->materials[i].pTextureFilename =
+            out->textureNames[i].empty() ? nullptr : out->textureNames[i].data();
     return true;
 }
 

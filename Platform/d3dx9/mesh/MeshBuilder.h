@@ -12,11 +12,11 @@ namespace Platform::D3DX {
 
 // What the loader hands to the allocator for one Mesh data object.
 struct BuiltMesh {
-    LPD3DXMESH mesh = nullptr;          // one reference, the builder's
-    LPD3DXSKININFO skin = nullptr;      // one reference, or null
+    LPD3DXMESH mesh = nullptr;      // one reference, the builder's
+    LPD3DXSKININFO skin = nullptr;  // one reference, or null
     std::vector<D3DXMATERIAL> materials;
     std::vector<std::string> textureNames;  // what materials[i].pTextureFilename points at
-    std::vector<DWORD> adjacency;       // three per face
+    std::vector<DWORD> adjacency;           // three per face
 };
 
 // The texture name of each Material object read so far, so that a material

@@ -18,7 +18,8 @@ SkinInfo::SkinInfo(DWORD fvf, size_t vertexCount, std::vector<Bone> bones)
             ++m_first[bone.vertices[i] + 1];
         }
     }
-    for (size_t v = 0; v < vertexCount; ++v) m_first[v + 1] += m_first[v];
+    for (size_t v = 0; v < vertexCount; ++v)
+        m_first[v + 1] += m_first[v];
     m_influenceBone.resize(m_first[vertexCount]);
     m_influenceWeight.resize(m_first[vertexCount]);
     std::vector<uint32_t> next(m_first.begin(), m_first.end() - 1);
@@ -30,7 +31,9 @@ SkinInfo::SkinInfo(DWORD fvf, size_t vertexCount, std::vector<Bone> bones)
         }
 }
 
-LPCSTR WINAPI SkinInfo::GetBoneName(DWORD bone) { return bone < m_bones.size() ? m_bones[bone].name.c_str() : nullptr; }
+LPCSTR WINAPI SkinInfo::GetBoneName(DWORD bone) {
+    return bone < m_bones.size() ? m_bones[bone].name.c_str() : nullptr;
+}
 
 LPD3DXMATRIX WINAPI SkinInfo::GetBoneOffsetMatrix(DWORD bone) {
     return bone < m_bones.size() ? &m_bones[bone].offset : nullptr;

@@ -28,8 +28,9 @@ public:
     DWORD WINAPI GetNumBoneInfluences(DWORD bone) override;
     HRESULT WINAPI GetBoneInfluence(DWORD bone, DWORD* vertices, float* weights) override;
     DWORD WINAPI GetFVF() override { return m_fvf; }
-    HRESULT WINAPI UpdateSkinnedMesh(const D3DXMATRIX* boneTransforms, const D3DXMATRIX* boneInvTransposeTransforms,
-                                     LPCVOID source, LPVOID destination) override;
+    HRESULT WINAPI UpdateSkinnedMesh(const D3DXMATRIX* boneTransforms,
+                                     const D3DXMATRIX* boneInvTransposeTransforms, LPCVOID source,
+                                     LPVOID destination) override;
 
 private:
     DWORD m_fvf;

@@ -11,8 +11,6 @@ constexpr uint32_t kAlphaFlag = 0x1;
 // Larger than any texture a model ships: the pixel buffer is sized from it.
 constexpr uint32_t kMaxSide = 16384;
 
-
-
 void Rgb565(uint16_t c, uint8_t* out) {
     out[0] = static_cast<uint8_t>(((c >> 11) & 31) * 255 / 31);
     out[1] = static_cast<uint8_t>(((c >> 5) & 63) * 255 / 63);
@@ -39,13 +37,14 @@ void ColourBlock(const uint8_t* block, bool dxt1, uint8_t texels[16][4]) {
     palette[2][3] = 255;
     palette[3][3] = (!dxt1 || c0 > c1) ? 255 : 0;
     const uint32_t bits = Read32(block + 4);
-    for (int i = 0; i < 16; ++i) std::memcpy(texels[i], palette[(bits >> (2 * i)) & 3], 4);
+    for (int i = 0; i < 16; ++i)
+        std::memcpy(texels[i], palette[(bits >> (2 * i)) & 3], 4);
 }
 
 }  // namespace
 
-bool DecodeDds(const uint8_t* data, size_t size, uint32_t* width, uint32_t* height, std::vector<uint8_t>* rgba,
-               std::string* error) {
+bool DecodeDds(const uint8_t* data, size_t size, uint32_t* width, uint32_t* height,
+               std::vector<uint8_t>* rgba, std::string* error) {
     if (size < 128 || std::memcmp(data, "DDS ", 4) != 0 || Read32(data + 4) != 124) {
         *error = "not a DDS image";
         return false;
@@ -63,9 +62,12 @@ bool DecodeDds(const uint8_t* data, size_t size, uint32_t* width, uint32_t* heig
 
     if (pfFlags & kFourCcFlag) {
         int kind = 0;
-        if (std::memcmp(&fourCc, "DXT1", 4) == 0) kind = 1;
-        else if (std::memcmp(&fourCc, "DXT3", 4) == 0) kind = 3;
-        else if (std::memcmp(&fourCc, "DXT5", 4) == 0) kind = 5;
+        if (std::memcmp(&fourCc, "DXT1", 4) == 0)
+            kind = 1;
+        else if (std::memcmp(&fourCc, "DXT3", 4) == 0)
+            kind = 3;
+        else if (std::memcmp(&fourCc, "DXT5", 4) == 0)
+            kind = 5;
         if (kind == 0) {
             *error = "a DDS compression other than DXT1, DXT3 and DXT5";
             return false;
@@ -82,17 +84,23 @@ bool DecodeDds(const uint8_t* data, size_t size, uint32_t* width, uint32_t* heig
                 uint8_t texels[16][4];
                 ColourBlock(kind == 1 ? block : block + 8, kind == 1, texels);
                 if (kind == 3) {
-                    for (int i = 0; i < 16; ++i) texels[i][3] = static_cast<uint8_t>(((block[i / 2] >> (4 * (i % 2))) & 15) * 17);
+                    for (int i = 0; i < 16; ++i)
+                        texels[i][3] = static_cast<uint8_t>(((block[i / 2] >> (4 * (i % 2))) & 15) * 17);
                 } else if (kind == 5) {
                     uint8_t alpha[8] = {block[0], block[1]};
                     for (int k = 2; k < 8; ++k) {
-                        if (alpha[0] > alpha[1]) alpha[k] = static_cast<uint8_t>(((8 - k) * alpha[0] + (k - 1) * alpha[1]) / 7);
-                        else if (k < 6) alpha[k] = static_cast<uint8_t>(((6 - k) * alpha[0] + (k - 1) * alpha[1]) / 5);
-                        else alpha[k] = k == 6 ? 0 : 255;
+                        if (alpha[0] > alpha[1])
+                            alpha[k] = static_cast<uint8_t>(((8 - k) * alpha[0] + (k - 1) * alpha[1]) / 7);
+                        else if (k < 6)
+                            alpha[k] = static_cast<uint8_t>(((6 - k) * alpha[0] + (k - 1) * alpha[1]) / 5);
+                        else
+                            alpha[k] = k == 6 ? 0 : 255;
                     }
                     uint64_t indices = 0;
-                    for (int k = 0; k < 6; ++k) indices |= uint64_t(block[2 + k]) << (8 * k);
-                    for (int i = 0; i < 16; ++i) texels[i][3] = alpha[(indices >> (3 * i)) & 7];
+                    for (int k = 0; k < 6; ++k)
+                        indices |= uint64_t(block[2 + k]) << (8 * k);
+                    for (int i = 0; i < 16; ++i)
+                        texels[i][3] = alpha[(indices >> (3 * i)) & 7];
                 }
                 for (int i = 0; i < 16; ++i) {
                     const size_t x = bx * 4 + i % 4, y = by * 4 + i / 4;
@@ -109,7 +117,8 @@ bool DecodeDds(const uint8_t* data, size_t size, uint32_t* width, uint32_t* heig
         const auto channel = [](uint32_t value, uint32_t mask) -> uint8_t {
             if (mask == 0) return 255;
             int shift = 0;
-            while (((mask >> shift) & 1) == 0) ++shift;
+            while (((mask >> shift) & 1) == 0)
+                ++shift;
             const uint32_t max = mask >> shift;
             return static_cast<uint8_t>(uint64_t((value & mask) >> shift) * 255 / max);
         };
@@ -117,7 +126,8 @@ bool DecodeDds(const uint8_t* data, size_t size, uint32_t* width, uint32_t* heig
             uint32_t value = 0;
             std::memcpy(&value, pixels + i * bytes, bytes);
             uint8_t* out = rgba->data() + i * 4;
-            for (int k = 0; k < 3; ++k) out[k] = channel(value, masks[k]);
+            for (int k = 0; k < 3; ++k)
+                out[k] = channel(value, masks[k]);
             out[3] = (pfFlags & kAlphaFlag) ? channel(value, masks[3]) : 255;
         }
     } else {

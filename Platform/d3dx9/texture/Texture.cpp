@@ -21,8 +21,10 @@ namespace {
 fs::path MatchIn(const fs::path& folder, const std::string& part) {
     std::error_code ec;
     if (fs::exists(folder / part, ec)) return folder / part;
-    for (fs::directory_iterator it(folder.empty() ? "." : folder, ec), end; !ec && it != end; it.increment(ec))
-        if (strcasecmp(it->path().filename().c_str(), part.c_str()) == 0) return folder / it->path().filename();
+    for (fs::directory_iterator it(folder.empty() ? "." : folder, ec), end; !ec && it != end;
+         it.increment(ec))
+        if (strcasecmp(it->path().filename().c_str(), part.c_str()) == 0)
+            return folder / it->path().filename();
     return {};
 }
 

@@ -40,8 +40,8 @@ bool DecodeJpeg(const uint8_t* data, size_t size, uint32_t* width, uint32_t* hei
 
 // Decodes a DDS image (uncompressed 24/32-bit, or DXT1/3/5) to RGBA; false
 // with `error` set when it is not one it can read.
-bool DecodeDds(const uint8_t* data, size_t size, uint32_t* width, uint32_t* height, std::vector<uint8_t>* rgba,
-               std::string* error);
+bool DecodeDds(const uint8_t* data, size_t size, uint32_t* width, uint32_t* height,
+               std::vector<uint8_t>* rgba, std::string* error);
 
 // The file a texture name means: as written, with backslashes as folder
 // separators, each part matched without regard to letter case, and last

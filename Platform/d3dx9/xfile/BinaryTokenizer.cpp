@@ -67,7 +67,8 @@ Token BinaryTokenizer::Next() {
                 const uint32_t n = Read32(p);
                 if (!Take(n, &p)) return Fail(token.position, "a name or string longer than the data left");
                 std::string_view text(p, n);
-                while (!text.empty() && text.back() == '\0') text.remove_suffix(1);
+                while (!text.empty() && text.back() == '\0')
+                    text.remove_suffix(1);
                 token.kind = word == 1 ? TokenKind::Name : TokenKind::String;
                 token.text = text;
                 return token;
@@ -99,29 +100,76 @@ Token BinaryTokenizer::Next() {
                 m_listStart = token.position;
                 return Next();
             }
-            case 10: token.kind = TokenKind::LBrace; return token;
-            case 11: token.kind = TokenKind::RBrace; return token;
-            case 12: token.kind = TokenKind::LParen; return token;
-            case 13: token.kind = TokenKind::RParen; return token;
-            case 14: token.kind = TokenKind::LBracket; return token;
-            case 15: token.kind = TokenKind::RBracket; return token;
-            case 16: case 17: return Fail(token.position, "an angle bracket outside a GUID");
-            case 18: token.kind = TokenKind::Dot; return token;
-            case 19: token.kind = TokenKind::Comma; return token;
-            case 20: token.kind = TokenKind::Semicolon; return token;
-            case 31: token.kind = TokenKind::Template; return token;
-            case 40: token.kind = TokenKind::TypeWord; return token;
-            case 41: token.kind = TokenKind::TypeDword; return token;
-            case 42: token.kind = TokenKind::TypeFloat; return token;
-            case 43: token.kind = TokenKind::TypeDouble; return token;
-            case 44: token.kind = TokenKind::TypeChar; return token;
-            case 45: token.kind = TokenKind::TypeUchar; return token;
-            case 46: token.kind = TokenKind::TypeSword; return token;
-            case 47: token.kind = TokenKind::TypeSdword; return token;
-            case 48: token.kind = TokenKind::TypeVoid; return token;
-            case 49: case 50: case 51: token.kind = TokenKind::TypeString; return token;
-            case 52: token.kind = TokenKind::Array; return token;
-            default: return Fail(token.position, "an unknown token");
+            case 10:
+                token.kind = TokenKind::LBrace;
+                return token;
+            case 11:
+                token.kind = TokenKind::RBrace;
+                return token;
+            case 12:
+                token.kind = TokenKind::LParen;
+                return token;
+            case 13:
+                token.kind = TokenKind::RParen;
+                return token;
+            case 14:
+                token.kind = TokenKind::LBracket;
+                return token;
+            case 15:
+                token.kind = TokenKind::RBracket;
+                return token;
+            case 16:
+            case 17:
+                return Fail(token.position, "an angle bracket outside a GUID");
+            case 18:
+                token.kind = TokenKind::Dot;
+                return token;
+            case 19:
+                token.kind = TokenKind::Comma;
+                return token;
+            case 20:
+                token.kind = TokenKind::Semicolon;
+                return token;
+            case 31:
+                token.kind = TokenKind::Template;
+                return token;
+            case 40:
+                token.kind = TokenKind::TypeWord;
+                return token;
+            case 41:
+                token.kind = TokenKind::TypeDword;
+                return token;
+            case 42:
+                token.kind = TokenKind::TypeFloat;
+                return token;
+            case 43:
+                token.kind = TokenKind::TypeDouble;
+                return token;
+            case 44:
+                token.kind = TokenKind::TypeChar;
+                return token;
+            case 45:
+                token.kind = TokenKind::TypeUchar;
+                return token;
+            case 46:
+                token.kind = TokenKind::TypeSword;
+                return token;
+            case 47:
+                token.kind = TokenKind::TypeSdword;
+                return token;
+            case 48:
+                token.kind = TokenKind::TypeVoid;
+                return token;
+            case 49:
+            case 50:
+            case 51:
+                token.kind = TokenKind::TypeString;
+                return token;
+            case 52:
+                token.kind = TokenKind::Array;
+                return token;
+            default:
+                return Fail(token.position, "an unknown token");
         }
     }
 }

@@ -24,8 +24,6 @@ constexpr size_t kBlockSize = 32768;
 // No real model comes near this; a header claiming more is not believed.
 constexpr uint64_t kMaxInflated = uint64_t(1) << 30;
 
-
-
 }  // namespace
 
 FileBytes::FileBytes(const char* path) {
@@ -62,8 +60,8 @@ FileBytes::FileBytes(const char* path) {
 const TemplateSet& StandardTemplates() {
     static const TemplateSet templates = [] {
         Document document;
-        ReadDocument(std::string_view(D3DRM_XTEMPLATES, D3DRM_XTEMPLATE_BYTES), "(standard templates)", TemplateSet(),
-                     &document);
+        ReadDocument(std::string_view(D3DRM_XTEMPLATES, D3DRM_XTEMPLATE_BYTES), "(standard templates)",
+                     TemplateSet(), &document);
         return document.templates;
     }();
     return templates;
@@ -83,17 +81,23 @@ HRESULT ReadHeader(std::string_view bytes, Header* header, std::string* error) {
     header->major = (version[0] - '0') * 10 + (version[1] - '0');
     header->minor = (version[2] - '0') * 10 + (version[3] - '0');
     const std::string_view format = bytes.substr(8, 4);
-    if (format == "txt ") header->format = Format::Text;
-    else if (format == "bin ") header->format = Format::Binary;
-    else if (format == "tzip") header->format = Format::TextCompressed;
-    else if (format == "bzip") header->format = Format::BinaryCompressed;
+    if (format == "txt ")
+        header->format = Format::Text;
+    else if (format == "bin ")
+        header->format = Format::Binary;
+    else if (format == "tzip")
+        header->format = Format::TextCompressed;
+    else if (format == "bzip")
+        header->format = Format::BinaryCompressed;
     else {
         *error = "byte 8: expected the encoding \"txt \", \"bin \", \"tzip\" or \"bzip\"";
         return D3DXFERR_BADFILETYPE;
     }
     const std::string_view floats = bytes.substr(12, 4);
-    if (floats == "0032") header->floatSize = 32;
-    else if (floats == "0064") header->floatSize = 64;
+    if (floats == "0032")
+        header->floatSize = 32;
+    else if (floats == "0064")
+        header->floatSize = 64;
     else {
         *error = "byte 12: expected the float size \"0032\" or \"0064\"";
         return D3DXFERR_BADFILEFLOATSIZE;
@@ -158,8 +162,8 @@ HRESULT Inflate(std::string_view compressed, std::vector<char>* body, std::strin
         z.avail_out = usize;
         const int result = inflate(&z, Z_FINISH);
         if (result != Z_STREAM_END || z.avail_out != 0) {
-            *error = "byte " + std::to_string(kHeaderSize + at) + ": a compressed block that does not inflate to " +
-                     std::to_string(usize) + " bytes";
+            *error = "byte " + std::to_string(kHeaderSize + at) +
+                     ": a compressed block that does not inflate to " + std::to_string(usize) + " bytes";
             hr = D3DXFERR_BADFILE;
             break;
         }
@@ -209,10 +213,12 @@ HRESULT ReadDocument(std::string_view bytes, const std::string& name, const Temp
     HRESULT hr = ReadHeader(bytes, &header, &error);
     if (SUCCEEDED(hr) && header.major != 3)
         OutputDebugStringA((name + ": warning: format version " + std::to_string(header.major) + "." +
-                            std::to_string(header.minor) + " is read as 3.3\n").c_str());
+                            std::to_string(header.minor) + " is read as 3.3\n")
+                               .c_str());
     std::vector<char> inflated;
     std::string_view body;
-    const bool compressed = header.format == Format::TextCompressed || header.format == Format::BinaryCompressed;
+    const bool compressed =
+        header.format == Format::TextCompressed || header.format == Format::BinaryCompressed;
     if (SUCCEEDED(hr)) {
         body = bytes.substr(kHeaderSize);
         if (compressed) {

@@ -11,14 +11,19 @@ namespace Platform::XFile {
 size_t PayloadSize(ValueKind kind) {
     switch (kind) {
         case ValueKind::Char:
-        case ValueKind::Uchar: return 1;
+        case ValueKind::Uchar:
+            return 1;
         case ValueKind::Word:
-        case ValueKind::Sword: return 2;
+        case ValueKind::Sword:
+            return 2;
         case ValueKind::Dword:
         case ValueKind::Sdword:
-        case ValueKind::Float: return 4;
-        case ValueKind::Double: return 8;
-        case ValueKind::String: return sizeof(const char*);
+        case ValueKind::Float:
+            return 4;
+        case ValueKind::Double:
+            return 8;
+        case ValueKind::String:
+            return sizeof(const char*);
     }
     return 0;
 }
@@ -29,7 +34,8 @@ bool IsInteger(ValueKind kind) {
 
 std::string Lower(std::string_view text) {
     std::string lower(text);
-    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : lower)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return lower;
 }
 
@@ -75,7 +81,8 @@ bool SameLayout(const Template& a, const Template& b) {
             x.dimensions.size() != y.dimensions.size())
             return false;
         for (size_t d = 0; d < x.dimensions.size(); ++d)
-            if (x.dimensions[d].fixed != y.dimensions[d].fixed || x.dimensions[d].member != y.dimensions[d].member)
+            if (x.dimensions[d].fixed != y.dimensions[d].fixed ||
+                x.dimensions[d].member != y.dimensions[d].member)
                 return false;
     }
     return true;
@@ -132,14 +139,16 @@ bool ParseGuid(std::string_view text, GUID* out) {
     out->Data3 = static_cast<uint16_t>(d3);
     out->Data4[0] = static_cast<uint8_t>(d4a >> 8);
     out->Data4[1] = static_cast<uint8_t>(d4a);
-    for (int i = 0; i < 6; ++i) out->Data4[2 + i] = static_cast<uint8_t>(d4b >> (8 * (5 - i)));
+    for (int i = 0; i < 6; ++i)
+        out->Data4[2 + i] = static_cast<uint8_t>(d4b >> (8 * (5 - i)));
     return true;
 }
 
 std::string FormatGuid(const GUID& g) {
     char text[40];
-    std::snprintf(text, sizeof text, "%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X", g.Data1, g.Data2, g.Data3,
-                  g.Data4[0], g.Data4[1], g.Data4[2], g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6], g.Data4[7]);
+    std::snprintf(text, sizeof text, "%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X", g.Data1, g.Data2,
+                  g.Data3, g.Data4[0], g.Data4[1], g.Data4[2], g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6],
+                  g.Data4[7]);
     return text;
 }
 

@@ -90,17 +90,17 @@ struct Child {
 };
 
 struct Node {
-    std::string identifier;                // the template name as written
-    const Template* type = nullptr;        // null for an undeclared template or an unresolved reference
+    std::string identifier;          // the template name as written
+    const Template* type = nullptr;  // null for an undeclared template or an unresolved reference
     std::string name;
     GUID id{};
     bool hasId = false;
     std::vector<uint8_t> payload;
-    std::vector<std::string> strings;      // owned by the object; payload points in
-    std::vector<size_t> stringSlots;       // offsets of those pointers in payload
-    std::vector<Value> untyped;            // the values of an undeclared template
+    std::vector<std::string> strings;  // owned by the object; payload points in
+    std::vector<size_t> stringSlots;   // offsets of those pointers in payload
+    std::vector<Value> untyped;        // the values of an undeclared template
     std::vector<Child> children;
-    size_t order = 0;                      // position in the file, for references
+    size_t order = 0;  // position in the file, for references
 
     GUID TypeGuid() const { return type != nullptr ? type->guid : GUID{}; }
     // Writes the string pointers into the payload; run once it is complete.

@@ -34,7 +34,8 @@ private:
 class DataObject final : public RefCounted<ID3DXFileData> {
 public:
     // Holds its enumeration, which owns the document.
-    DataObject(EnumObject* owner, const Node* node, bool reference) : m_owner(owner), m_node(node), m_reference(reference) {
+    DataObject(EnumObject* owner, const Node* node, bool reference)
+        : m_owner(owner), m_node(node), m_reference(reference) {
         m_owner->AddRef();
     }
     ~DataObject() override { m_owner->Release(); }
@@ -114,7 +115,9 @@ public:
                 const char* path = static_cast<const char*>(source);
                 FileBytes file(path);
                 if (file.Error() != 0) {
-                    OutputDebugStringA((std::string(path) + ": cannot be read: " + std::strerror(file.Error()) + "\n").c_str());
+                    OutputDebugStringA(
+                        (std::string(path) + ": cannot be read: " + std::strerror(file.Error()) + "\n")
+                            .c_str());
                     return D3DXFERR_FILENOTFOUND;
                 }
                 hr = ReadDocument(file.Bytes(), path, m_templates, document.get());
@@ -139,8 +142,8 @@ public:
         if (data == nullptr) return E_POINTER;
         try {
             Document document;
-            const HRESULT hr = ReadDocument(std::string_view(static_cast<const char*>(data), size), "(templates)",
-                                            m_templates, &document);
+            const HRESULT hr = ReadDocument(std::string_view(static_cast<const char*>(data), size),
+                                            "(templates)", m_templates, &document);
             if (FAILED(hr)) return hr;
             m_templates = document.templates;
         } catch (const std::bad_alloc&) {
@@ -158,7 +161,9 @@ EnumObject::EnumObject(FileObject* file, std::unique_ptr<Document> document)
     m_file->AddRef();
 }
 
-EnumObject::~EnumObject() { m_file->Release(); }
+EnumObject::~EnumObject() {
+    m_file->Release();
+}
 
 HRESULT WINAPI EnumObject::GetFile(ID3DXFile** file) {
     if (file == nullptr) return E_POINTER;

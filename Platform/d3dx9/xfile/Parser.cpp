@@ -15,7 +15,8 @@ constexpr int kMaxWarnings = 8;
 constexpr int kMaxTemplateDepth = 32;
 
 float ToFloat(double d) {
-    if (std::isfinite(d) && std::fabs(d) > FLT_MAX) return std::copysign(INFINITY, static_cast<float>(d > 0 ? 1 : -1));
+    if (std::isfinite(d) && std::fabs(d) > FLT_MAX)
+        return std::copysign(INFINITY, static_cast<float>(d > 0 ? 1 : -1));
     return static_cast<float>(d);
 }
 
@@ -39,7 +40,8 @@ bool IsValue(TokenKind kind) {
 }
 
 bool IsFloatWord(std::string_view text) {
-    return EqualsIgnoringCase(text, "nan") || EqualsIgnoringCase(text, "inf") || EqualsIgnoringCase(text, "infinity");
+    return EqualsIgnoringCase(text, "nan") || EqualsIgnoringCase(text, "inf") ||
+           EqualsIgnoringCase(text, "infinity");
 }
 
 }  // namespace
@@ -52,34 +54,51 @@ Parser::Parser(Tokenizer& tokens, Document& document, std::string fileName)
 }
 
 void Parser::SkipSeparators() {
-    while (m_token.kind == TokenKind::Semicolon || m_token.kind == TokenKind::Comma) Advance();
+    while (m_token.kind == TokenKind::Semicolon || m_token.kind == TokenKind::Comma)
+        Advance();
 }
 
 std::string Parser::Describe(const Token& token) const {
     switch (token.kind) {
-        case TokenKind::End: return "the end of the data";
-        case TokenKind::Error: return std::string(token.text);
-        case TokenKind::Name: return "'" + std::string(token.text.substr(0, 64)) + "'";
-        case TokenKind::String: return "a string";
+        case TokenKind::End:
+            return "the end of the data";
+        case TokenKind::Error:
+            return std::string(token.text);
+        case TokenKind::Name:
+            return "'" + std::string(token.text.substr(0, 64)) + "'";
+        case TokenKind::String:
+            return "a string";
         case TokenKind::Integer:
-        case TokenKind::Float: return "a number";
-        case TokenKind::Guid: return "a GUID";
-        case TokenKind::LBrace: return "'{'";
-        case TokenKind::RBrace: return "'}'";
-        case TokenKind::LBracket: return "'['";
-        case TokenKind::RBracket: return "']'";
-        case TokenKind::Semicolon: return "';'";
-        case TokenKind::Comma: return "','";
-        case TokenKind::Template: return "'template'";
-        case TokenKind::Array: return "'array'";
-        default: return "a keyword or punctuation";
+        case TokenKind::Float:
+            return "a number";
+        case TokenKind::Guid:
+            return "a GUID";
+        case TokenKind::LBrace:
+            return "'{'";
+        case TokenKind::RBrace:
+            return "'}'";
+        case TokenKind::LBracket:
+            return "'['";
+        case TokenKind::RBracket:
+            return "']'";
+        case TokenKind::Semicolon:
+            return "';'";
+        case TokenKind::Comma:
+            return "','";
+        case TokenKind::Template:
+            return "'template'";
+        case TokenKind::Array:
+            return "'array'";
+        default:
+            return "a keyword or punctuation";
     }
 }
 
 bool Parser::Fail(const std::string& expected) {
     if (m_error.empty()) {
         m_error = m_fileName + ": " + m_tokens.Where(m_token.position) + ": ";
-        m_error += m_token.kind == TokenKind::Error ? Describe(m_token) : "expected " + expected + ", found " + Describe(m_token);
+        m_error += m_token.kind == TokenKind::Error ? Describe(m_token)
+                                                    : "expected " + expected + ", found " + Describe(m_token);
     }
     return false;
 }
@@ -97,26 +116,46 @@ bool Parser::IsWord(const char* lowerCaseWord) const {
 
 bool Parser::TypeOf(const Token& token, ValueKind* kind) const {
     switch (token.kind) {
-        case TokenKind::TypeWord: *kind = ValueKind::Word; return true;
-        case TokenKind::TypeDword: *kind = ValueKind::Dword; return true;
-        case TokenKind::TypeFloat: *kind = ValueKind::Float; return true;
-        case TokenKind::TypeDouble: *kind = ValueKind::Double; return true;
-        case TokenKind::TypeChar: *kind = ValueKind::Char; return true;
-        case TokenKind::TypeUchar: *kind = ValueKind::Uchar; return true;
-        case TokenKind::TypeSword: *kind = ValueKind::Sword; return true;
-        case TokenKind::TypeSdword: *kind = ValueKind::Sdword; return true;
-        case TokenKind::TypeString: *kind = ValueKind::String; return true;
-        case TokenKind::Name: break;
-        default: return false;
+        case TokenKind::TypeWord:
+            *kind = ValueKind::Word;
+            return true;
+        case TokenKind::TypeDword:
+            *kind = ValueKind::Dword;
+            return true;
+        case TokenKind::TypeFloat:
+            *kind = ValueKind::Float;
+            return true;
+        case TokenKind::TypeDouble:
+            *kind = ValueKind::Double;
+            return true;
+        case TokenKind::TypeChar:
+            *kind = ValueKind::Char;
+            return true;
+        case TokenKind::TypeUchar:
+            *kind = ValueKind::Uchar;
+            return true;
+        case TokenKind::TypeSword:
+            *kind = ValueKind::Sword;
+            return true;
+        case TokenKind::TypeSdword:
+            *kind = ValueKind::Sdword;
+            return true;
+        case TokenKind::TypeString:
+            *kind = ValueKind::String;
+            return true;
+        case TokenKind::Name:
+            break;
+        default:
+            return false;
     }
     static const struct {
         const char* word;
         ValueKind kind;
     } kWords[] = {
-        {"word", ValueKind::Word},     {"dword", ValueKind::Dword},   {"float", ValueKind::Float},
-        {"double", ValueKind::Double}, {"char", ValueKind::Char},     {"uchar", ValueKind::Uchar},
-        {"byte", ValueKind::Uchar},    {"sword", ValueKind::Sword},   {"sdword", ValueKind::Sdword},
-        {"string", ValueKind::String}, {"lpstr", ValueKind::String},  {"cstring", ValueKind::String},
+        {"word", ValueKind::Word},      {"dword", ValueKind::Dword},  {"float", ValueKind::Float},
+        {"double", ValueKind::Double},  {"char", ValueKind::Char},    {"uchar", ValueKind::Uchar},
+        {"byte", ValueKind::Uchar},     {"sword", ValueKind::Sword},  {"sdword", ValueKind::Sdword},
+        {"string", ValueKind::String},  {"lpstr", ValueKind::String}, {"cstring", ValueKind::String},
         {"unicode", ValueKind::String},
     };
     const std::string lower = Lower(token.text);
@@ -220,7 +259,8 @@ bool Parser::ParseTemplate() {
     const size_t position = m_token.position;
     const Template* bound = m_document.templates.Declare(std::move(declared), &replaced);
     if (replaced)
-        Warn(position, "template " + bound->name + " is declared with another layout; the standard one is used");
+        Warn(position,
+             "template " + bound->name + " is declared with another layout; the standard one is used");
     if (std::find(m_document.declared.begin(), m_document.declared.end(), bound) == m_document.declared.end())
         m_document.declared.push_back(bound);
     return true;
@@ -271,7 +311,8 @@ bool Parser::ParseObject(Node* parent, int depth) {
     }
     Advance();
     // Names are words; a name that looks like a number is still a name.
-    if (m_token.kind == TokenKind::Name || m_token.kind == TokenKind::Integer || m_token.kind == TokenKind::Float) {
+    if (m_token.kind == TokenKind::Name || m_token.kind == TokenKind::Integer ||
+        m_token.kind == TokenKind::Float) {
         node.name = std::string(m_token.text);
         Advance();
     }
@@ -303,12 +344,14 @@ bool Parser::ParseObject(Node* parent, int depth) {
             case TokenKind::String:
             case TokenKind::Guid:
                 if (!warnedStray)
-                    Warn(m_token.position, "values past the end of " + node.identifier + " " + node.name + " are ignored");
+                    Warn(m_token.position,
+                         "values past the end of " + node.identifier + " " + node.name + " are ignored");
                 warnedStray = true;
                 Advance();
                 break;
             case TokenKind::End:
-                return Fail("'}' to close " + node.identifier + " (opened at " + m_tokens.Where(opened) + ")");
+                return Fail("'}' to close " + node.identifier + " (opened at " + m_tokens.Where(opened) +
+                            ")");
             default:
                 return Fail("a child object, a reference or '}'");
         }
@@ -344,12 +387,13 @@ bool Parser::ReadMembers(const Template& type, Node& node) {
         const Member& member = type.members[k];
         uint64_t count = 1;
         for (const auto& dimension : member.dimensions) {
-            const uint64_t n = dimension.member >= 0 ? values[static_cast<size_t>(dimension.member)] : dimension.fixed;
+            const uint64_t n =
+                dimension.member >= 0 ? values[static_cast<size_t>(dimension.member)] : dimension.fixed;
             // Every element takes at least one byte of input: a count beyond
             // what is left is wrong, and is caught before anything grows.
             if (n > m_tokens.Remaining() + 1 || (n != 0 && count > (m_tokens.Remaining() + 1) / n))
-                return Fail("an array no larger than the data left (" + type.name + "." + member.name + " has " +
-                            std::to_string(n) + " elements)");
+                return Fail("an array no larger than the data left (" + type.name + "." + member.name +
+                            " has " + std::to_string(n) + " elements)");
             count *= n;
         }
         if (!CountElements(count)) return false;
@@ -360,7 +404,8 @@ bool Parser::ReadMembers(const Template& type, Node& node) {
         }
         // Grow geometrically: arrays nested in arrays come here once per element.
         const size_t needed = node.payload.size() + count * PayloadSize(member.kind);
-        if (needed > node.payload.capacity()) node.payload.reserve(std::max(needed, node.payload.capacity() * 2));
+        if (needed > node.payload.capacity())
+            node.payload.reserve(std::max(needed, node.payload.capacity() * 2));
         for (uint64_t i = 0; i < count; ++i) {
             uint64_t value = 0;
             if (!ReadValue(member.kind, node, &value)) return false;
@@ -385,8 +430,9 @@ bool Parser::ReadValue(ValueKind kind, Node& node, uint64_t* integer) {
     if (m_token.kind == TokenKind::Integer) {
         whole = m_token.integer;
         number = m_token.number;
-    } else if (m_token.kind == TokenKind::Float || (m_token.kind == TokenKind::Name && IsFloatWord(m_token.text))) {
-        number = m_token.kind == TokenKind::Float            ? m_token.number
+    } else if (m_token.kind == TokenKind::Float ||
+               (m_token.kind == TokenKind::Name && IsFloatWord(m_token.text))) {
+        number = m_token.kind == TokenKind::Float          ? m_token.number
                  : EqualsIgnoringCase(m_token.text, "nan") ? std::nan("")
                                                            : HUGE_VAL;
         whole = ToInteger(number);
@@ -398,15 +444,32 @@ bool Parser::ReadValue(ValueKind kind, Node& node, uint64_t* integer) {
         return Fail("a number");
     }
     switch (kind) {
-        case ValueKind::Word: Append(node.payload, static_cast<uint16_t>(whole)); break;
-        case ValueKind::Sword: Append(node.payload, static_cast<int16_t>(whole)); break;
-        case ValueKind::Dword: Append(node.payload, static_cast<uint32_t>(whole)); break;
-        case ValueKind::Sdword: Append(node.payload, static_cast<int32_t>(whole)); break;
-        case ValueKind::Char: Append(node.payload, static_cast<int8_t>(whole)); break;
-        case ValueKind::Uchar: Append(node.payload, static_cast<uint8_t>(whole)); break;
-        case ValueKind::Float: Append(node.payload, ToFloat(number)); break;
-        case ValueKind::Double: Append(node.payload, number); break;
-        case ValueKind::String: break;
+        case ValueKind::Word:
+            Append(node.payload, static_cast<uint16_t>(whole));
+            break;
+        case ValueKind::Sword:
+            Append(node.payload, static_cast<int16_t>(whole));
+            break;
+        case ValueKind::Dword:
+            Append(node.payload, static_cast<uint32_t>(whole));
+            break;
+        case ValueKind::Sdword:
+            Append(node.payload, static_cast<int32_t>(whole));
+            break;
+        case ValueKind::Char:
+            Append(node.payload, static_cast<int8_t>(whole));
+            break;
+        case ValueKind::Uchar:
+            Append(node.payload, static_cast<uint8_t>(whole));
+            break;
+        case ValueKind::Float:
+            Append(node.payload, ToFloat(number));
+            break;
+        case ValueKind::Double:
+            Append(node.payload, number);
+            break;
+        case ValueKind::String:
+            break;
     }
     *integer = static_cast<uint32_t>(whole);
     Advance();
@@ -606,9 +669,11 @@ bool Parser::CheckGraph() {
         if (tooDeep) break;
     }
     if (droppedCycle && m_warnings++ < kMaxWarnings)
-        OutputDebugStringA((m_fileName + ": warning: references that lead back to where they start are left out\n").c_str());
+        OutputDebugStringA(
+            (m_fileName + ": warning: references that lead back to where they start are left out\n").c_str());
     if (tooDeep) {
-        m_error = m_fileName + ": references nest data objects deeper than " + std::to_string(kMaxDepth) + " levels";
+        m_error = m_fileName + ": references nest data objects deeper than " + std::to_string(kMaxDepth) +
+                  " levels";
         return false;
     }
     return true;

@@ -8,12 +8,23 @@
 namespace Platform::XFile {
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
+}
 
 bool IsDelimiter(char c) {
     switch (c) {
-        case '{': case '}': case '[': case ']': case '(': case ')':
-        case ';': case ',': case '"': case '<': case '>':
+        case '{':
+        case '}':
+        case '[':
+        case ']':
+        case '(':
+        case ')':
+        case ';':
+        case ',':
+        case '"':
+        case '<':
+        case '>':
             return true;
         default:
             return IsBlank(c);
@@ -34,7 +45,8 @@ void TextTokenizer::SkipBlanks() {
         } else if (IsBlank(c)) {
             ++m_pos;
         } else if (c == '#' || (c == '/' && m_pos + 1 < m_text.size() && m_text[m_pos + 1] == '/')) {
-            while (m_pos < m_text.size() && m_text[m_pos] != '\n') ++m_pos;
+            while (m_pos < m_text.size() && m_text[m_pos] != '\n')
+                ++m_pos;
         } else {
             return;
         }
@@ -48,14 +60,30 @@ Token TextTokenizer::Next() {
     if (m_pos >= m_text.size()) return token;
     const char c = m_text[m_pos];
     switch (c) {
-        case '{': token.kind = TokenKind::LBrace; break;
-        case '}': token.kind = TokenKind::RBrace; break;
-        case '[': token.kind = TokenKind::LBracket; break;
-        case ']': token.kind = TokenKind::RBracket; break;
-        case '(': token.kind = TokenKind::LParen; break;
-        case ')': token.kind = TokenKind::RParen; break;
-        case ';': token.kind = TokenKind::Semicolon; break;
-        case ',': token.kind = TokenKind::Comma; break;
+        case '{':
+            token.kind = TokenKind::LBrace;
+            break;
+        case '}':
+            token.kind = TokenKind::RBrace;
+            break;
+        case '[':
+            token.kind = TokenKind::LBracket;
+            break;
+        case ']':
+            token.kind = TokenKind::RBracket;
+            break;
+        case '(':
+            token.kind = TokenKind::LParen;
+            break;
+        case ')':
+            token.kind = TokenKind::RParen;
+            break;
+        case ';':
+            token.kind = TokenKind::Semicolon;
+            break;
+        case ',':
+            token.kind = TokenKind::Comma;
+            break;
         case '"': {
             // Everything up to the next quote, bytes as they are; a string
             // may not run over the end of the file.
@@ -97,7 +125,8 @@ Token TextTokenizer::Next() {
 
 Token TextTokenizer::Word(Token token) {
     const size_t start = m_pos;
-    while (m_pos < m_text.size() && !IsDelimiter(m_text[m_pos])) ++m_pos;
+    while (m_pos < m_text.size() && !IsDelimiter(m_text[m_pos]))
+        ++m_pos;
     token.text = m_text.substr(start, m_pos - start);
     token.kind = TokenKind::Name;
 

@@ -17,15 +17,42 @@ public:
         v.kind = kind;
         const uint8_t* p = m_node.payload.data() + m_at;
         switch (kind) {
-            case ValueKind::Word: { uint16_t x; std::memcpy(&x, p, 2); v.u = x; break; }
-            case ValueKind::Sword: { int16_t x; std::memcpy(&x, p, 2); v.i = x; break; }
-            case ValueKind::Dword: std::memcpy(&v.u, p, 4); break;
-            case ValueKind::Sdword: std::memcpy(&v.i, p, 4); break;
-            case ValueKind::Char: { int8_t x; std::memcpy(&x, p, 1); v.i = x; break; }
-            case ValueKind::Uchar: v.u = *p; break;
-            case ValueKind::Float: std::memcpy(&v.f, p, 4); break;
-            case ValueKind::Double: std::memcpy(&v.d, p, 8); break;
-            case ValueKind::String: v.text = m_node.strings[m_string++]; break;
+            case ValueKind::Word: {
+                uint16_t x;
+                std::memcpy(&x, p, 2);
+                v.u = x;
+                break;
+            }
+            case ValueKind::Sword: {
+                int16_t x;
+                std::memcpy(&x, p, 2);
+                v.i = x;
+                break;
+            }
+            case ValueKind::Dword:
+                std::memcpy(&v.u, p, 4);
+                break;
+            case ValueKind::Sdword:
+                std::memcpy(&v.i, p, 4);
+                break;
+            case ValueKind::Char: {
+                int8_t x;
+                std::memcpy(&x, p, 1);
+                v.i = x;
+                break;
+            }
+            case ValueKind::Uchar:
+                v.u = *p;
+                break;
+            case ValueKind::Float:
+                std::memcpy(&v.f, p, 4);
+                break;
+            case ValueKind::Double:
+                std::memcpy(&v.d, p, 8);
+                break;
+            case ValueKind::String:
+                v.text = m_node.strings[m_string++];
+                break;
         }
         m_at += PayloadSize(kind);
         return v;
@@ -40,21 +67,31 @@ private:
 // The element count of a member, from the sizes read before it.
 uint64_t CountOf(const Member& member, const std::vector<uint64_t>& values) {
     uint64_t count = 1;
-    for (const auto& d : member.dimensions) count *= d.member >= 0 ? values[static_cast<size_t>(d.member)] : d.fixed;
+    for (const auto& d : member.dimensions)
+        count *= d.member >= 0 ? values[static_cast<size_t>(d.member)] : d.fixed;
     return count;
 }
 
 const char* TypeName(ValueKind kind) {
     switch (kind) {
-        case ValueKind::Word: return "WORD";
-        case ValueKind::Dword: return "DWORD";
-        case ValueKind::Float: return "FLOAT";
-        case ValueKind::Double: return "DOUBLE";
-        case ValueKind::Char: return "CHAR";
-        case ValueKind::Uchar: return "UCHAR";
-        case ValueKind::Sword: return "SWORD";
-        case ValueKind::Sdword: return "SDWORD";
-        case ValueKind::String: return "STRING";
+        case ValueKind::Word:
+            return "WORD";
+        case ValueKind::Dword:
+            return "DWORD";
+        case ValueKind::Float:
+            return "FLOAT";
+        case ValueKind::Double:
+            return "DOUBLE";
+        case ValueKind::Char:
+            return "CHAR";
+        case ValueKind::Uchar:
+            return "UCHAR";
+        case ValueKind::Sword:
+            return "SWORD";
+        case ValueKind::Sdword:
+            return "SDWORD";
+        case ValueKind::String:
+            return "STRING";
     }
     return "DWORD";
 }
@@ -63,8 +100,10 @@ uint64_t IntegerOf(const Value& v) {
     switch (v.kind) {
         case ValueKind::Sword:
         case ValueKind::Sdword:
-        case ValueKind::Char: return static_cast<uint64_t>(static_cast<int64_t>(v.i));
-        default: return v.u;
+        case ValueKind::Char:
+            return static_cast<uint64_t>(static_cast<int64_t>(v.i));
+        default:
+            return v.u;
     }
 }
 
@@ -74,8 +113,10 @@ class TextWriter {
 public:
     std::string Write(const Document& document, int floatSize) {
         m_out = floatSize == 64 ? "xof 0303txt 0064\n" : "xof 0303txt 0032\n";
-        for (const Template* t : document.declared) Declaration(*t);
-        for (const Node* node : document.top) Object(*node, 0);
+        for (const Template* t : document.declared)
+            Declaration(*t);
+        for (const Node* node : document.top)
+            Object(*node, 0);
         return std::move(m_out);
     }
 
@@ -90,7 +131,10 @@ private:
             m_out += m.type != nullptr ? m.type->name : TypeName(m.kind);
             if (!m.name.empty()) m_out += " " + m.name;
             for (const auto& d : m.dimensions)
-                m_out += "[" + (d.member >= 0 ? t.members[static_cast<size_t>(d.member)].name : std::to_string(d.fixed)) + "]";
+                m_out += "[" +
+                         (d.member >= 0 ? t.members[static_cast<size_t>(d.member)].name
+                                        : std::to_string(d.fixed)) +
+                         "]";
             m_out += ";\n";
         }
         if (t.restriction == Template::Restriction::Open) m_out += "  [...]\n";
@@ -125,13 +169,18 @@ private:
                                                  : std::to_chars(buffer, buffer + sizeof buffer, v.d).ptr;
                 m_out.append(buffer, end);
                 // Keep it a float for a reader that looks: "1" would read as an integer.
-                if (std::string_view(buffer, end - buffer).find_first_of(".e") == std::string_view::npos) m_out += ".0";
+                if (std::string_view(buffer, end - buffer).find_first_of(".e") == std::string_view::npos)
+                    m_out += ".0";
                 return;
             }
             case ValueKind::Sword:
             case ValueKind::Sdword:
-            case ValueKind::Char: end = std::to_chars(buffer, buffer + sizeof buffer, v.i).ptr; break;
-            default: end = std::to_chars(buffer, buffer + sizeof buffer, v.u).ptr; break;
+            case ValueKind::Char:
+                end = std::to_chars(buffer, buffer + sizeof buffer, v.i).ptr;
+                break;
+            default:
+                end = std::to_chars(buffer, buffer + sizeof buffer, v.u).ptr;
+                break;
         }
         m_out.append(buffer, end);
     }
@@ -145,8 +194,10 @@ private:
         // inside a text string and becomes an apostrophe.
         m_out += '"';
         for (char c : v.text) {
-            if (c == '\\') m_out += "\\\\";
-            else m_out += c == '"' ? '\'' : c;
+            if (c == '\\')
+                m_out += "\\\\";
+            else
+                m_out += c == '"' ? '\'' : c;
         }
         m_out += '"';
     }
@@ -224,15 +275,29 @@ public:
 
     std::string Write(const Document& document) {
         m_out = m_floatSize == 64 ? "xof 0303bin 0064" : "xof 0303bin 0032";
-        for (const Template* t : document.declared) Declaration(*t);
-        for (const Node* node : document.top) Object(*node);
+        for (const Template* t : document.declared)
+            Declaration(*t);
+        for (const Node* node : document.top)
+            Object(*node);
         return std::move(m_out);
     }
 
 private:
     enum Token : uint16_t {
-        kName = 1, kString = 2, kInteger = 3, kGuid = 5, kIntegerList = 6, kFloatList = 7, kOBrace = 10,
-        kCBrace = 11, kOBracket = 14, kCBracket = 15, kDot = 18, kSemicolon = 20, kTemplate = 31, kArray = 52,
+        kName = 1,
+        kString = 2,
+        kInteger = 3,
+        kGuid = 5,
+        kIntegerList = 6,
+        kFloatList = 7,
+        kOBrace = 10,
+        kCBrace = 11,
+        kOBracket = 14,
+        kCBracket = 15,
+        kDot = 18,
+        kSemicolon = 20,
+        kTemplate = 31,
+        kArray = 52,
     };
 
     void Word(uint16_t w) { m_out.append(reinterpret_cast<const char*>(&w), 2); }
@@ -252,15 +317,24 @@ private:
 
     static uint16_t TypeToken(ValueKind kind) {
         switch (kind) {
-            case ValueKind::Word: return 40;
-            case ValueKind::Dword: return 41;
-            case ValueKind::Float: return 42;
-            case ValueKind::Double: return 43;
-            case ValueKind::Char: return 44;
-            case ValueKind::Uchar: return 45;
-            case ValueKind::Sword: return 46;
-            case ValueKind::Sdword: return 47;
-            case ValueKind::String: return 49;
+            case ValueKind::Word:
+                return 40;
+            case ValueKind::Dword:
+                return 41;
+            case ValueKind::Float:
+                return 42;
+            case ValueKind::Double:
+                return 43;
+            case ValueKind::Char:
+                return 44;
+            case ValueKind::Uchar:
+                return 45;
+            case ValueKind::Sword:
+                return 46;
+            case ValueKind::Sdword:
+                return 47;
+            case ValueKind::String:
+                return 49;
         }
         return 41;
     }
@@ -272,8 +346,10 @@ private:
         Guid(t.guid);
         for (const Member& m : t.members) {
             if (m.isArray) Word(kArray);
-            if (m.type != nullptr) Text(kName, m.type->name);
-            else Word(TypeToken(m.kind));
+            if (m.type != nullptr)
+                Text(kName, m.type->name);
+            else
+                Word(TypeToken(m.kind));
             if (!m.name.empty()) Text(kName, m.name);
             for (const auto& d : m.dimensions) {
                 Word(kOBracket);
@@ -361,7 +437,8 @@ private:
             Cursor cursor(node);
             Members(*node.type, cursor);
         } else {
-            for (const Value& v : node.untyped) Emit(v);
+            for (const Value& v : node.untyped)
+                Emit(v);
         }
         Flush();
         for (const Child& child : node.children) {
@@ -370,8 +447,10 @@ private:
                 continue;
             }
             Word(kOBrace);
-            if (!child.node->name.empty()) Text(kName, child.node->name);
-            else Guid(child.node->id);
+            if (!child.node->name.empty())
+                Text(kName, child.node->name);
+            else
+                Guid(child.node->id);
             Word(kCBrace);
         }
         Word(kCBrace);
@@ -387,7 +466,8 @@ private:
 
 std::string WriteDocument(const Document& document, Format format, int floatSize) {
     const bool binary = format == Format::Binary || format == Format::BinaryCompressed;
-    std::string file = binary ? BinaryWriter(floatSize).Write(document) : TextWriter().Write(document, floatSize);
+    std::string file =
+        binary ? BinaryWriter(floatSize).Write(document) : TextWriter().Write(document, floatSize);
     if (format == Format::Text || format == Format::Binary) return file;
     const std::vector<char> packed = Deflate(std::string_view(file).substr(16));
     file.resize(16);

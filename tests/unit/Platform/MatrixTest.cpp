@@ -52,8 +52,9 @@ TEST(Matrix, QuaternionRotationMatchesAnIndependentRotation) {
         const double length = std::sqrt(ax * ax + ay * ay + az * az);
         ax /= length, ay /= length, az /= length;
         const double angle = u(rng) * 3.1;
-        const D3DXQUATERNION q(static_cast<float>(ax * std::sin(angle / 2)), static_cast<float>(ay * std::sin(angle / 2)),
-                               static_cast<float>(az * std::sin(angle / 2)), static_cast<float>(std::cos(angle / 2)));
+        const D3DXQUATERNION q(
+            static_cast<float>(ax * std::sin(angle / 2)), static_cast<float>(ay * std::sin(angle / 2)),
+            static_cast<float>(az * std::sin(angle / 2)), static_cast<float>(std::cos(angle / 2)));
         D3DXMATRIX R;
         D3DXMatrixRotationQuaternion(&R, &q);
         const D3DXVECTOR3 p(0.3f, -1.2f, 2.0f);
@@ -74,7 +75,8 @@ TEST(Matrix, InverseUndoesAndSingularMatricesHaveNone) {
     for (int i = 0; i < 50; ++i) {
         D3DXMATRIX m;
         for (auto& row : m.m)
-            for (float& v : row) v = u(rng);
+            for (float& v : row)
+                v = u(rng);
         D3DXMATRIX inverse;
         float det = 0;
         if (D3DXMatrixInverse(&inverse, &det, &m) == nullptr) continue;
@@ -137,7 +139,8 @@ TEST(Matrix, DecomposeStaysFiniteForWhatHasNoDecomposition) {
         D3DXVECTOR3 s, t;
         D3DXQUATERNION r;
         EXPECT_EQ(D3DXMatrixDecompose(&s, &r, &t, &c.m), D3DERR_INVALIDCALL);
-        for (float v : {s.x, s.y, s.z, t.x, t.y, t.z, r.x, r.y, r.z, r.w}) EXPECT_TRUE(std::isfinite(v));
+        for (float v : {s.x, s.y, s.z, t.x, t.y, t.z, r.x, r.y, r.z, r.w})
+            EXPECT_TRUE(std::isfinite(v));
         EXPECT_NEAR(r.x * r.x + r.y * r.y + r.z * r.z + r.w * r.w, 1.0f, kTight);
         if (c.rebuilds) ExpectNear(Compose(s, r, t), c.m, kLoose);
     }
@@ -166,7 +169,8 @@ TEST(Matrix, LeftHandedViewAndProjection) {
 
     D3DXMatrixLookAtLH(&view, &eye, &at, &eye);  // up along the view: still a rotation
     for (const auto& row : view.m)
-        for (float v : row) EXPECT_TRUE(std::isfinite(v));
+        for (float v : row)
+            EXPECT_TRUE(std::isfinite(v));
 }
 
 }  // namespace

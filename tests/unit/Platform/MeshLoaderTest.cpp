@@ -34,7 +34,8 @@ public:
         c->pMaterials = new D3DXMATERIAL[count];
         std::memcpy(c->pMaterials, materials, count * sizeof(D3DXMATERIAL));
         for (DWORD i = 0; i < count; ++i)
-            if (materials[i].pTextureFilename) c->pMaterials[i].pTextureFilename = strdup(materials[i].pTextureFilename);
+            if (materials[i].pTextureFilename)
+                c->pMaterials[i].pTextureFilename = strdup(materials[i].pTextureFilename);
         const size_t n = size_t(data->pMesh->GetNumFaces()) * 3;
         c->pAdjacency = new DWORD[n];
         std::memcpy(c->pAdjacency, adjacency, n * sizeof(DWORD));
@@ -51,7 +52,8 @@ public:
     }
     HRESULT WINAPI DestroyMeshContainer(LPD3DXMESHCONTAINER c) override {
         free(c->Name);
-        for (DWORD i = 0; i < c->NumMaterials; ++i) free(c->pMaterials[i].pTextureFilename);
+        for (DWORD i = 0; i < c->NumMaterials; ++i)
+            free(c->pMaterials[i].pTextureFilename);
         delete[] c->pMaterials;
         delete[] c->pAdjacency;
         c->MeshData.pMesh->Release();
@@ -69,8 +71,8 @@ protected:
     LPD3DXFRAME Load(const std::string& body, HRESULT expected = S_OK) {
         const std::string path = (m_scratch.Path() / "model.x").string();
         std::ofstream(path) << "xof 0303txt 0032\n" << body;
-        EXPECT_EQ(D3DXLoadMeshHierarchyFromX(path.c_str(), D3DXMESH_MANAGED, nullptr, &m_allocator, nullptr, &m_root,
-                                             &m_controller),
+        EXPECT_EQ(D3DXLoadMeshHierarchyFromX(path.c_str(), D3DXMESH_MANAGED, nullptr, &m_allocator, nullptr,
+                                             &m_root, &m_controller),
                   expected);
         return m_root;
     }
@@ -88,14 +90,16 @@ protected:
         mesh->LockVertexBuffer(D3DLOCK_READONLY, &data);
         std::vector<T> out(mesh->GetNumVertices());
         for (size_t i = 0; i < out.size(); ++i)
-            std::memcpy(&out[i], static_cast<char*>(data) + i * mesh->GetNumBytesPerVertex() + offset, sizeof(T));
+            std::memcpy(&out[i], static_cast<char*>(data) + i * mesh->GetNumBytesPerVertex() + offset,
+                        sizeof(T));
         mesh->UnlockVertexBuffer();
         return out;
     }
     std::vector<uint32_t> Indices(LPD3DXMESH mesh) {
         void* data = nullptr;
         mesh->LockIndexBuffer(D3DLOCK_READONLY, &data);
-        std::vector<uint32_t> out(static_cast<uint32_t*>(data), static_cast<uint32_t*>(data) + mesh->GetNumFaces() * 3);
+        std::vector<uint32_t> out(static_cast<uint32_t*>(data),
+                                  static_cast<uint32_t*>(data) + mesh->GetNumFaces() * 3);
         mesh->UnlockIndexBuffer();
         return out;
     }
@@ -119,7 +123,8 @@ const char* kSquareAndTriangle =
     "Frame F { FrameTransformMatrix { 1,0,0,0, 0,1,0,0, 0,0,1,0, 0,0,0,1;; }\n"
     " Mesh M { 5; 0;0;0;, 0;1;0;, 1;1;0;, 1;0;0;, 2;0;0;;\n"
     "  2; 4;0,1,2,3;, 3;3,2,4;;\n"
-    "  MeshMaterialList { 2; 2; 1, 0;; { A } Material B { 0;0;1;1;; 5; 0;0;0;; 0;0;0;; TextureFilename { \"b.png\"; } } }\n"
+    "  MeshMaterialList { 2; 2; 1, 0;; { A } Material B { 0;0;1;1;; 5; 0;0;0;; 0;0;0;; TextureFilename { "
+    "\"b.png\"; } } }\n"
     " } }\n";
 
 TEST_F(MeshLoaderTest, PolygonsBecomeFansSortedByMaterial) {
@@ -181,8 +186,10 @@ TEST_F(MeshLoaderTest, SkinWeightsFollowEveryCopyAndBadEntriesAreSkipped) {
         " XSkinMeshHeader { 1; 1; 1; }\n"
         " SkinWeights { \"Bone\"; 3; 0, 7, 2; 0.25, 1.0, 0.75; 1,0,0,0, 0,1,0,0, 0,0,1,0, 0,0,0,1;; } }");
     ASSERT_NE(frame, nullptr);
-    EXPECT_NE(out.Text().find("1 faces with indices out of range are skipped"), std::string::npos) << out.Text();
-    EXPECT_NE(out.Text().find("1 weights name vertices past the 4 of the mesh"), std::string::npos) << out.Text();
+    EXPECT_NE(out.Text().find("1 faces with indices out of range are skipped"), std::string::npos)
+        << out.Text();
+    EXPECT_NE(out.Text().find("1 weights name vertices past the 4 of the mesh"), std::string::npos)
+        << out.Text();
     LPD3DXFRAME meshFrame = frame->pFrameSibling;
     ASSERT_NE(meshFrame, nullptr);
     LPD3DXSKININFO skin = meshFrame->pMeshContainer->pSkinInfo;
@@ -245,8 +252,9 @@ TEST_F(MeshLoaderTest, FailuresAreReportedAndNothingLeaks) {
     EXPECT_EQ(Load("Material M { 1;1;1;1;; 0; 0;0;0;; 0;0;0;; }", D3DXERR_LOADEDMESHASNODATA), nullptr);
     EXPECT_EQ(Load("Frame {", D3DXFERR_PARSEERROR), nullptr);
     LPD3DXFRAME none = reinterpret_cast<LPD3DXFRAME>(1);
-    EXPECT_EQ(D3DXLoadMeshHierarchyFromX("/no/such/file.x", 0, nullptr, &m_allocator, nullptr, &none, nullptr),
-              D3DXFERR_FILENOTFOUND);
+    EXPECT_EQ(
+        D3DXLoadMeshHierarchyFromX("/no/such/file.x", 0, nullptr, &m_allocator, nullptr, &none, nullptr),
+        D3DXFERR_FILENOTFOUND);
     EXPECT_EQ(none, nullptr);
     // A loaded tree is given back whole: every frame and container.
     ASSERT_NE(Load(kSquareAndTriangle), nullptr);
@@ -288,7 +296,8 @@ TEST_F(MeshLoaderTest, CorruptFilesNeverCrashTheLoader) {
     std::ifstream in(std::string(VOREL_SOURCE_DIR) + "/Assets/Models/Lumen.x", std::ios::binary);
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     Platform::XFile::Document document;
-    ASSERT_EQ(Platform::XFile::ReadDocument(text, "Lumen.x", Platform::XFile::StandardTemplates(), &document), S_OK);
+    ASSERT_EQ(Platform::XFile::ReadDocument(text, "Lumen.x", Platform::XFile::StandardTemplates(), &document),
+              S_OK);
     const std::string binary = Platform::XFile::WriteDocument(document, Platform::XFile::Format::Binary, 32);
     const std::string path = (m_scratch.Path() / "corrupt.x").string();
     MutedDebugOutput quiet;
@@ -298,7 +307,8 @@ TEST_F(MeshLoaderTest, CorruptFilesNeverCrashTheLoader) {
         std::ofstream(path, std::ios::binary) << corrupt;
         LPD3DXFRAME root = nullptr;
         LPD3DXANIMATIONCONTROLLER controller = nullptr;
-        if (SUCCEEDED(D3DXLoadMeshHierarchyFromX(path.c_str(), 0, nullptr, &m_allocator, nullptr, &root, &controller))) {
+        if (SUCCEEDED(D3DXLoadMeshHierarchyFromX(path.c_str(), 0, nullptr, &m_allocator, nullptr, &root,
+                                                 &controller))) {
             D3DXVECTOR3 center;
             float radius = 0;
             D3DXFrameCalculateBoundingSphere(root, &center, &radius);

@@ -4,7 +4,9 @@
 
 namespace {
 
-HWND Handle(uintptr_t n) { return reinterpret_cast<HWND>(n); }
+HWND Handle(uintptr_t n) {
+    return reinterpret_cast<HWND>(n);
+}
 
 MSG Message(HWND window, UINT number, WPARAM wParam = 0) {
     MSG msg{};

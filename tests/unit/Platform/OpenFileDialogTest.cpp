@@ -35,7 +35,8 @@ protected:
 
     std::vector<std::string> Names(const OpenFileDialog& dialog) {
         std::vector<std::string> names;
-        for (const auto& e : dialog.Entries()) names.push_back(e.folder ? "[" + e.name + "]" : e.name);
+        for (const auto& e : dialog.Entries())
+            names.push_back(e.folder ? "[" + e.name + "]" : e.name);
         return names;
     }
 
@@ -57,7 +58,8 @@ TEST_F(OpenFileDialogTest, StartsInAFolderWrittenWithBackslashes) {
 
     m_request.lpstrInitialDir = "Missing\\Folder";
     OpenFileDialog fallback(m_request);
-    EXPECT_EQ(fallback.Folder(), fs::canonical(m_scratch.Path())) << "a missing folder starts in the current one";
+    EXPECT_EQ(fallback.Folder(), fs::canonical(m_scratch.Path()))
+        << "a missing folder starts in the current one";
 }
 
 TEST_F(OpenFileDialogTest, ChoosesAmongSeveralFilters) {

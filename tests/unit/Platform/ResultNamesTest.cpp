@@ -33,7 +33,8 @@ TEST(ResultNames, NamesCodesAsThePlatformHeadersDefineThem) {
         {static_cast<HRESULT>(0x12345678), "Unknown"},
         {static_cast<HRESULT>(0x88760001), "Unknown"},
     };
-    for (const auto& c : cases) EXPECT_STREQ(DXGetErrorStringA(c.hr), c.name) << std::hex << c.hr;
+    for (const auto& c : cases)
+        EXPECT_STREQ(DXGetErrorStringA(c.hr), c.name) << std::hex << c.hr;
 }
 
 TEST(DXTrace, WritesFileLineCallAndResultOnOneLine) {

@@ -40,7 +40,8 @@ TEST(Skinning, BlendsPositionsAndNormalsLikeAPlainReference) {
     std::vector<D3DXMATRIX> palette(boneCount);
     for (auto& m : palette)
         for (auto& row : m.m)
-            for (float& x : row) x = u(rng);
+            for (float& x : row)
+                x = u(rng);
     auto* skin = new SkinInfo(fvf, vertexCount, bones);
     std::vector<uint8_t> target(source.size(), 0xCD);
     ASSERT_EQ(skin->UpdateSkinnedMesh(palette.data(), nullptr, source.data(), target.data()), S_OK);
@@ -60,7 +61,8 @@ TEST(Skinning, BlendsPositionsAndNormalsLikeAPlainReference) {
         for (const auto& [b, w] : influences[v])
             for (int c = 0; c < 3; ++c) {
                 const auto& m = palette[b].m;
-                ep[c] += w * (double(p[0]) * m[0][c] + double(p[1]) * m[1][c] + double(p[2]) * m[2][c] + m[3][c]);
+                ep[c] +=
+                    w * (double(p[0]) * m[0][c] + double(p[1]) * m[1][c] + double(p[2]) * m[2][c] + m[3][c]);
                 en[c] += w * (double(n[0]) * m[0][c] + double(n[1]) * m[1][c] + double(n[2]) * m[2][c]);
             }
         float gp[3], gn[3];
@@ -70,7 +72,8 @@ TEST(Skinning, BlendsPositionsAndNormalsLikeAPlainReference) {
             EXPECT_NEAR(gp[c], ep[c], kLoose * 10);
             EXPECT_NEAR(gn[c], en[c], kLoose * 10);
         }
-        EXPECT_EQ(std::memcmp(in + layout.texcoord, out + layout.texcoord, 8), 0) << "texture coordinates untouched";
+        EXPECT_EQ(std::memcmp(in + layout.texcoord, out + layout.texcoord, 8), 0)
+            << "texture coordinates untouched";
     }
     skin->Release();
 }

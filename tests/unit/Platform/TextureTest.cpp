@@ -39,7 +39,9 @@ TEST(Dds, DecodesDxt1Dxt5AndUncompressedPixels) {
     const uint32_t indices = 0 | (1 << 2) | (2 << 4);
     dxt1.append(reinterpret_cast<const char*>(&red), 2).append(reinterpret_cast<const char*>(&blue), 2);
     dxt1.append(reinterpret_cast<const char*>(&indices), 4);
-    ASSERT_TRUE(Platform::D3DX::DecodeDds(reinterpret_cast<const uint8_t*>(dxt1.data()), dxt1.size(), &w, &h, &rgba, &error)) << error;
+    ASSERT_TRUE(Platform::D3DX::DecodeDds(reinterpret_cast<const uint8_t*>(dxt1.data()), dxt1.size(), &w, &h,
+                                          &rgba, &error))
+        << error;
     EXPECT_EQ(w, 4u);
     EXPECT_EQ(std::vector<uint8_t>(rgba.begin(), rgba.begin() + 12),
               (std::vector<uint8_t>{255, 0, 0, 255, 0, 0, 255, 255, 170, 0, 85, 255}));
@@ -50,7 +52,9 @@ TEST(Dds, DecodesDxt1Dxt5AndUncompressedPixels) {
     dxt5.append(reinterpret_cast<const char*>(alpha), 8);
     dxt5.append(reinterpret_cast<const char*>(&red), 2).append(reinterpret_cast<const char*>(&blue), 2);
     dxt5.append(reinterpret_cast<const char*>(&indices), 4);
-    ASSERT_TRUE(Platform::D3DX::DecodeDds(reinterpret_cast<const uint8_t*>(dxt5.data()), dxt5.size(), &w, &h, &rgba, &error)) << error;
+    ASSERT_TRUE(Platform::D3DX::DecodeDds(reinterpret_cast<const uint8_t*>(dxt5.data()), dxt5.size(), &w, &h,
+                                          &rgba, &error))
+        << error;
     EXPECT_EQ(rgba[3], 0);
     EXPECT_EQ(rgba[7], 255);
 
@@ -59,20 +63,25 @@ TEST(Dds, DecodesDxt1Dxt5AndUncompressedPixels) {
     std::string raw = DdsHeader(1, 1, nullptr, 32, 0x41, masks);
     const uint32_t pixel = 0x80102030;
     raw.append(reinterpret_cast<const char*>(&pixel), 4);
-    ASSERT_TRUE(Platform::D3DX::DecodeDds(reinterpret_cast<const uint8_t*>(raw.data()), raw.size(), &w, &h, &rgba, &error)) << error;
+    ASSERT_TRUE(Platform::D3DX::DecodeDds(reinterpret_cast<const uint8_t*>(raw.data()), raw.size(), &w, &h,
+                                          &rgba, &error))
+        << error;
     EXPECT_EQ(rgba, (std::vector<uint8_t>{0x10, 0x20, 0x30, 0x80}));
 
     // Cut short, or impossibly large: refused.
-    EXPECT_FALSE(Platform::D3DX::DecodeDds(reinterpret_cast<const uint8_t*>(dxt1.data()), dxt1.size() - 1, &w, &h, &rgba, &error));
+    EXPECT_FALSE(Platform::D3DX::DecodeDds(reinterpret_cast<const uint8_t*>(dxt1.data()), dxt1.size() - 1, &w,
+                                           &h, &rgba, &error));
     const std::string huge = DdsHeader(100000, 100000, "DXT1", 0, 0x4, nullptr);
-    EXPECT_FALSE(Platform::D3DX::DecodeDds(reinterpret_cast<const uint8_t*>(huge.data()), huge.size(), &w, &h, &rgba, &error));
+    EXPECT_FALSE(Platform::D3DX::DecodeDds(reinterpret_cast<const uint8_t*>(huge.data()), huge.size(), &w, &h,
+                                           &rgba, &error));
 }
 
 TEST(TextureFiles, NamesWrittenOnWindowsAreFound) {
     KeepCurrentDirectory keep;
     ScratchFolder scratch;
     fs::create_directories(scratch.Path() / "Textures");
-    fs::copy_file(fs::path(VOREL_SOURCE_DIR) / "Assets" / "Models" / "lumen.png", scratch.Path() / "Textures" / "Lumen.PNG");
+    fs::copy_file(fs::path(VOREL_SOURCE_DIR) / "Assets" / "Models" / "lumen.png",
+                  scratch.Path() / "Textures" / "Lumen.PNG");
     fs::current_path(scratch.Path());
     for (const char* name : {"Textures/Lumen.PNG", "textures\\lumen.png", ".\\TEXTURES\\LUMEN.png",
                              "C:\\Users\\artist\\work\\lumen.png"}) {

@@ -23,16 +23,32 @@ TEST(VirtualKeys, MapsEveryKeyTheViewerUses) {
         SDL_Keycode sym;
         UINT vk;
     } cases[] = {
-        {SDLK_a, 'A'},          {SDLK_z, 'Z'},          {SDLK_w, 'W'},
-        {SDLK_0, '0'},          {SDLK_9, '9'},          {SDLK_TAB, VK_TAB},
-        {SDLK_SPACE, VK_SPACE}, {SDLK_PAUSE, VK_PAUSE}, {SDLK_ESCAPE, VK_ESCAPE},
-        {SDLK_MINUS, VK_OEM_MINUS}, {SDLK_EQUALS, VK_OEM_PLUS}, {SDLK_PLUS, VK_OEM_PLUS},
-        {SDLK_KP_MINUS, VK_SUBTRACT}, {SDLK_KP_PLUS, VK_ADD}, {SDLK_KP_0, VK_NUMPAD0},
-        {SDLK_KP_9, VK_NUMPAD9}, {SDLK_F1, VK_F1}, {SDLK_F10, VK_F10},
-        {SDLK_LEFT, VK_LEFT},   {SDLK_RSHIFT, VK_SHIFT}, {SDLK_LALT, VK_MENU},
-        {SDLK_UNKNOWN, 0},      {SDLK_AUDIOPLAY, 0},
+        {SDLK_a, 'A'},
+        {SDLK_z, 'Z'},
+        {SDLK_w, 'W'},
+        {SDLK_0, '0'},
+        {SDLK_9, '9'},
+        {SDLK_TAB, VK_TAB},
+        {SDLK_SPACE, VK_SPACE},
+        {SDLK_PAUSE, VK_PAUSE},
+        {SDLK_ESCAPE, VK_ESCAPE},
+        {SDLK_MINUS, VK_OEM_MINUS},
+        {SDLK_EQUALS, VK_OEM_PLUS},
+        {SDLK_PLUS, VK_OEM_PLUS},
+        {SDLK_KP_MINUS, VK_SUBTRACT},
+        {SDLK_KP_PLUS, VK_ADD},
+        {SDLK_KP_0, VK_NUMPAD0},
+        {SDLK_KP_9, VK_NUMPAD9},
+        {SDLK_F1, VK_F1},
+        {SDLK_F10, VK_F10},
+        {SDLK_LEFT, VK_LEFT},
+        {SDLK_RSHIFT, VK_SHIFT},
+        {SDLK_LALT, VK_MENU},
+        {SDLK_UNKNOWN, 0},
+        {SDLK_AUDIOPLAY, 0},
     };
-    for (const auto& c : cases) EXPECT_EQ(Platform::VirtualKeyFromSdl(c.sym), c.vk) << SDL_GetKeyName(c.sym);
+    for (const auto& c : cases)
+        EXPECT_EQ(Platform::VirtualKeyFromSdl(c.sym), c.vk) << SDL_GetKeyName(c.sym);
 }
 
 constexpr LPARAM kPrevious = LPARAM(1) << 30;
@@ -47,7 +63,8 @@ TEST(VirtualKeys, PressRepeatAndReleaseCarryWin32sKeyFlags) {
     EXPECT_EQ(m.lParam & kPrevious, 0);
     EXPECT_GE(m.lParam, 0) << "transition bit clear on a press";
 
-    ASSERT_TRUE(Platform::KeyMessageFromSdl(Key(SDL_KEYDOWN, SDLK_SPACE, SDL_SCANCODE_SPACE, KMOD_NONE, 1), &m));
+    ASSERT_TRUE(
+        Platform::KeyMessageFromSdl(Key(SDL_KEYDOWN, SDLK_SPACE, SDL_SCANCODE_SPACE, KMOD_NONE, 1), &m));
     EXPECT_EQ(m.message, static_cast<UINT>(WM_KEYDOWN)) << "auto-repeat is another key-down";
     EXPECT_NE(m.lParam & kPrevious, 0);
 

@@ -31,8 +31,11 @@ TEST(XConvTool, ConvertsBetweenEncodingsAndBackToTheSameText) {
     ASSERT_EQ(RunXconv("'" + fixture + "' " + (dir / "a.txt").string()), 0);
     EXPECT_EQ(Slurp(dir / "a.txt").substr(0, 16), "xof 0303txt 0032");
     for (const char* format : {"bin", "tzip", "bzip"}) {
-        ASSERT_EQ(RunXconv(std::string("--format ") + format + " --float 64 '" + fixture + "' " + (dir / "b").string()), 0);
-        EXPECT_EQ(Slurp(dir / "b").substr(8, 8), std::string(format == std::string("bin") ? "bin " : format) + "0064");
+        ASSERT_EQ(RunXconv(std::string("--format ") + format + " --float 64 '" + fixture + "' " +
+                           (dir / "b").string()),
+                  0);
+        EXPECT_EQ(Slurp(dir / "b").substr(8, 8),
+                  std::string(format == std::string("bin") ? "bin " : format) + "0064");
         ASSERT_EQ(RunXconv((dir / "b").string() + " " + (dir / "c.txt").string()), 0);
         EXPECT_EQ(Slurp(dir / "c.txt"), Slurp(dir / "a.txt")) << format;
     }

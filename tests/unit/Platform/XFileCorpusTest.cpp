@@ -25,7 +25,8 @@ TEST(XFileCorpus, EveryFileReadsAndSurvivesEveryEncoding) {
         EXPECT_FALSE(original.top.empty());
         const std::string text = WriteDocument(original, Format::Text, 32);
         const std::string dump = Dump(original);
-        for (Format format : {Format::Text, Format::Binary, Format::TextCompressed, Format::BinaryCompressed}) {
+        for (Format format :
+             {Format::Text, Format::Binary, Format::TextCompressed, Format::BinaryCompressed}) {
             for (int floatSize : {32, 64}) {
                 Document copy;
                 ASSERT_EQ(Read(WriteDocument(original, format, floatSize), &copy), S_OK);

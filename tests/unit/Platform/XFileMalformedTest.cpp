@@ -20,12 +20,17 @@ using namespace VorelTest;
 std::string Repeat(const std::string& s, size_t n) {
     std::string out;
     out.reserve(s.size() * n);
-    for (size_t i = 0; i < n; ++i) out += s;
+    for (size_t i = 0; i < n; ++i)
+        out += s;
     return out;
 }
 
-void Word(std::string& s, uint16_t w) { s.append(reinterpret_cast<const char*>(&w), 2); }
-void Dword(std::string& s, uint32_t d) { s.append(reinterpret_cast<const char*>(&d), 4); }
+void Word(std::string& s, uint16_t w) {
+    s.append(reinterpret_cast<const char*>(&w), 2);
+}
+void Dword(std::string& s, uint32_t d) {
+    s.append(reinterpret_cast<const char*>(&d), 4);
+}
 
 std::string Compressed(const std::string& header, uint32_t total, uint16_t usize, uint16_t csize,
                        const std::string& signature, const std::string& data) {
@@ -38,7 +43,8 @@ std::string Compressed(const std::string& header, uint32_t total, uint16_t usize
 
 TEST(XFileMalformed, FailsCleanlySayingWhereAndWhat) {
     std::string binaryListTooLong = "xof 0303bin 0032";
-    Word(binaryListTooLong, 1), Dword(binaryListTooLong, 6), binaryListTooLong += "Vector", Word(binaryListTooLong, 10);
+    Word(binaryListTooLong, 1), Dword(binaryListTooLong, 6), binaryListTooLong += "Vector",
+        Word(binaryListTooLong, 10);
     Word(binaryListTooLong, 7), Dword(binaryListTooLong, 0x40000000);
     std::string binaryNameTooLong = "xof 0303bin 0032";
     Word(binaryNameTooLong, 1), Dword(binaryNameTooLong, 0xFFFFFFFF);
@@ -57,41 +63,47 @@ TEST(XFileMalformed, FailsCleanlySayingWhereAndWhat) {
         {"unknown float size", "xof 0303txt 0016", D3DXFERR_BADFILEFLOATSIZE, "byte 12"},
         {"unclosed object", "xof 0303txt 0032\nFrame A {\n Frame B {\n }\n", D3DXFERR_PARSEERROR,
          "line 5: expected '}' to close Frame (opened at line 2)"},
-        {"stray closing brace", "xof 0303txt 0032\n}\n", D3DXFERR_PARSEERROR, "line 2: expected a template or a data object"},
-        {"count larger than the data", "xof 0303txt 0032\nMesh M { 1000000; 1;2;3;; 0;; }", D3DXFERR_PARSEERROR,
-         "line 2: expected an array no larger than the data left"},
+        {"stray closing brace", "xof 0303txt 0032\n}\n", D3DXFERR_PARSEERROR,
+         "line 2: expected a template or a data object"},
+        {"count larger than the data", "xof 0303txt 0032\nMesh M { 1000000; 1;2;3;; 0;; }",
+         D3DXFERR_PARSEERROR, "line 2: expected an array no larger than the data left"},
         {"count of 2^32 - 1", "xof 0303txt 0032\nMeshFace F { 4294967295; 1, 2, 3; }", D3DXFERR_PARSEERROR,
          "no larger than the data left"},
         {"payload shorter than its members", "xof 0303txt 0032\nVector V { 1.0; 2.0; }", D3DXFERR_PARSEERROR,
          "line 2: expected a number, found '}'"},
-        {"string where a number belongs", "xof 0303txt 0032\nVector V { \"one\"; 2; 3; }", D3DXFERR_PARSEERROR,
-         "expected a number, found a string"},
-        {"unterminated string", "xof 0303txt 0032\nTextureFilename T { \"never closed; }", D3DXFERR_PARSEERROR,
-         "a string that is never closed"},
-        {"malformed GUID", "xof 0303txt 0032\nFrame F { <1234-nope> }", D3DXFERR_PARSEERROR, "a malformed GUID"},
-        {"unknown member type", "xof 0303txt 0032\ntemplate T { <11111111-1111-1111-1111-111111111111> Nope n; }",
+        {"string where a number belongs", "xof 0303txt 0032\nVector V { \"one\"; 2; 3; }",
+         D3DXFERR_PARSEERROR, "expected a number, found a string"},
+        {"unterminated string", "xof 0303txt 0032\nTextureFilename T { \"never closed; }",
+         D3DXFERR_PARSEERROR, "a string that is never closed"},
+        {"malformed GUID", "xof 0303txt 0032\nFrame F { <1234-nope> }", D3DXFERR_PARSEERROR,
+         "a malformed GUID"},
+        {"unknown member type",
+         "xof 0303txt 0032\ntemplate T { <11111111-1111-1111-1111-111111111111> Nope n; }",
          D3DXFERR_PARSEERROR, "a template declared earlier"},
-        {"array sized by a missing member", "xof 0303txt 0032\ntemplate T { <11111111-1111-1111-1111-111111111111> array DWORD v[n]; }",
+        {"array sized by a missing member",
+         "xof 0303txt 0032\ntemplate T { <11111111-1111-1111-1111-111111111111> array DWORD v[n]; }",
          D3DXFERR_PARSEERROR, "an earlier integer member"},
         {"nesting 100 000 deep", "xof 0303txt 0032\n" + Repeat("Frame{", 100000), D3DXFERR_PARSEERROR,
          "data objects nested less deeply"},
         {"binary list longer than the data", binaryListTooLong, D3DXFERR_PARSEERROR,
          "byte 30: a number list longer than the data left"},
-        {"binary name longer than the data", binaryNameTooLong, D3DXFERR_PARSEERROR, "byte 16: a name or string longer"},
+        {"binary name longer than the data", binaryNameTooLong, D3DXFERR_PARSEERROR,
+         "byte 16: a name or string longer"},
         {"binary token 0", binaryZeroToken, D3DXFERR_PARSEERROR, "byte 16: an unknown token"},
         {"binary cut inside a token", std::string("xof 0303bin 0032") + '\x01', D3DXFERR_PARSEERROR,
          "a token cut off"},
-        {"compressed without blocks", "xof 0303bzip0032", D3DXFERR_BADFILE, "byte 16: expected the inflated size"},
-        {"compressed block without CK", Compressed("xof 0303tzip0032", 30, 14, 6, "XY", "abcd"), D3DXFERR_BADFILE,
-         "byte 20: expected a compressed block"},
+        {"compressed without blocks", "xof 0303bzip0032", D3DXFERR_BADFILE,
+         "byte 16: expected the inflated size"},
+        {"compressed block without CK", Compressed("xof 0303tzip0032", 30, 14, 6, "XY", "abcd"),
+         D3DXFERR_BADFILE, "byte 20: expected a compressed block"},
         {"compressed block over 32 KiB", Compressed("xof 0303tzip0032", 40000, 40000 - 16, 6, "CK", "abcd"),
          D3DXFERR_BADFILE, "expected a compressed block"},
-        {"compressed block past the end", Compressed("xof 0303tzip0032", 30, 14, 600, "CK", "abcd"), D3DXFERR_BADFILE,
-         "expected a compressed block"},
+        {"compressed block past the end", Compressed("xof 0303tzip0032", 30, 14, 600, "CK", "abcd"),
+         D3DXFERR_BADFILE, "expected a compressed block"},
         {"inflated size that does not match", Compressed("xof 0303tzip0032", 5000000, 14, 6, "CK", "abcd"),
          D3DXFERR_BADFILE, "does not match the blocks"},
-        {"corrupt deflate data", Compressed("xof 0303tzip0032", 30, 14, 6, "CK", "\xff\xff\xff\xff"), D3DXFERR_BADFILE,
-         "does not inflate"},
+        {"corrupt deflate data", Compressed("xof 0303tzip0032", 30, 14, 6, "CK", "\xff\xff\xff\xff"),
+         D3DXFERR_BADFILE, "does not inflate"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -121,7 +133,8 @@ TEST(XFileMalformed, UnresolvedReferencesAreKeptAndCyclesLeftOut) {
     CapturedDebugOutput out;
     Document document;
     ASSERT_EQ(Read("xof 0303txt 0032\nFrame A { { B } { Nowhere } }\nFrame B { { A } }\n", &document), S_OK);
-    EXPECT_NE(out.Text().find("the reference to Nowhere names no data object"), std::string::npos) << out.Text();
+    EXPECT_NE(out.Text().find("the reference to Nowhere names no data object"), std::string::npos)
+        << out.Text();
     EXPECT_NE(out.Text().find("lead back to where they start"), std::string::npos) << out.Text();
     // Whatever was kept can be walked without end.
     const Node* a = document.top[0];
@@ -132,13 +145,15 @@ TEST(XFileMalformed, UnresolvedReferencesAreKeptAndCyclesLeftOut) {
     EXPECT_TRUE(a->children[1].reference);
     EXPECT_EQ(nowhere->name, "Nowhere");
     EXPECT_EQ(nowhere->TypeGuid(), GUID{});
-    EXPECT_NE(WriteDocument(document, Format::Text, 32).find("{ Nowhere }"), std::string::npos) << "written back as it was";
+    EXPECT_NE(WriteDocument(document, Format::Text, 32).find("{ Nowhere }"), std::string::npos)
+        << "written back as it was";
 }
 
 TEST(XFileMalformed, ReferencesMayNotNestWithoutBound) {
     // Each frame refers to the one before: walking them nests 1000 deep.
     std::string text = "xof 0303txt 0032\nFrame F0 { }\n";
-    for (int i = 1; i < 1000; ++i) text += "Frame F" + std::to_string(i) + " { { F" + std::to_string(i - 1) + " } }\n";
+    for (int i = 1; i < 1000; ++i)
+        text += "Frame F" + std::to_string(i) + " { { F" + std::to_string(i - 1) + " } }\n";
     CapturedDebugOutput out;
     Document document;
     EXPECT_EQ(Read(text, &document), D3DXFERR_PARSEERROR);

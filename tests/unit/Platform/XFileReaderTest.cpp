@@ -14,10 +14,14 @@ using namespace VorelTest;
 
 const char* Name(Format format) {
     switch (format) {
-        case Format::Text: return "txt";
-        case Format::Binary: return "bin";
-        case Format::TextCompressed: return "tzip";
-        case Format::BinaryCompressed: return "bzip";
+        case Format::Text:
+            return "txt";
+        case Format::Binary:
+            return "bin";
+        case Format::TextCompressed:
+            return "tzip";
+        case Format::BinaryCompressed:
+            return "bzip";
     }
     return "?";
 }
@@ -42,7 +46,8 @@ TEST(XFileReader, CompressedFilesOfManyBlocksKeepTheirHistory) {
     // A body well past 64 KiB: later blocks refer back into earlier ones.
     std::string text = "xof 0303txt 0032\nMesh Big {\n 9000;\n";
     for (int i = 0; i < 9000; ++i)
-        text += " " + std::to_string(i % 97) + ".25; " + std::to_string(i) + ".5; -1.0;" + (i + 1 < 9000 ? ",\n" : ";\n");
+        text += " " + std::to_string(i % 97) + ".25; " + std::to_string(i) + ".5; -1.0;" +
+                (i + 1 < 9000 ? ",\n" : ";\n");
     text += " 1;\n 3; 0, 1, 2;;\n}\n";
     Document original;
     ASSERT_EQ(Read(text, &original), S_OK);
@@ -233,7 +238,8 @@ TEST(XFileReader, TextVariantsOfRealWriters) {
         {"no separators", "Vector V { 1.0 -2.5 3.0 }"},
         {"doubled separators", "Vector V { 1.0;; -2.5;; 3.0;;; }"},
         {"integers for floats and a plus sign", "Vector V { +1; -2.5; 3; }"},
-        {"CRLF and comments", "# a comment\r\nVector V { // after the brace\r\n 1.0;\r\n-2.5;\r\n 3.0; }\r\n"},
+        {"CRLF and comments",
+         "# a comment\r\nVector V { // after the brace\r\n 1.0;\r\n-2.5;\r\n 3.0; }\r\n"},
         {"tabs", "Vector\tV\t{\t1.0;\t-2.5;\t3.0;\t}"},
         {"identifier in another case", "VECTOR V { 1.0; -2.5; 3.0; }"},
         {"exponents", "Vector V { 1e0; -25e-1; 0.3E1; }"},

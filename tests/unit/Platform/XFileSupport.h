@@ -28,7 +28,8 @@ inline std::string ReadFixture(const std::string& name) {
 inline HRESULT Read(std::string_view bytes, Document* document) {
     std::unique_ptr<char[]> copy(new char[bytes.size()]);
     if (!bytes.empty()) std::memcpy(copy.get(), bytes.data(), bytes.size());
-    return ReadDocument(std::string_view(copy.get(), bytes.size()), "(memory)", StandardTemplates(), document);
+    return ReadDocument(std::string_view(copy.get(), bytes.size()), "(memory)", StandardTemplates(),
+                        document);
 }
 
 // Everything a reader of the document can see, as text: identifiers, names,
@@ -37,8 +38,8 @@ inline HRESULT Read(std::string_view bytes, Document* document) {
 inline std::string Dump(const Document& document) {
     std::string out;
     const auto node = [&](auto&& self, const Node& n, int depth) -> void {
-        out += std::string(static_cast<size_t>(depth) * 2, ' ') + Lower(n.identifier) + " '" + n.name + "' type=" +
-               FormatGuid(n.TypeGuid());
+        out += std::string(static_cast<size_t>(depth) * 2, ' ') + Lower(n.identifier) + " '" + n.name +
+               "' type=" + FormatGuid(n.TypeGuid());
         if (n.hasId) out += " id=" + FormatGuid(n.id);
         out += " payload=";
         size_t nextString = 0;
@@ -61,8 +62,10 @@ inline std::string Dump(const Document& document) {
                 self(self, *c.node, depth + 1);
         }
     };
-    for (const Template* t : document.declared) out += "template " + t->name + " " + FormatGuid(t->guid) + "\n";
-    for (const Node* n : document.top) node(node, *n, 0);
+    for (const Template* t : document.declared)
+        out += "template " + t->name + " " + FormatGuid(t->guid) + "\n";
+    for (const Node* n : document.top)
+        node(node, *n, 0);
     return out;
 }
 

@@ -40,10 +40,15 @@ const char* kKeys5Positions =
     "AnimationKey { 2; 5; 5; 3; 1,0,0;;, 15; 3; 2,0,0;;, 25; 3; 3,0,0;;, 35; 3; 4,0,0;;, 45; 3; 5,0,0;;; }";
 
 TEST_F(AnimationTest, SetsAnimationsAndBoneNames) {
-    cModel& model = Read("Frame Arm { Frame Leg { } }\nAnimation Stray { { Arm } }\n"
-                         "AnimationSet Walk { Animation A { { Arm } " + std::string(kKeys3Rotations) + " }\n"
-                         "  Animation B { " + kKeys5Positions + " { Leg } } }\n"
-                         "AnimationSet Idle { }\n");
+    cModel& model = Read(
+        "Frame Arm { Frame Leg { } }\nAnimation Stray { { Arm } }\n"
+        "AnimationSet Walk { Animation A { { Arm } " +
+        std::string(kKeys3Rotations) +
+        " }\n"
+        "  Animation B { " +
+        kKeys5Positions +
+        " { Leg } } }\n"
+        "AnimationSet Idle { }\n");
     ASSERT_EQ(model.m_animationSets.size(), 2u) << "an animation outside any set is not read";
     const auto& walk = *model.m_animationSets[0];
     EXPECT_EQ(walk.m_name, "Walk");
@@ -161,12 +166,14 @@ TEST_F(AnimationTest, AFileThatCannotBeReadGivesNoSets) {
     CapturedDebugOutput out;
     EXPECT_FALSE(m_model.ReadAnimations((m_scratch.Path() / "missing.x").string()));
     EXPECT_TRUE(m_model.m_animationSets.empty());
-    EXPECT_NE(out.Text().find("CreateEnumObject"), std::string::npos) << "a checked call's trace: " << out.Text();
+    EXPECT_NE(out.Text().find("CreateEnumObject"), std::string::npos)
+        << "a checked call's trace: " << out.Text();
 }
 
 TEST_F(AnimationTest, BindAnimationsFindsFramesByName) {
-    cModel& model = Read("Frame Arm { }\nFrame Tail { }\n"
-                         "AnimationSet S { Animation A { { Arm } } Animation B { { Tail } } Animation C { } }");
+    cModel& model = Read(
+        "Frame Arm { }\nFrame Tail { }\n"
+        "AnimationSet S { Animation A { { Arm } } Animation B { { Tail } } Animation C { } }");
     char rootName[] = "Root", armName[] = "Arm";
     Vorel::cFrame root{}, arm{};
     root.Name = rootName;
@@ -223,13 +230,14 @@ TEST(AnimationKeys, AShortKeyBlockGivesTheKeysThatFit) {
     std::string payload;
     const auto dword = [&](uint32_t v) { payload.append(reinterpret_cast<const char*>(&v), 4); };
     const auto flt = [&](float v) { payload.append(reinterpret_cast<const char*>(&v), 4); };
-    dword(2), dword(4);                              // position keys, four of them
-    dword(0), dword(3), flt(1), flt(2), flt(3);      // key 0
-    dword(9), dword(3), flt(4), flt(5), flt(6);      // key 1
-    dword(99), dword(3), flt(7);                     // key 2, cut short
+    dword(2), dword(4);                          // position keys, four of them
+    dword(0), dword(3), flt(1), flt(2), flt(3);  // key 0
+    dword(9), dword(3), flt(4), flt(5), flt(6);  // key 1
+    dword(99), dword(3), flt(7);                 // key 2, cut short
 
     cModel model;
-    FakeData set(TID_D3DRMAnimationSet, ""), animation(TID_D3DRMAnimation, ""), keys(TID_D3DRMAnimationKey, payload);
+    FakeData set(TID_D3DRMAnimationSet, ""), animation(TID_D3DRMAnimation, ""),
+        keys(TID_D3DRMAnimationKey, payload);
     model.ReadDataObject(nullptr, &set);
     model.ReadDataObject(&set, &animation);
     CapturedDebugOutput out;

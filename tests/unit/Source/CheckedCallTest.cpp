@@ -32,8 +32,9 @@ TEST(CheckedCall, FailureTracesFileLineResultAndTheCallAsWritten) {
     const HRESULT hr = CHECKED(Fails(static_cast<HRESULT>(0x88760868)));
     EXPECT_EQ(hr, static_cast<HRESULT>(0x88760868));
     EXPECT_EQ(g_calls, 1) << "the call runs once";
-    EXPECT_EQ(out.Text(), "./tests/unit/Source/CheckedCallTest.cpp(" + std::to_string(line) +
-                              "): Fails(static_cast<HRESULT>(0x88760868)) hr=D3DERR_DEVICELOST (0x88760868)\n");
+    EXPECT_EQ(out.Text(),
+              "./tests/unit/Source/CheckedCallTest.cpp(" + std::to_string(line) +
+                  "): Fails(static_cast<HRESULT>(0x88760868)) hr=D3DERR_DEVICELOST (0x88760868)\n");
 }
 
 }  // namespace

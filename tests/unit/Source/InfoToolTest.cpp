@@ -22,7 +22,8 @@ int RunInfo(const fs::path& file, std::string* output, const std::string& option
     FILE* pipe = popen(command.c_str(), "r");
     std::array<char, 4096> buffer;
     output->clear();
-    while (size_t n = fread(buffer.data(), 1, buffer.size(), pipe)) output->append(buffer.data(), n);
+    while (size_t n = fread(buffer.data(), 1, buffer.size(), pipe))
+        output->append(buffer.data(), n);
     const int status = pclose(pipe);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }

@@ -340,7 +340,9 @@ TEST(ModelLoader, TheSkinnedSampleIsReadyToPlay) {
         void* data = nullptr;
         mesh->LockVertexBuffer(D3DLOCK_READONLY, &data);
         D3DXVECTOR3 p;
-        std::memcpy(&p, static_cast<char*>(data) + size_t(mesh->GetNumVertices() - 1) * mesh->GetNumBytesPerVertex(), 12);
+        std::memcpy(
+            &p, static_cast<char*>(data) + size_t(mesh->GetNumVertices() - 1) * mesh->GetNumBytesPerVertex(),
+            12);
         mesh->UnlockVertexBuffer();
         return p;
     };

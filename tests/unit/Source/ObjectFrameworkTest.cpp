@@ -2,8 +2,8 @@
 
 #include <fstream>
 
-#include "TestSupport.h"
 #include "Singletons.h"
+#include "TestSupport.h"
 #include "cApplication.h"
 #include "cCameraCom.h"
 #include "cFactoryManager.h"
@@ -32,7 +32,8 @@ protected:
 
 TEST_F(PoolTest, ChunksOfTenHandedOutFromTheHighestAddressDown) {
     std::vector<char*> blocks;
-    for (int i = 0; i < 10; ++i) blocks.push_back(static_cast<char*>(m_memory->Allocate(40)));
+    for (int i = 0; i < 10; ++i)
+        blocks.push_back(static_cast<char*>(m_memory->Allocate(40)));
     const cMemoryPool* pool = m_memory->GetPool(40);
     ASSERT_NE(pool, nullptr);
     EXPECT_EQ(m_memory->GetPoolCount(), 1);
@@ -41,8 +42,10 @@ TEST_F(PoolTest, ChunksOfTenHandedOutFromTheHighestAddressDown) {
     EXPECT_EQ(pool->GetFreeCount(), 0);
     const ptrdiff_t step = static_cast<ptrdiff_t>(pool->GetBlockSize());
     EXPECT_EQ(step, 48) << "40 rounded up so that every block is aligned for any type";
-    for (size_t i = 1; i < blocks.size(); ++i) EXPECT_EQ(blocks[i - 1] - blocks[i], step);
-    for (char* b : blocks) EXPECT_EQ(reinterpret_cast<uintptr_t>(b) % alignof(std::max_align_t), 0u);
+    for (size_t i = 1; i < blocks.size(); ++i)
+        EXPECT_EQ(blocks[i - 1] - blocks[i], step);
+    for (char* b : blocks)
+        EXPECT_EQ(reinterpret_cast<uintptr_t>(b) % alignof(std::max_align_t), 0u);
 
     m_memory->Allocate(40);  // the eleventh
     EXPECT_EQ(pool->GetChunkCount(), 2);
@@ -155,7 +158,8 @@ TEST_F(ObjectTest, ArchetypesAndInstancesWithTheirOwnCopies) {
     EXPECT_EQ(static_cast<cRotationAttr*>(bear->GetAttribute("Rotation"))->m_rotation[1][1], 1.0f);
 
     // A component element before the attributes still binds to all of them.
-    const auto* archetypeComponent = static_cast<Graphics::cGraphics3DCom*>(archetype->GetComponent(kGraphics3DComponent));
+    const auto* archetypeComponent =
+        static_cast<Graphics::cGraphics3DCom*>(archetype->GetComponent(kGraphics3DComponent));
     ASSERT_NE(archetypeComponent, nullptr);
     EXPECT_TRUE(archetypeComponent->m_isArchetype);
     EXPECT_EQ(archetypeComponent->m_modelAttr, archetype->GetAttribute("Model"));
@@ -193,7 +197,9 @@ TEST_F(ObjectTest, RemovalsWaitForTheQueueToBeProcessed) {
     group->ProcessRemovals();
     EXPECT_TRUE(group->GetObjects().empty());
     EXPECT_EQ(group->GetArchetypes().size(), 1u) << "archetypes stay";
-    EXPECT_EQ(cGraphicsManager::Instance()->GetGraphics3DFactory()->GetComponents().count(static_cast<uint32_t>(first)), 0u);
+    EXPECT_EQ(cGraphicsManager::Instance()->GetGraphics3DFactory()->GetComponents().count(
+                  static_cast<uint32_t>(first)),
+              0u);
     group->ProcessRemovals();  // nothing queued: nothing happens
 }
 
@@ -230,11 +236,12 @@ TEST(ObjectDestruction, ComponentsByTypeIdThenAttributesByName) {
     cComponent dummy;
     object->AddComponent(3, &dummy);
     object->AddComponent(1, &dummy);
-    for (const char* name : {"Rotation", "Model", "Position", "Orientation"}) object->AddAttribute(name, new RecordingAttr(name));
+    for (const char* name : {"Rotation", "Model", "Position", "Orientation"})
+        object->AddAttribute(name, new RecordingAttr(name));
     object->AddAttribute("Model", new RecordingAttr("second Model"));  // destroyed at once: the first stays
     delete object;
-    EXPECT_EQ(g_destroyed, (std::vector<std::string>{"second Model", "graphics component", "camera component", "Model",
-                                                     "Orientation", "Position", "Rotation"}));
+    EXPECT_EQ(g_destroyed, (std::vector<std::string>{"second Model", "graphics component", "camera component",
+                                                     "Model", "Orientation", "Position", "Rotation"}));
     EXPECT_EQ(cMemoryManager::Instance()->GetBytesInUse(), 0u);
     registry->RegisterFactory(2, new RecordingFactory("lighting component"));
     g_destroyed.clear();
@@ -265,8 +272,9 @@ TEST_F(ObjectTest, ObjectFileDetails) {
     cObject* odd = Group(1)->CreateObject("Odd");
     auto* position = static_cast<cPositionAttr*>(odd->GetAttribute("Position"));
     ASSERT_NE(position, nullptr);
-    EXPECT_EQ(position->m_position, D3DXVECTOR3(0, 2.5f, 0)) << "not a number: 0; a number then letters: the number; "
-                                                                "missing: 0; a second Position: ignored";
+    EXPECT_EQ(position->m_position, D3DXVECTOR3(0, 2.5f, 0))
+        << "not a number: 0; a number then letters: the number; "
+           "missing: 0; a second Position: ignored";
     EXPECT_EQ(odd->GetAttribute("Rotation"), nullptr) << "before the first Attribute element: not visited";
     EXPECT_EQ(static_cast<cModelAttr*>(odd->GetAttribute("Model"))->m_scale, 0.0f) << "no scale: 0";
     auto* orientation = static_cast<cOrientationAttr*>(odd->GetAttribute("Orientation"));
@@ -296,14 +304,16 @@ TEST_F(ObjectTest, AnUnreadableObjectFileGivesAnEmptyArchetype) {
         cObject* object = Group(1)->CreateObject(name);
         EXPECT_TRUE(object->m_attributes.empty());
         EXPECT_TRUE(object->m_components.empty());
-        EXPECT_NE(out.Text().find(std::string("Assets/XML/Objects/") + name + ".xml"), std::string::npos) << out.Text();
+        EXPECT_NE(out.Text().find(std::string("Assets/XML/Objects/") + name + ".xml"), std::string::npos)
+            << out.Text();
         EXPECT_EQ(std::count(out.Text().begin(), out.Text().end(), '\n'), 1) << out.Text();
     }
 }
 
 TEST_F(ObjectTest, AThousandCyclesGiveEveryBlockBack) {
-    Write("TestCamera", "<Object><Attribute type=\"Position\" /><Attribute type=\"Orientation\"><Up /><View /></Attribute>"
-                        "<Component type=\"Camera\" /></Object>");
+    Write("TestCamera",
+          "<Object><Attribute type=\"Position\" /><Attribute type=\"Orientation\"><Up /><View /></Attribute>"
+          "<Component type=\"Camera\" /></Object>");
     Write("TestObject", kModelObject);
     cMemoryManager* memory = cMemoryManager::Instance();
     const auto cycle = [] {
@@ -316,7 +326,8 @@ TEST_F(ObjectTest, AThousandCyclesGiveEveryBlockBack) {
     };
     cycle();  // loads the archetypes, which stay
     const uint32_t archetypesOnly = memory->GetBytesInUse();
-    for (int i = 0; i < 1000; ++i) cycle();
+    for (int i = 0; i < 1000; ++i)
+        cycle();
     EXPECT_EQ(memory->GetBytesInUse(), archetypesOnly);
     EXPECT_EQ(memory->GetPool(sizeof(cObject))->GetChunkCount(), 1) << "blocks are reused, not piled up";
     // What stays is the two archetypes: object, attributes and component each.

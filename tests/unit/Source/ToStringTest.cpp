@@ -32,7 +32,8 @@ TEST(ToString, SumsOfTenthsReadAsTheirDecimalValue) {
         EXPECT_EQ(ToString(sum), text);
     }
     float down = 1.0f;
-    for (int i = 0; i < 10; ++i) down -= 0.1f;
+    for (int i = 0; i < 10; ++i)
+        down -= 0.1f;
     EXPECT_EQ(ToString(down), "-7.45058e-08") << "the residue is shown, not rounded to 0";
 }
 

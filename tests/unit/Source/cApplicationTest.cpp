@@ -3,8 +3,8 @@
 
 #include <vector>
 
-#include "TestSupport.h"
 #include "Singletons.h"
+#include "TestSupport.h"
 #include "cApplication.h"
 #include "cTimer.h"
 
@@ -47,9 +47,12 @@ TEST_F(cApplicationTest, SixteenMillisecondFramesShow31Then62) {
     const auto figures = RunFrames(app, clock, 22);
     // Frame n starts at 16(n-1) ms; the refresh timer started at 0, so the
     // first refresh is frame 8 (112 ms) and the next frame 15 (224 ms).
-    for (int n = 1; n <= 7; ++n) EXPECT_EQ(figures[n - 1], 0) << "frame " << n;
-    for (int n = 8; n <= 14; ++n) EXPECT_EQ(figures[n - 1], 31) << "frame " << n;
-    for (int n = 15; n <= 22; ++n) EXPECT_EQ(figures[n - 1], 62) << "frame " << n;
+    for (int n = 1; n <= 7; ++n)
+        EXPECT_EQ(figures[n - 1], 0) << "frame " << n;
+    for (int n = 8; n <= 14; ++n)
+        EXPECT_EQ(figures[n - 1], 31) << "frame " << n;
+    for (int n = 15; n <= 22; ++n)
+        EXPECT_EQ(figures[n - 1], 62) << "frame " << n;
     EXPECT_EQ(app.GetFrameTime(), 16u);
 }
 

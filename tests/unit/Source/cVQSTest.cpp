@@ -52,11 +52,12 @@ TEST(cQuaternion, SlerpEdgeCases) {
     ExpectNear(cQuaternion::Slerp(a, b, 0.5f), cQuaternion(0, 0, weight * b.z, weight * (1 + b.w)), kTight);
     // Dot -0.5: the end is negated first, then the same weights apply.
     const cQuaternion negB(-b.x, -b.y, -b.z, -b.w);
-    ExpectNear(cQuaternion::Slerp(a, negB, 0.5f), cQuaternion(0, 0, weight * b.z, weight * (1 + b.w)), kTight);
+    ExpectNear(cQuaternion::Slerp(a, negB, 0.5f), cQuaternion(0, 0, weight * b.z, weight * (1 + b.w)),
+               kTight);
 
     const cQuaternion q(h, 0, 0, h);
     for (float t : {0.0f, 0.3f, 1.0f}) {
-        ExpectNear(cQuaternion::Slerp(q, q, t), q, 0);  // the same: from, exactly
+        ExpectNear(cQuaternion::Slerp(q, q, t), q, 0);                          // the same: from, exactly
         ExpectNear(cQuaternion::Slerp(q, cQuaternion(-h, 0, 0, -h), t), q, 0);  // q to -q: from
     }
     ExpectNear(cQuaternion::Slerp(a, b, 0), a, kTight);
@@ -100,17 +101,19 @@ TEST(cVQS, ConcatenateAppliesTheChildThenTheParent) {
         const cVQS child = Random(rng, true);
         const cVQS both = cVQS::Concatenate(parent, child);
         const D3DXVECTOR3 p(0.5f, -2, 3);
-        ExpectNear(Apply(p, cVQS::ToMatrix(both)), Apply(Apply(p, cVQS::ToMatrix(child)), cVQS::ToMatrix(parent)),
-                   kLoose * 20);
+        ExpectNear(Apply(p, cVQS::ToMatrix(both)),
+                   Apply(Apply(p, cVQS::ToMatrix(child)), cVQS::ToMatrix(parent)), kLoose * 20);
     }
     const cVQS child = Random(rng, true);
-    ExpectNear(cVQS::ToMatrix(cVQS::Concatenate(cVQS::Identity(), child)), cVQS::ToMatrix(child), kLoose * 10);
+    ExpectNear(cVQS::ToMatrix(cVQS::Concatenate(cVQS::Identity(), child)), cVQS::ToMatrix(child),
+               kLoose * 10);
 }
 
 TEST(cVQS, TransformPointUsesTheXScaleOnly) {
     std::mt19937 rng(13);
     const cVQS v = Random(rng, false);
-    EXPECT_EQ(cVQS::TransformPoint(v, {0, 0, 0}), v.m_translation) << "the origin goes to the translation, exactly";
+    EXPECT_EQ(cVQS::TransformPoint(v, {0, 0, 0}), v.m_translation)
+        << "the origin goes to the translation, exactly";
     cVQS scaled;
     scaled.m_scale = {2, 5, 7};
     ExpectNear(cVQS::TransformPoint(scaled, {1, 1, 1}), {2, 2, 2}, kTight);
