@@ -1,13 +1,17 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test headless: first the
-# unit and render tests built with AddressSanitizer and UndefinedBehavior-
-# Sanitizer, then the whole suite of the release build, the end-to-end tests
-# in a real window under Xvfb.
+# Installs what is missing, checks the sources' formatting and includes,
+# builds, and runs every test headless: first the unit and render tests (the
+# fuzz corpus replays among them) built with AddressSanitizer and
+# UndefinedBehaviorSanitizer and their asserts on, then the whole suite of
+# the release build, the end-to-end tests in a real window under Xvfb.
 set -uo pipefail
 cd "$(dirname "$0")" || exit 1
 source tools/setup.sh
 
 vorel_install "${VOREL_PACKAGES[@]}" "${VOREL_TEST_PACKAGES[@]}"
+
+# The sources' formatting, and what the application includes.
+tools/check-sources.sh || vorel_fail "the sources' checks failed"
 
 vorel_configure build-sanitize -DVOREL_SANITIZE=ON
 vorel_compile build-sanitize

@@ -7,7 +7,7 @@ VOREL_PACKAGES=(
   libimgui-dev libstb-dev fonts-liberation
   liblua5.1-0-dev libtinyxml-dev zlib1g-dev libjpeg-dev
 )
-VOREL_TEST_PACKAGES=(libgtest-dev libassimp-dev xvfb xauth xdotool libx11-dev)
+VOREL_TEST_PACKAGES=(libgtest-dev libassimp-dev xvfb xauth xdotool libx11-dev clang-format git)
 VOREL_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 
 vorel_fail() {
