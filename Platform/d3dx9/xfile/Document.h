@@ -61,6 +61,7 @@ public:
     // from now on: an earlier template with the same (non-zero) GUID is kept,
     // layout and all; `replacedLayout` says whether the new one differed.
     const Template* Declare(Template declared, bool* replacedLayout);
+    bool Empty() const { return m_all.empty(); }
 
 private:
     struct CaseInsensitiveLess {

@@ -1,5 +1,6 @@
 // ID3DXFile and its enumeration and data objects over a parsed document.
 #include <d3dx9xof.h>
+#include <rmxftmpl.h>
 
 #include <algorithm>
 #include <atomic>
@@ -140,6 +141,14 @@ public:
 
     HRESULT WINAPI RegisterTemplates(LPCVOID data, SIZE_T size) override {
         if (data == nullptr) return E_POINTER;
+        // The standard templates into an empty set, as every reader of
+        // models registers them: the set parsed once serves them all.
+        const auto* text = static_cast<const char*>(data);
+        if (m_templates.Empty() && size == D3DRM_XTEMPLATE_BYTES &&
+            std::memcmp(text, D3DRM_XTEMPLATES, D3DRM_XTEMPLATE_BYTES) == 0) {
+            m_templates = StandardTemplates();
+            return S_OK;
+        }
         try {
             Document document;
             const HRESULT hr = ReadDocument(std::string_view(static_cast<const char*>(data), size),
