@@ -35,8 +35,8 @@ bool Decode(jpeg_decompress_struct* info, ErrorManager* errors, const uint8_t* d
     jpeg_mem_src(info, data, static_cast<unsigned long>(size));
     jpeg_read_header(info, TRUE);
     info->out_color_space = JCS_EXT_RGBA;
-    if (uint64_t(info->image_width) * info->image_height > kMaxTexturePixels) {
-        *tooLarge = "an image larger than the texture limit";
+    if (!PlausibleImageSize(uint64_t(info->image_width) * info->image_height, size)) {
+        *tooLarge = "an image larger than the texture limit, or than its file can hold";
         return false;
     }
     jpeg_start_decompress(info);

@@ -95,9 +95,12 @@ HRESULT WINAPI D3DXCreateTextureFromFileA(LPDIRECT3DDEVICE9, LPCSTR fileName, LP
             const bool known =
                 stbi_info_from_memory(data, static_cast<int>(bytes.size()), &w, &h, &channels) != 0;
             stbi_uc* pixels = nullptr;
-            if (known && uint64_t(w) * uint64_t(h) > D3DX::kMaxTexturePixels)
-                error = "an image of " + std::to_string(w) + " x " + std::to_string(h) +
-                        " pixels, larger than the texture limit";
+            if (known && !D3DX::PlausibleImageSize(uint64_t(w) * uint64_t(h), bytes.size()))
+                error =
+                    "an image of " + std::to_string(w) + " x " + std::to_string(h) +
+                    (uint64_t(w) * uint64_t(h) > D3DX::kMaxTexturePixels
+                         ? " pixels, larger than the texture limit"
+                         : " pixels, more than a file of " + std::to_string(bytes.size()) + " bytes holds");
             else
                 pixels = stbi_load_from_memory(data, static_cast<int>(bytes.size()), &w, &h, &channels, 4);
             if (pixels != nullptr) {

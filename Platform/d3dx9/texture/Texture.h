@@ -34,6 +34,15 @@ private:
 // The largest image decoded, in pixels (256 MiB of RGBA).
 constexpr uint64_t kMaxTexturePixels = uint64_t(1) << 26;
 
+// Whether a file of `fileBytes` can hold an image of `pixels`: at most the
+// texture limit, and at most what the best compression gives (deflate
+// shrinks at most 1032 to 1, and a 1-bit image holds 8 pixels a byte). A
+// header that claims more is a damaged file, which would otherwise cost
+// time and memory out of proportion to its size.
+constexpr bool PlausibleImageSize(uint64_t pixels, uint64_t fileBytes) {
+    return pixels <= kMaxTexturePixels && pixels <= fileBytes * 8 * 1032;
+}
+
 // Decodes a JPEG image to RGBA; false with `error` set when libjpeg cannot.
 bool DecodeJpeg(const uint8_t* data, size_t size, uint32_t* width, uint32_t* height,
                 std::vector<uint8_t>* rgba, std::string* error);

@@ -138,6 +138,16 @@ TEST(TextureFiles, ImagesPastTheSizeLimitAreRefusedFromTheirHeader) {
         EXPECT_NE(out.Text().find(std::string(name) + ": cannot be read as a texture"), std::string::npos);
         EXPECT_NE(out.Text().find("9000 x 9000"), std::string::npos) << out.Text();
     }
+    // Within the limit, but more pixels than any compression gets into the
+    // file's few bytes: a damaged header, refused before 64 MB are made.
+    std::string tga("\0\0\x02\0\0\0\0\0\0\0\0\0", 12);
+    tga += std::string("\xA0\x0F\xA0\x0F\x20\x08", 6) + std::string(64, '\0');  // 4000 x 4000, 32 bits
+    std::ofstream("claims.tga", std::ios::binary) << tga;
+    CapturedDebugOutput out;
+    IDirect3DTexture9* texture = nullptr;
+    EXPECT_EQ(D3DXCreateTextureFromFileA(nullptr, "claims.tga", &texture), D3DXERR_INVALIDDATA);
+    EXPECT_NE(out.Text().find("4000 x 4000 pixels, more than a file of 82 bytes holds"), std::string::npos)
+        << out.Text();
 }
 
 }  // namespace
