@@ -139,7 +139,8 @@ TEST(TextureFiles, ImagesPastTheSizeLimitAreRefusedFromTheirHeader) {
         EXPECT_NE(out.Text().find("9000 x 9000"), std::string::npos) << out.Text();
     }
     // Within the limit, but more pixels than any compression gets into the
-    // file's few bytes: a damaged header, refused before 64 MB are made.
+    // file's few bytes: a damaged header, refused before 64 MB are made (a
+    // 55-byte BMP of 5 million by 4 pixels, found by fuzzing, took seconds).
     std::string tga("\0\0\x02\0\0\0\0\0\0\0\0\0", 12);
     tga += std::string("\xA0\x0F\xA0\x0F\x20\x08", 6) + std::string(64, '\0');  // 4000 x 4000, 32 bits
     std::ofstream("claims.tga", std::ios::binary) << tga;
