@@ -45,7 +45,7 @@ for target in "${targets[@]}"; do
       ;;
   esac
   echo "== $target: $seconds s"
-  "build-fuzz/fuzz/fuzz_$target" -max_total_time="$seconds" -timeout=1 -rss_limit_mb=2048 \
+  "$PWD/build-fuzz/fuzz/fuzz_$target" -max_total_time="$seconds" -timeout=1 -rss_limit_mb=2048 \
     -malloc_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$PWD/$findings/" "${options[@]}" \
     "$PWD/$corpus" "${seeds[@]/#/$PWD/}" 2>build-fuzz/$target.log
   status=$?
