@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "DeviceWindow.h"
 #include "FuzzSupport.h"
 #include "cFactoryManager.h"
 #include "cGraphicsManager.h"
@@ -20,15 +21,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     Vorel::cFactoryManager::Create();
     // The graphics system registers the component factories; its device
     // is made on the active window.
-    WNDCLASSEXA wc{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = DefWindowProcA;
-    wc.lpszClassName = "VorelFuzzWindow";
-    RegisterClassExA(&wc);
-    HWND window = CreateWindowExA(0, wc.lpszClassName, "Fuzz", WS_CAPTION, 0, 0, 320, 240, GetDesktopWindow(),
-                                  nullptr, nullptr, nullptr);
-    if (window == nullptr) std::abort();
-    ShowWindow(window, SW_SHOW);
+    if (VorelTest::DeviceWindow() == nullptr) std::abort();
     if (!Vorel::cGraphicsManager::Instance()->Init()) std::abort();
     return 0;
 }

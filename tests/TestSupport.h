@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "DeviceWindow.h"
 #include "win32/Clock.h"
 #include "win32/DebugOutput.h"
 
@@ -127,23 +128,6 @@ inline std::vector<std::filesystem::path> RealModelFiles() {
     }
     std::sort(files.begin(), files.end());
     return files;
-}
-
-// A shown window, the active one, for the rest of the test program: the
-// renderer takes the active window as its device's. Shown again when
-// another window became active since.
-inline HWND DeviceWindow() {
-    static HWND window = [] {
-        WNDCLASSEXA wc{};
-        wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = DefWindowProcA;
-        wc.lpszClassName = "VorelTestDeviceWindow";
-        RegisterClassExA(&wc);
-        return CreateWindowExA(0, wc.lpszClassName, "Device", WS_CAPTION, 0, 0, 1024, 768, GetDesktopWindow(),
-                               nullptr, nullptr, nullptr);
-    }();
-    if (window != nullptr && GetActiveWindow() != window) ShowWindow(window, SW_SHOW);
-    return window;
 }
 
 }  // namespace VorelTest
