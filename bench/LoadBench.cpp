@@ -2,7 +2,9 @@
 // 50 MB of text and their binary and compressed forms: the reader alone,
 // the whole model load as the viewer does it, and a floor the benchmark
 // measures itself, every number of the text read with std::from_chars.
+#include <assimp/scene.h>
 #include <benchmark/benchmark.h>
+#include <assimp/Importer.hpp>
 
 #include <charconv>
 #include <cstdlib>
@@ -34,6 +36,19 @@ void WholeLoad(benchmark::State& state, const std::string& path, size_t size) {
         const Vorel::cModel* model = loader.LoadModel(path, "model.x");
         if (model->m_containers.empty() || model->m_maxBones == 0 || model->m_animationSets.empty()) {
             state.SkipWithError("the generated model did not load whole");
+            break;
+        }
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * size));
+}
+
+// The peer: Assimp's importer on the same file, without post-processing.
+void Peer(benchmark::State& state, const std::string& path, size_t size) {
+    for (auto _ : state) {
+        Assimp::Importer importer;
+        const aiScene* scene = importer.ReadFile(path, 0);
+        if (scene == nullptr || scene->mNumMeshes == 0) {
+            state.SkipWithError(importer.GetErrorString());
             break;
         }
     }
@@ -88,6 +103,10 @@ int main(int argc, char** argv) {
                 ("WholeLoad/" + size + "/" + name).c_str(),
                 [path, n = bytes.size()](benchmark::State& s) { WholeLoad(s, path, n); })
                 ->Unit(benchmark::kMillisecond);
+            benchmark::RegisterBenchmark(("Assimp/" + size + "/" + name).c_str(), [path, n = bytes.size()](
+                                                                                      benchmark::State& s) {
+                Peer(s, path, n);
+            })->Unit(benchmark::kMillisecond);
         }
         benchmark::RegisterBenchmark(("NumbersFloor/" + size + "/txt").c_str(), [text](benchmark::State& s) {
             NumbersFloor(s, text);

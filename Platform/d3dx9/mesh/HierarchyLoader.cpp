@@ -153,15 +153,10 @@ HRESULT WINAPI D3DXLoadMeshHierarchyFromX(LPCSTR fileName, DWORD meshOptions, LP
     if (animController != nullptr) *animController = nullptr;
     if (fileName == nullptr || allocator == nullptr || frameHierarchy == nullptr) return D3DERR_INVALIDCALL;
     try {
-        XFile::FileBytes file(fileName);
-        if (file.Error() != 0) {
-            OutputDebugStringA(
-                (std::string(fileName) + ": cannot be read: " + std::strerror(file.Error()) + "\n").c_str());
-            return D3DXFERR_FILENOTFOUND;
-        }
-        XFile::Document document;
-        HRESULT hr = XFile::ReadDocument(file.Bytes(), fileName, XFile::StandardTemplates(), &document);
+        std::shared_ptr<const XFile::Document> read;
+        HRESULT hr = XFile::ReadFileDocument(fileName, XFile::StandardTemplates(), &read);
         if (FAILED(hr)) return hr;
+        const XFile::Document& document = *read;
 
         D3DX::Loader loader(allocator, device, meshOptions, fileName);
         LPD3DXFRAME root = nullptr;

@@ -31,6 +31,16 @@ public:
         const char* s = Take<const char*>();
         return s != nullptr ? s : "";
     }
+    // n values at once, appended to `out`: zeros past the end.
+    template <typename T>
+    void Append(size_t n, std::vector<T>& out) {
+        const size_t at = out.size();
+        out.resize(at + n);
+        const size_t whole = std::min(n, (m_node.payload.size() - m_at) / sizeof(T));
+        std::memcpy(out.data() + at, m_node.payload.data() + m_at, whole * sizeof(T));
+        m_at += whole * sizeof(T);
+        if (whole < n) m_short = true;
+    }
     // Whether n more items of the given size are there: counts are checked
     // before anything is sized from them.
     bool Has(uint64_t n, size_t size) const { return n <= (m_node.payload.size() - m_at) / size; }
@@ -51,6 +61,35 @@ private:
     const Node& m_node;
     size_t m_at = 0;
     bool m_short = false;
+};
+
+// Faces as lists of indices, one after another.
+struct FaceList {
+    std::vector<size_t> start{0};  // face f is [start[f], start[f + 1])
+    std::vector<uint32_t> indices;
+    size_t Count() const { return start.size() - 1; }
+    size_t Size(size_t f) const { return start[f + 1] - start[f]; }
+    const uint32_t* Face(size_t f) const { return indices.data() + start[f]; }
+    void Clear() {
+        start.assign(1, 0);
+        indices.clear();
+    }
+    // Reads `count` faces, each a count and its indices; false at the first
+    // face the data does not hold, the faces after it left empty.
+    bool Read(Payload& p, uint32_t count) {
+        start.reserve(size_t(count) + 1);
+        indices.reserve(std::min<size_t>(size_t(count) * 3, 1 << 24));
+        for (uint32_t f = 0; f < count; ++f) {
+            const uint32_t n = p.Dword();
+            if (!p.Has(n, 4)) {
+                start.resize(size_t(count) + 1, indices.size());
+                return false;
+            }
+            p.Append(n, indices);
+            start.push_back(indices.size());
+        }
+        return true;
+    }
 };
 
 struct Corner {
@@ -85,9 +124,9 @@ private:
     std::string m_file;
     TextureNames* m_textureNameOf;
     std::vector<D3DXVECTOR3> m_positions;
-    std::vector<std::vector<uint32_t>> m_faces;
+    FaceList m_faces;
     std::vector<D3DXVECTOR3> m_normals;
-    std::vector<std::vector<uint32_t>> m_faceNormals;
+    FaceList m_faceNormals;
     std::vector<float> m_uv;         // two per position
     std::vector<uint32_t> m_colors;  // one per position
     std::vector<DWORD> m_faceMaterials;
@@ -103,24 +142,16 @@ bool Builder::ReadGeometry() {
         Trace("its vertex count is larger than its data");
         return false;
     }
-    m_positions.resize(vertices);
-    for (auto& v : m_positions)
-        v = {p.Float(), p.Float(), p.Float()};
+    static_assert(sizeof(D3DXVECTOR3) == 12);
+    p.Append(vertices, m_positions);
     const uint32_t faces = p.Dword();
     if (!p.Has(faces, 4)) {
         Trace("its face count is larger than its data");
         return false;
     }
-    m_faces.resize(faces);
-    for (auto& face : m_faces) {
-        const uint32_t n = p.Dword();
-        if (!p.Has(n, 4)) {
-            Trace("a face has more indices than the data holds");
-            return false;
-        }
-        face.resize(n);
-        for (auto& i : face)
-            i = p.Dword();
+    if (!m_faces.Read(p, faces)) {
+        Trace("a face has more indices than the data holds");
+        return false;
     }
     return !p.Short();
 }
@@ -129,24 +160,18 @@ void Builder::ReadNormals(const Node& child) {
     Payload p(child);
     const uint32_t count = p.Dword();
     if (!p.Has(count, 12)) return Trace("MeshNormals: more normals than data");
-    m_normals.resize(count);
-    for (auto& n : m_normals)
-        n = {p.Float(), p.Float(), p.Float()};
+    m_normals.clear();
+    p.Append(count, m_normals);
     const uint32_t faces = p.Dword();
     if (!p.Has(faces, 4)) return Trace("MeshNormals: more faces than data");
-    m_faceNormals.resize(faces);
-    for (auto& face : m_faceNormals) {
-        const uint32_t n = p.Dword();
-        if (!p.Has(n, 4)) return Trace("MeshNormals: a face has more indices than the data holds");
-        face.resize(n);
-        for (auto& i : face)
-            i = p.Dword();
-    }
-    if (faces != m_faces.size()) {
+    m_faceNormals.Clear();
+    if (!m_faceNormals.Read(p, faces))
+        return Trace("MeshNormals: a face has more indices than the data holds");
+    if (faces != m_faces.Count()) {
         Trace("MeshNormals: " + std::to_string(faces) + " faces for a mesh of " +
-              std::to_string(m_faces.size()) + "; the normals are computed instead");
+              std::to_string(m_faces.Count()) + "; the normals are computed instead");
         m_normals.clear();
-        m_faceNormals.clear();
+        m_faceNormals.Clear();
     }
 }
 
@@ -188,9 +213,8 @@ void Builder::ReadMaterials(const Node& child) {
     const uint32_t count = p.Dword();
     const uint32_t faces = p.Dword();
     if (!p.Has(faces, 4)) return Trace("MeshMaterialList: more face indices than data");
-    m_faceMaterials.resize(faces);
-    for (auto& m : m_faceMaterials)
-        m = p.Dword();
+    m_faceMaterials.clear();
+    p.Append(faces, m_faceMaterials);
     for (const XFile::Child& c : child.children) {
         const Node& material = *c.node;
         if (material.TypeGuid() != TID_D3DRMMaterial) continue;
@@ -221,16 +245,16 @@ void Builder::ReadSkinWeights(const Node& child) {
     bone.name = p.String();
     const uint32_t count = p.Dword();
     if (!p.Has(count, 8)) return Trace("SkinWeights of " + bone.name + ": more weights than data");
-    std::vector<uint32_t> indices(count);
-    for (auto& i : indices)
-        i = p.Dword();
-    std::vector<float> weights(count);
-    for (auto& w : weights)
-        w = p.Float();
+    std::vector<uint32_t> indices;
+    p.Append(count, indices);
+    std::vector<float> weights;
+    p.Append(count, weights);
     for (int r = 0; r < 4; ++r)
         for (int c = 0; c < 4; ++c)
             bone.offset.m[r][c] = p.Float();
     size_t skipped = 0;
+    bone.vertices.reserve(count);
+    bone.weights.reserve(count);
     for (uint32_t i = 0; i < count; ++i) {
         if (indices[i] >= m_positions.size()) {
             ++skipped;
@@ -274,9 +298,8 @@ void Builder::ReadDeclData(const Node& child) {
     }
     const uint32_t dwords = p.Dword();
     if (!p.Has(dwords, 4)) return Trace("DeclData: more data words than data");
-    std::vector<uint32_t> data(dwords);
-    for (auto& d : data)
-        d = p.Dword();
+    std::vector<uint32_t> data;
+    p.Append(dwords, data);
     if (stride == 0 || static_cast<uint64_t>(stride) * m_positions.size() > dwords)
         return Trace("DeclData: " + std::to_string(dwords) + " data words do not cover " +
                      std::to_string(m_positions.size()) + " vertices");
@@ -365,14 +388,18 @@ bool Builder::Build(LPDIRECT3DDEVICE9 device, DWORD options, BuiltMesh* out) {
     // Triangles as fans, each corner a position and the normal it uses there.
     std::vector<std::array<Corner, 3>> triangles;
     std::vector<DWORD> triangleMaterial;
+    triangles.reserve(
+        m_faces.indices.size() > 2 * m_faces.Count() ? m_faces.indices.size() - 2 * m_faces.Count() : 0);
+    triangleMaterial.reserve(triangles.capacity());
     size_t badFaces = 0;
-    const bool haveNormals = !m_faceNormals.empty();
-    for (size_t f = 0; f < m_faces.size(); ++f) {
-        const auto& face = m_faces[f];
-        const auto* normals = haveNormals ? &m_faceNormals[f] : nullptr;
-        bool valid = face.size() >= 3 && (normals == nullptr || normals->size() == face.size());
-        for (size_t k = 0; valid && k < face.size(); ++k)
-            valid = face[k] < m_positions.size() && (normals == nullptr || (*normals)[k] < m_normals.size());
+    const bool haveNormals = m_faceNormals.Count() > 0;
+    for (size_t f = 0; f < m_faces.Count(); ++f) {
+        const size_t size = m_faces.Size(f);
+        const uint32_t* face = m_faces.Face(f);
+        const uint32_t* normals = haveNormals ? m_faceNormals.Face(f) : nullptr;
+        bool valid = size >= 3 && (normals == nullptr || m_faceNormals.Size(f) == size);
+        for (size_t k = 0; valid && k < size; ++k)
+            valid = face[k] < m_positions.size() && (normals == nullptr || normals[k] < m_normals.size());
         if (!valid) {
             ++badFaces;
             continue;
@@ -381,11 +408,11 @@ bool Builder::Build(LPDIRECT3DDEVICE9 device, DWORD options, BuiltMesh* out) {
         // repeats its last entry.
         DWORD material =
             m_faceMaterials.empty() ? 0 : m_faceMaterials[std::min(f, m_faceMaterials.size() - 1)];
-        for (size_t k = 1; k + 1 < face.size(); ++k) {
+        for (size_t k = 1; k + 1 < size; ++k) {
             std::array<Corner, 3> t;
             const size_t at[3] = {0, k, k + 1};
             for (int c = 0; c < 3; ++c)
-                t[c] = {face[at[c]], normals ? static_cast<int32_t>((*normals)[at[c]]) : -1};
+                t[c] = {face[at[c]], normals ? static_cast<int32_t>(normals[at[c]]) : -1};
             triangles.push_back(t);
             triangleMaterial.push_back(material);
         }
@@ -413,24 +440,39 @@ bool Builder::Build(LPDIRECT3DDEVICE9 device, DWORD options, BuiltMesh* out) {
     std::vector<uint32_t> origin(m_positions.size());
     for (uint32_t i = 0; i < origin.size(); ++i)
         origin[i] = i;
-    std::unordered_map<uint64_t, uint32_t> copies;
-    std::vector<uint32_t> indices;
-    indices.reserve(triangles.size() * 3);
-    for (const auto& t : triangles) {
-        for (const Corner& c : t) {
-            uint32_t index = c.position;
-            if (normalOf[c.position] == -2) {
+    // The corners that need a copy, by position and normal: sorted once,
+    // the copies numbered in the order their first corner comes.
+    struct Split {
+        uint64_t key;
+        uint32_t corner;
+        bool operator<(const Split& o) const { return key != o.key ? key < o.key : corner < o.corner; }
+    };
+    std::vector<Split> splits;
+    std::vector<uint32_t> indices(triangles.size() * 3);
+    for (size_t t = 0; t < triangles.size(); ++t)
+        for (size_t k = 0; k < 3; ++k) {
+            const Corner& c = triangles[t][k];
+            indices[3 * t + k] = c.position;
+            if (normalOf[c.position] == -2)
                 normalOf[c.position] = c.normal;
-            } else if (normalOf[c.position] != c.normal) {
-                const uint64_t key = uint64_t(c.position) << 32 | uint32_t(c.normal);
-                auto [it, added] = copies.emplace(key, static_cast<uint32_t>(origin.size()));
-                if (added) {
-                    origin.push_back(c.position);
-                    normalOf.push_back(c.normal);
-                }
-                index = it->second;
-            }
-            indices.push_back(index);
+            else if (normalOf[c.position] != c.normal)
+                splits.push_back(
+                    {uint64_t(c.position) << 32 | uint32_t(c.normal), static_cast<uint32_t>(3 * t + k)});
+        }
+    if (!splits.empty()) {
+        std::sort(splits.begin(), splits.end());
+        std::vector<std::pair<uint32_t, size_t>> copies;  // first corner, first split
+        for (size_t i = 0; i < splits.size(); ++i)
+            if (i == 0 || splits[i].key != splits[i - 1].key) copies.emplace_back(splits[i].corner, i);
+        std::sort(copies.begin(), copies.end());
+        origin.reserve(origin.size() + copies.size());
+        normalOf.reserve(normalOf.size() + copies.size());
+        for (const auto& [corner, first] : copies) {
+            const auto copy = static_cast<uint32_t>(origin.size());
+            origin.push_back(static_cast<uint32_t>(splits[first].key >> 32));
+            normalOf.push_back(static_cast<int32_t>(splits[first].key & 0xFFFFFFFFu));
+            for (size_t i = first; i < splits.size() && splits[i].key == splits[first].key; ++i)
+                indices[splits[i].corner] = copy;
         }
     }
 
@@ -473,11 +515,14 @@ bool Builder::Build(LPDIRECT3DDEVICE9 device, DWORD options, BuiltMesh* out) {
     }
 
     // Triangles in material order, so that each material is one run.
+    std::vector<size_t> firstOf(m_materials.size() + 1, 0);
+    for (DWORD m : triangleMaterial)
+        ++firstOf[m + 1];
+    for (size_t m = 0; m < m_materials.size(); ++m)
+        firstOf[m + 1] += firstOf[m];
     std::vector<uint32_t> order(triangles.size());
     for (uint32_t i = 0; i < order.size(); ++i)
-        order[i] = i;
-    std::stable_sort(order.begin(), order.end(),
-                     [&](uint32_t a, uint32_t b) { return triangleMaterial[a] < triangleMaterial[b]; });
+        order[firstOf[triangleMaterial[i]]++] = i;
     for (size_t i = 0; i < order.size(); ++i) {
         std::memcpy(&mesh->Indices()[3 * i], &indices[3 * size_t(order[i])], 12);
         mesh->Attributes()[i] = triangleMaterial[order[i]];
@@ -488,30 +533,56 @@ bool Builder::Build(LPDIRECT3DDEVICE9 device, DWORD options, BuiltMesh* out) {
     const auto corner = [&](uint32_t f, int e) {
         return origin[mesh->Indices()[3 * f + static_cast<uint32_t>(e % 3)]];
     };
-    std::unordered_map<uint64_t, uint32_t> edges;
+    // The edges from each position, each as its end and its face, sorted:
+    // the first face with an edge is the one found for it.
+    std::vector<size_t> edgesFrom(m_positions.size() + 1, 0);
     for (uint32_t f = 0; f < order.size(); ++f)
         for (int e = 0; e < 3; ++e)
-            edges.emplace(uint64_t(corner(f, e)) << 32 | corner(f, e + 1), f);
+            ++edgesFrom[corner(f, e) + 1];
+    for (size_t p = 0; p < m_positions.size(); ++p)
+        edgesFrom[p + 1] += edgesFrom[p];
+    std::vector<uint64_t> edges(order.size() * 3);
+    {
+        std::vector<size_t> next(edgesFrom.begin(), edgesFrom.end() - 1);
+        for (uint32_t f = 0; f < order.size(); ++f)
+            for (int e = 0; e < 3; ++e)
+                edges[next[corner(f, e)]++] = uint64_t(corner(f, e + 1)) << 32 | f;
+    }
+    for (size_t p = 0; p < m_positions.size(); ++p)
+        if (edgesFrom[p + 1] - edgesFrom[p] > 1)
+            std::sort(edges.begin() + static_cast<ptrdiff_t>(edgesFrom[p]),
+                      edges.begin() + static_cast<ptrdiff_t>(edgesFrom[p + 1]));
     out->adjacency.assign(order.size() * 3, 0xFFFFFFFFu);
     for (uint32_t f = 0; f < order.size(); ++f)
         for (int e = 0; e < 3; ++e) {
-            const auto other = edges.find(uint64_t(corner(f, e + 1)) << 32 | corner(f, e));
-            if (other != edges.end() && other->second != f)
-                out->adjacency[3 * f + static_cast<uint32_t>(e)] = other->second;
+            const uint32_t from = corner(f, e + 1), to = corner(f, e);
+            const auto begin = edges.begin() + static_cast<ptrdiff_t>(edgesFrom[from]);
+            const auto end = edges.begin() + static_cast<ptrdiff_t>(edgesFrom[from + 1]);
+            const auto other = std::lower_bound(begin, end, uint64_t(to) << 32);
+            if (other != end && *other >> 32 == to && static_cast<uint32_t>(*other) != f)
+                out->adjacency[3 * f + static_cast<uint32_t>(e)] = static_cast<uint32_t>(*other);
         }
 
     if (!m_bones.empty()) {
         // Weights name positions: every copy of a position is weighted alike.
-        std::vector<std::vector<uint32_t>> copiesOf(m_positions.size());
-        for (uint32_t v = static_cast<uint32_t>(m_positions.size()); v < origin.size(); ++v)
-            copiesOf[origin[v]].push_back(v);
-        for (auto& bone : m_bones) {
-            const size_t count = bone.vertices.size();
-            for (size_t i = 0; i < count; ++i)
-                for (uint32_t copy : copiesOf[bone.vertices[i]]) {
-                    bone.vertices.push_back(copy);
-                    bone.weights.push_back(bone.weights[i]);
-                }
+        if (origin.size() > m_positions.size()) {
+            std::vector<size_t> copiesFrom(m_positions.size() + 1, 0);
+            for (size_t v = m_positions.size(); v < origin.size(); ++v)
+                ++copiesFrom[origin[v] + 1];
+            for (size_t p = 0; p < m_positions.size(); ++p)
+                copiesFrom[p + 1] += copiesFrom[p];
+            std::vector<uint32_t> copies(origin.size() - m_positions.size());
+            std::vector<size_t> next(copiesFrom.begin(), copiesFrom.end() - 1);
+            for (size_t v = m_positions.size(); v < origin.size(); ++v)
+                copies[next[origin[v]]++] = static_cast<uint32_t>(v);
+            for (auto& bone : m_bones) {
+                const size_t count = bone.vertices.size();
+                for (size_t i = 0; i < count; ++i)
+                    for (size_t c = copiesFrom[bone.vertices[i]]; c < copiesFrom[bone.vertices[i] + 1]; ++c) {
+                        bone.vertices.push_back(copies[c]);
+                        bone.weights.push_back(bone.weights[i]);
+                    }
+            }
         }
         out->skin = new SkinInfo(fvf | D3DFVF_XYZ, origin.size(), std::move(m_bones));
     }

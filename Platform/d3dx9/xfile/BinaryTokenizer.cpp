@@ -1,8 +1,10 @@
 #include "d3dx9/xfile/BinaryTokenizer.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "d3dx9/LittleEndian.h"
+#include "d3dx9/xfile/Document.h"
 
 namespace Platform::XFile {
 
@@ -25,6 +27,68 @@ Token BinaryTokenizer::Fail(size_t at, std::string_view what) {
     m_pos = m_data.size();
     m_listLeft = 0;
     return token;
+}
+
+bool BinaryTokenizer::StartList() {
+    if (m_data.size() - m_pos < 6) return false;
+    const uint16_t word = Read16(m_data.data() + m_pos);
+    if (word != 6 && word != 7) return false;
+    const uint32_t n = Read32(m_data.data() + m_pos + 2);
+    const uint64_t width = word == 6 ? 4 : static_cast<uint64_t>(m_floatSize);
+    if (n == 0 || n * width > m_data.size() - m_pos - 6) return false;  // Next says what is wrong
+    m_listStart = m_pos;
+    m_pos += 6;
+    m_listLeft = n;
+    m_listFloats = word == 7;
+    return true;
+}
+
+size_t BinaryTokenizer::ReadNumbers(ValueKind kind, size_t count, std::vector<uint8_t>& payload) {
+    if (kind != ValueKind::Float && kind != ValueKind::Double && kind != ValueKind::Dword) return 0;
+    const size_t width = PayloadSize(kind);
+    size_t n = 0;
+    while (n < count && (m_listLeft > 0 || StartList())) {
+        // Integers stay integers and numbers stay numbers: a list of the
+        // other kind goes through the token path, with its conversions.
+        const bool floats = kind != ValueKind::Dword;
+        if (m_listFloats != floats) break;
+        const size_t take = std::min<size_t>(count - n, m_listLeft);
+        const size_t at = payload.size();
+        payload.resize(at + take * width);
+        uint8_t* out = payload.data() + at;
+        const char* in = m_data.data() + m_pos;
+        const size_t inWidth = floats ? static_cast<size_t>(m_floatSize) : 4;
+        if (inWidth == width) {
+            std::memcpy(out, in, take * width);
+            if (kind == ValueKind::Float) {
+                // As through a double: a signalling NaN comes out quiet.
+                for (size_t i = 0; i < take; ++i) {
+                    uint32_t bits;
+                    std::memcpy(&bits, out + i * 4, 4);
+                    if ((bits & 0x7fffffffu) > 0x7f800000u) bits |= 0x00400000u;
+                    std::memcpy(out + i * 4, &bits, 4);
+                }
+            }
+        } else if (kind == ValueKind::Float) {
+            for (size_t i = 0; i < take; ++i) {
+                double d;
+                std::memcpy(&d, in + i * 8, 8);
+                const float f = StoredFloat(d);
+                std::memcpy(out + i * 4, &f, 4);
+            }
+        } else {
+            for (size_t i = 0; i < take; ++i) {
+                float f;
+                std::memcpy(&f, in + i * 4, 4);
+                const double d = f;
+                std::memcpy(out + i * 8, &d, 8);
+            }
+        }
+        m_pos += take * inWidth;
+        m_listLeft -= static_cast<uint32_t>(take);
+        n += take;
+    }
+    return n;
 }
 
 Token BinaryTokenizer::Next() {

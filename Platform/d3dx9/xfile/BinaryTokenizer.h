@@ -16,10 +16,13 @@ public:
     Token Next() override;
     std::string Where(size_t position) const override;
     size_t Remaining() const override { return m_data.size() - m_pos; }
+    size_t ReadNumbers(ValueKind kind, size_t count, std::vector<uint8_t>& payload) override;
 
 private:
     bool Take(size_t n, const char** out);
     Token Fail(size_t at, std::string_view what);
+    // Starts the number list that comes next, if one does and it fits.
+    bool StartList();
 
     std::string_view m_data;
     size_t m_pos = 0;

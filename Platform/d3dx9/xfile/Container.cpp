@@ -7,8 +7,8 @@
 #include <zlib.h>
 
 #include <cerrno>
-
 #include <cstring>
+#include <mutex>
 
 #include "d3dx9/LittleEndian.h"
 #include "d3dx9/xfile/BinaryTokenizer.h"
@@ -25,6 +25,20 @@ constexpr size_t kBlockSize = 32768;
 constexpr uint64_t kMaxInflated = uint64_t(1) << 30;
 
 }  // namespace
+
+namespace {
+
+FileBytes::Identity IdentityOf(const struct stat& info) {
+    return {info.st_dev, info.st_ino, info.st_size, info.st_mtim};
+}
+
+}  // namespace
+
+FileBytes::Identity FileBytes::Of(const char* path) {
+    struct stat info {};
+    if (stat(path, &info) != 0 || !S_ISREG(info.st_mode)) return {};
+    return IdentityOf(info);
+}
 
 FileBytes::FileBytes(const char* path) {
     const int fd = open(path, O_RDONLY | O_CLOEXEC);
@@ -53,7 +67,14 @@ FileBytes::FileBytes(const char* path) {
         if (n == 0) break;
         at += static_cast<size_t>(n);
     }
-    if (m_error == 0) m_data.resize(at);
+    if (m_error == 0) {
+        m_data.resize(at);
+        // A version that grew or shrank while it was read is not one to keep.
+        struct stat after {};
+        if (fstat(fd, &after) == 0 && IdentityOf(after) == IdentityOf(info) &&
+            at == static_cast<size_t>(info.st_size))
+            m_identity = IdentityOf(info);
+    }
     close(fd);
 }
 
@@ -245,6 +266,60 @@ HRESULT ReadDocument(std::string_view bytes, const std::string& name, const Temp
         OutputDebugStringA((parser.Error() + "\n").c_str());
         return D3DXFERR_PARSEERROR;
     }
+    return S_OK;
+}
+
+}  // namespace Platform::XFile
+
+namespace Platform::XFile {
+namespace {
+
+struct KeptDocument {
+    std::mutex lock;
+    std::string path;
+    FileBytes::Identity identity;
+    TemplateSet templates;
+    std::shared_ptr<const Document> document;
+};
+
+KeptDocument& Kept() {
+    static KeptDocument kept;
+    return kept;
+}
+
+}  // namespace
+
+HRESULT ReadFileDocument(const char* path, const TemplateSet& templates,
+                         std::shared_ptr<const Document>* out) {
+    out->reset();
+    KeptDocument& kept = Kept();
+    {
+        const std::lock_guard<std::mutex> hold(kept.lock);
+        if (kept.document != nullptr && kept.path == path && kept.templates == templates &&
+            kept.identity.size >= 0 && kept.identity == FileBytes::Of(path)) {
+            *out = std::move(kept.document);  // given out once
+            kept.document.reset();
+            return S_OK;
+        }
+        kept.document.reset();  // one kept document at most, and not one that is stale
+    }
+    FileBytes file(path);
+    if (file.Error() != 0) {
+        OutputDebugStringA(
+            (std::string(path) + ": cannot be read: " + std::strerror(file.Error()) + "\n").c_str());
+        return D3DXFERR_FILENOTFOUND;
+    }
+    auto document = std::make_shared<Document>();
+    const HRESULT hr = ReadDocument(file.Bytes(), path, templates, document.get());
+    if (FAILED(hr)) return hr;
+    if (file.Read().size >= 0) {
+        const std::lock_guard<std::mutex> hold(kept.lock);
+        kept.path = path;
+        kept.identity = file.Read();
+        kept.templates = templates;
+        kept.document = document;
+    }
+    *out = std::move(document);
     return S_OK;
 }
 

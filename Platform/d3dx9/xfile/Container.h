@@ -2,6 +2,10 @@
 
 #include <windows.h>
 
+#include <sys/types.h>
+
+#include <ctime>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,14 +40,30 @@ std::vector<char> Deflate(std::string_view body);
 // with SIGBUS; a copy stays as it was read.
 class FileBytes {
 public:
+    // Which file, in which version: equal identities are the same bytes.
+    struct Identity {
+        dev_t device = 0;
+        ino_t inode = 0;
+        off_t size = -1;
+        timespec modified{};
+        bool operator==(const Identity& o) const {
+            return device == o.device && inode == o.inode && size == o.size &&
+                   modified.tv_sec == o.modified.tv_sec && modified.tv_nsec == o.modified.tv_nsec;
+        }
+    };
+    // The identity of the file at `path` now; size -1 when it has none.
+    static Identity Of(const char* path);
+
     explicit FileBytes(const char* path);
 
     int Error() const { return m_error; }  // an errno value, 0 when readable
     std::string_view Bytes() const { return std::string_view(m_data.data(), m_data.size()); }
+    const Identity& Read() const { return m_identity; }  // of the version read
 
 private:
     int m_error = 0;
     std::vector<char> m_data;
+    Identity m_identity;
 };
 
 // The standard templates, read once from the text of rmxftmpl.h.
@@ -53,5 +73,12 @@ const TemplateSet& StandardTemplates();
 // one trace line of a failure is written here.
 HRESULT ReadDocument(std::string_view bytes, const std::string& name, const TemplateSet& templates,
                      Document* document);
+
+// Reads a file into a document, with the one trace line of a failure. The
+// document of the file read last is kept for one more reading of the same
+// version of the same file with the same templates: a model's hierarchy and
+// then its animation data cost one parse.
+HRESULT ReadFileDocument(const char* path, const TemplateSet& templates,
+                         std::shared_ptr<const Document>* out);
 
 }  // namespace Platform::XFile

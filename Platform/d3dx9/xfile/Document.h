@@ -48,6 +48,10 @@ struct Template {
     Restriction restriction = Restriction::Closed;
     std::vector<std::pair<std::string, GUID>> allowed;
     int depth = 1;  // 1 + the deepest template among the members
+    // A template of numbers of one kind in fixed arrays (Vector, Coords2d,
+    // Matrix4x4) is read as one run of `flatCount` numbers; 0 otherwise.
+    uint32_t flatCount = 0;
+    ValueKind flatKind = ValueKind::Float;
 };
 
 // The templates known while reading: by GUID, and by name without regard to
@@ -62,6 +66,7 @@ public:
     // layout and all; `replacedLayout` says whether the new one differed.
     const Template* Declare(Template declared, bool* replacedLayout);
     bool Empty() const { return m_all.empty(); }
+    bool operator==(const TemplateSet& other) const = default;
 
 private:
     struct CaseInsensitiveLess {

@@ -21,7 +21,7 @@ class FileObject;
 
 class EnumObject final : public RefCounted<ID3DXFileEnumObject> {
 public:
-    EnumObject(FileObject* file, std::unique_ptr<Document> document);
+    EnumObject(FileObject* file, std::shared_ptr<const Document> document);
     ~EnumObject() override;
     HRESULT WINAPI GetFile(ID3DXFile** file) override;
     HRESULT WINAPI GetChildren(SIZE_T* count) override;
@@ -29,7 +29,7 @@ public:
 
 private:
     FileObject* m_file;
-    std::unique_ptr<Document> m_document;
+    std::shared_ptr<const Document> m_document;
 };
 
 class DataObject final : public RefCounted<ID3DXFileData> {
@@ -110,23 +110,17 @@ public:
         *enumObject = nullptr;
         if (source == nullptr) return E_INVALIDARG;
         try {
-            auto document = std::make_unique<Document>();
+            std::shared_ptr<const Document> document;
             HRESULT hr;
             if (options == D3DXF_FILELOAD_FROMFILE) {
-                const char* path = static_cast<const char*>(source);
-                FileBytes file(path);
-                if (file.Error() != 0) {
-                    OutputDebugStringA(
-                        (std::string(path) + ": cannot be read: " + std::strerror(file.Error()) + "\n")
-                            .c_str());
-                    return D3DXFERR_FILENOTFOUND;
-                }
-                hr = ReadDocument(file.Bytes(), path, m_templates, document.get());
+                hr = ReadFileDocument(static_cast<const char*>(source), m_templates, &document);
             } else if (options == D3DXF_FILELOAD_FROMMEMORY) {
                 const auto* memory = static_cast<const D3DXF_FILELOADMEMORY*>(source);
                 if (memory->lpMemory == nullptr && memory->dSize != 0) return E_INVALIDARG;
                 const std::string_view bytes(static_cast<const char*>(memory->lpMemory), memory->dSize);
-                hr = ReadDocument(bytes, "(memory)", m_templates, document.get());
+                auto read = std::make_shared<Document>();
+                hr = ReadDocument(bytes, "(memory)", m_templates, read.get());
+                document = std::move(read);
             } else {
                 return D3DXFERR_RESOURCENOTFOUND;  // no resources in this platform
             }
@@ -165,7 +159,7 @@ private:
     TemplateSet m_templates;
 };
 
-EnumObject::EnumObject(FileObject* file, std::unique_ptr<Document> document)
+EnumObject::EnumObject(FileObject* file, std::shared_ptr<const Document> document)
     : m_file(file), m_document(std::move(document)) {
     m_file->AddRef();
 }

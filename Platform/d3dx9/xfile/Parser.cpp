@@ -7,18 +7,14 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "d3dx9/LittleEndian.h"
+
 namespace Platform::XFile {
 namespace {
 
 constexpr int kMaxWarnings = 8;
 // Templates built from templates: the standard set nests three deep.
 constexpr int kMaxTemplateDepth = 32;
-
-float ToFloat(double d) {
-    if (std::isfinite(d) && std::fabs(d) > FLT_MAX)
-        return std::copysign(INFINITY, static_cast<float>(d > 0 ? 1 : -1));
-    return static_cast<float>(d);
-}
 
 // Truncation that stays defined for any double.
 int64_t ToInteger(double d) {
@@ -37,6 +33,25 @@ void Append(std::vector<uint8_t>& payload, T value) {
 
 bool IsValue(TokenKind kind) {
     return kind == TokenKind::Integer || kind == TokenKind::Float || kind == TokenKind::String;
+}
+
+// Templates of numbers of one kind, every array of a fixed size, to be read
+// as runs of numbers. Kept small: the count is checked against the data left
+// for every element.
+void Flatten(Template& t) {
+    constexpr uint64_t kMaxFlat = 1 << 16;
+    uint64_t total = 0;
+    for (size_t i = 0; i < t.members.size(); ++i) {
+        const Member& m = t.members[i];
+        const ValueKind kind = m.type != nullptr ? m.type->flatKind : m.kind;
+        uint64_t n = m.type != nullptr ? m.type->flatCount : 1;
+        for (const Member::Dimension& d : m.dimensions)
+            n = d.member >= 0 ? 0 : n * d.fixed;
+        if (n == 0 || n > kMaxFlat || kind == ValueKind::String || (i > 0 && kind != t.flatKind)) return;
+        t.flatKind = kind;
+        total += n;
+    }
+    if (total <= kMaxFlat) t.flatCount = static_cast<uint32_t>(total);
 }
 
 bool IsFloatWord(std::string_view text) {
@@ -95,6 +110,7 @@ std::string Parser::Describe(const Token& token) const {
 }
 
 bool Parser::Fail(const std::string& expected) {
+    if (m_consumed) Advance();  // what is found is what follows the last value
     if (m_error.empty()) {
         m_error = m_fileName + ": " + m_tokens.Where(m_token.position) + ": ";
         m_error += m_token.kind == TokenKind::Error ? Describe(m_token)
@@ -255,6 +271,7 @@ bool Parser::ParseTemplate() {
     }
     Advance();
     if (declared.depth > kMaxTemplateDepth) return Fail("templates nested less deeply");
+    Flatten(declared);
     bool replaced = false;
     const size_t position = m_token.position;
     const Template* bound = m_document.templates.Declare(std::move(declared), &replaced);
@@ -324,6 +341,7 @@ bool Parser::ParseObject(Node* parent, int depth) {
         Advance();
     }
     if (node.type != nullptr ? !ReadMembers(*node.type, node) : !ReadUntyped(node)) return false;
+    if (m_consumed) Advance();
 
     bool warnedStray = false;
     for (;;) {
@@ -382,7 +400,14 @@ bool Parser::ParseReference(Node& holder) {
 bool Parser::ReadMembers(const Template& type, Node& node) {
     // Values of the scalar integer members read so far: they size the arrays
     // that follow them.
-    std::vector<uint64_t> values(type.members.size(), 0);
+    uint64_t inPlace[16];
+    std::vector<uint64_t> spilled;
+    uint64_t* values = inPlace;
+    if (type.members.size() > std::size(inPlace)) {
+        spilled.resize(type.members.size());
+        values = spilled.data();
+    }
+    std::fill_n(values, type.members.size(), 0);
     for (size_t k = 0; k < type.members.size(); ++k) {
         const Member& member = type.members[k];
         uint64_t count = 1;
@@ -397,32 +422,53 @@ bool Parser::ReadMembers(const Template& type, Node& node) {
             count *= n;
         }
         if (!CountElements(count)) return false;
-        if (member.type != nullptr) {
+        if (member.type != nullptr && member.type->flatCount == 0) {
             for (uint64_t i = 0; i < count; ++i)
                 if (!ReadMembers(*member.type, node)) return false;
             continue;
         }
-        // Grow geometrically: arrays nested in arrays come here once per element.
-        const size_t needed = node.payload.size() + count * PayloadSize(member.kind);
-        if (needed > node.payload.capacity())
-            node.payload.reserve(std::max(needed, node.payload.capacity() * 2));
-        for (uint64_t i = 0; i < count; ++i) {
-            uint64_t value = 0;
-            if (!ReadValue(member.kind, node, &value)) return false;
-            if (!member.isArray) values[k] = value;
+        if (member.type != nullptr) {
+            // Elements of Vector or Matrix4x4: one run of numbers.
+            if (count > (m_tokens.Remaining() + 1) / member.type->flatCount)
+                return Fail("an array no larger than the data left (" + type.name + "." + member.name +
+                            " has " + std::to_string(count) + " elements)");
+            count *= member.type->flatCount;
+            if (!ReadValues(member.type->flatKind, count, node, nullptr)) return false;
+            continue;
         }
+        if (!ReadValues(member.kind, count, node, member.isArray ? nullptr : &values[k])) return false;
     }
     return true;
 }
 
-bool Parser::ReadValue(ValueKind kind, Node& node, uint64_t* integer) {
-    SkipSeparators();
+bool Parser::ReadValues(ValueKind kind, uint64_t count, Node& node, uint64_t* last) {
+    // Grow geometrically: arrays nested in arrays come here once per element.
+    const size_t needed = node.payload.size() + count * PayloadSize(kind);
+    if (needed > node.payload.capacity()) node.payload.reserve(std::max(needed, node.payload.capacity() * 2));
+    for (uint64_t i = 0; i < count;) {
+        if (m_consumed) {
+            // Straight after a value the tokenizer takes what follows in one
+            // go, as far as it can.
+            const size_t n = m_tokens.ReadNumbers(kind, count - i, node.payload);
+            i += n;
+            if (n > 0 && last != nullptr) *last = Read32(node.payload.data() + node.payload.size() - 4);
+            if (i == count) break;
+            Advance();
+        }
+        SkipSeparators();
+        if (!StoreValue(kind, node, last)) return false;
+        m_consumed = true;
+        ++i;
+    }
+    return true;
+}
+
+bool Parser::StoreValue(ValueKind kind, Node& node, uint64_t* integer) {
     if (kind == ValueKind::String) {
         if (m_token.kind != TokenKind::String) return Fail("a string");
         node.stringSlots.push_back(node.payload.size());
         node.strings.push_back(m_tokens.StringValue(m_token));
         Append<const char*>(node.payload, nullptr);  // fixed once the object is complete
-        Advance();
         return true;
     }
     double number = 0;
@@ -463,7 +509,7 @@ bool Parser::ReadValue(ValueKind kind, Node& node, uint64_t* integer) {
             Append(node.payload, static_cast<uint8_t>(whole));
             break;
         case ValueKind::Float:
-            Append(node.payload, ToFloat(number));
+            Append(node.payload, StoredFloat(number));
             break;
         case ValueKind::Double:
             Append(node.payload, number);
@@ -471,8 +517,7 @@ bool Parser::ReadValue(ValueKind kind, Node& node, uint64_t* integer) {
         case ValueKind::String:
             break;
     }
-    *integer = static_cast<uint32_t>(whole);
-    Advance();
+    if (integer != nullptr) *integer = static_cast<uint32_t>(whole);
     return true;
 }
 
@@ -496,7 +541,7 @@ bool Parser::ReadUntyped(Node& node) {
             Append(node.payload, value.u);
         } else {
             value.kind = ValueKind::Float;
-            value.f = ToFloat(m_token.number);
+            value.f = StoredFloat(m_token.number);
             Append(node.payload, value.f);
         }
         node.untyped.push_back(std::move(value));

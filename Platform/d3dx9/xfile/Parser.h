@@ -31,7 +31,10 @@ private:
         size_t position;
     };
 
-    void Advance() { m_token = m_tokens.Next(); }
+    void Advance() {
+        m_token = m_tokens.Next();
+        m_consumed = false;
+    }
     void SkipSeparators();
     bool Fail(const std::string& expected);
     void Warn(size_t position, const std::string& text);
@@ -45,7 +48,10 @@ private:
     bool ParseObject(Node* parent, int depth);
     bool ParseReference(Node& holder);
     bool ReadMembers(const Template& type, Node& node);
-    bool ReadValue(ValueKind kind, Node& node, uint64_t* integer);
+    // `count` values of `kind`; `last` gets the last one's integer value.
+    bool ReadValues(ValueKind kind, uint64_t count, Node& node, uint64_t* last);
+    // The current token as a value of `kind`, not yet advanced past.
+    bool StoreValue(ValueKind kind, Node& node, uint64_t* integer);
     bool ReadUntyped(Node& node);
     bool Resolve();
     bool CheckGraph();
@@ -54,6 +60,9 @@ private:
     Document& m_document;
     std::string m_fileName;
     Token m_token;
+    // m_token is a value already stored: the tokenizer stands after it and
+    // the next token is not read yet.
+    bool m_consumed = false;
     std::string m_error;
     std::vector<PendingReference> m_references;
     int64_t m_elementBudget;

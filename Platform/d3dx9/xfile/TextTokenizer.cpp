@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstring>
 
 #include "d3dx9/xfile/Document.h"
 
@@ -33,6 +34,51 @@ bool IsDelimiter(char c) {
 
 // The longest GUID literal accepted, spaces included.
 constexpr size_t kMaxGuidText = 64;
+
+// Powers of ten a double holds exactly.
+constexpr double kExact[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                             1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// A decimal number that ends at a delimiter, as the token path reads it:
+// "-12", "0.800000", "1.5e-3". Numbers of up to 15 significant digits and a
+// small exponent are one exact multiplication or division, which is what a
+// correctly rounded conversion gives; the rest go through from_chars. False
+// for anything else (a '+', "1.#QNAN0", a name), which the token path reads.
+bool ParseDecimal(const char* p, const char* end, double* out, const char** next) {
+    const char* start = p;
+    const bool negative = p < end && *p == '-';
+    p += negative;
+    uint64_t mantissa = 0;
+    int digits = 0, scale = 0;
+    for (; p < end && unsigned(*p - '0') < 10; ++p, ++digits)
+        mantissa = mantissa * 10 + unsigned(*p - '0');
+    if (p < end && *p == '.') {
+        ++p;
+        for (; p < end && unsigned(*p - '0') < 10; ++p, ++digits, --scale)
+            mantissa = mantissa * 10 + unsigned(*p - '0');
+    }
+    if (digits == 0) return false;
+    if (p < end && (*p == 'e' || *p == 'E')) {
+        ++p;
+        const bool down = p < end && *p == '-';
+        p += (p < end && (*p == '-' || *p == '+'));
+        int exponent = 0, exponentDigits = 0;
+        for (; p < end && unsigned(*p - '0') < 10; ++p, ++exponentDigits)
+            exponent = exponent < 100000 ? exponent * 10 + (*p - '0') : exponent;
+        if (exponentDigits == 0) return false;
+        scale += down ? -exponent : exponent;
+    }
+    if (p < end && !IsDelimiter(*p)) return false;
+    *next = p;
+    if (digits <= 15 && scale >= -22 && scale <= 22) {
+        const double m = static_cast<double>(mantissa);
+        const double value = scale < 0 ? m / kExact[-scale] : m * kExact[scale];
+        *out = negative ? -value : value;
+        return true;
+    }
+    const auto [stop, error] = std::from_chars(start, p, *out);
+    return error == std::errc() && stop == p;
+}
 
 }  // namespace
 
@@ -171,6 +217,60 @@ Token TextTokenizer::Word(Token token) {
         return token;
     }
     return token;  // a name that starts like a number
+}
+
+size_t TextTokenizer::ReadNumbers(ValueKind kind, size_t count, std::vector<uint8_t>& payload) {
+    if (kind != ValueKind::Float && kind != ValueKind::Double && kind != ValueKind::Dword) return 0;
+    const size_t width = PayloadSize(kind);
+    const size_t at = payload.size();
+    payload.resize(at + count * width);
+    uint8_t* out = payload.data() + at;
+    const char* const begin = m_text.data();
+    const char* const end = begin + m_text.size();
+    const char* p = begin + m_pos;
+    size_t n = 0;
+    for (; n < count; ++n) {
+        // The separators and blanks before the value; its line counts only
+        // once the value is taken.
+        const char* q = p;
+        size_t lines = 0;
+        for (; q < end; ++q) {
+            const char c = *q;
+            if (c == '\n') {
+                ++lines;
+            } else if (c != ' ' && c != ',' && c != ';' && c != '\t' && c != '\r') {
+                break;
+            }
+        }
+        if (q == end) break;
+        const char* next = nullptr;
+        if (kind == ValueKind::Dword) {
+            // Whole numbers only: a fraction is the token path's, with its warning.
+            const char* r = q + (*q == '-');
+            uint64_t whole = 0;
+            int digits = 0;
+            for (; r < end && unsigned(*r - '0') < 10 && digits < 19; ++r, ++digits)
+                whole = whole * 10 + unsigned(*r - '0');
+            if (digits == 0 || digits == 19 || (r < end && !IsDelimiter(*r))) break;
+            const uint32_t value = static_cast<uint32_t>(*q == '-' ? 0 - whole : whole);
+            std::memcpy(out + n * 4, &value, 4);
+            next = r;
+        } else {
+            double number = 0;
+            if (!ParseDecimal(q, end, &number, &next)) break;
+            if (kind == ValueKind::Float) {
+                const float value = StoredFloat(number);
+                std::memcpy(out + n * 4, &value, 4);
+            } else {
+                std::memcpy(out + n * 8, &number, 8);
+            }
+        }
+        p = next;
+        m_line += lines;
+    }
+    m_pos = static_cast<size_t>(p - begin);
+    payload.resize(at + n * width);
+    return n;
 }
 
 std::string TextTokenizer::StringValue(const Token& token) const {

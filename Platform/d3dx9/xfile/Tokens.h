@@ -6,9 +6,12 @@
 
 #include <windows.h>
 
+#include <cfloat>
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace Platform::XFile {
 
@@ -53,6 +56,15 @@ struct Token {
     size_t position = 0;  // line (text) or byte offset (binary) for messages
 };
 
+enum class ValueKind : uint8_t;
+
+// A number as a FLOAT member stores it: beyond the float range it becomes an
+// infinity of its sign rather than whatever the conversion makes of it.
+inline float StoredFloat(double d) {
+    if (std::isfinite(d) && std::fabs(d) > FLT_MAX) return d > 0 ? INFINITY : -INFINITY;
+    return static_cast<float>(d);
+}
+
 class Tokenizer {
 public:
     virtual ~Tokenizer() = default;
@@ -63,6 +75,13 @@ public:
     virtual std::string StringValue(const Token& token) const { return std::string(token.text); }
     // Bytes of input not yet read, to bound counts before allocating.
     virtual size_t Remaining() const = 0;
+    // The values of an array in one go: up to `count` numbers of `kind`
+    // that follow the current token (each after the separators before it),
+    // appended to `payload` exactly as the token path would store them.
+    // Stops before anything that path would treat otherwise (a comment, a
+    // fraction where an integer belongs, a word it reads as a name) and
+    // returns how many it stored; the next token is the one after them.
+    virtual size_t ReadNumbers(ValueKind, size_t, std::vector<uint8_t>&) { return 0; }
 };
 
 }  // namespace Platform::XFile

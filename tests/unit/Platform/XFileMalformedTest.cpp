@@ -67,6 +67,8 @@ TEST(XFileMalformed, FailsCleanlySayingWhereAndWhat) {
          "line 5: expected '}' to close Frame (opened at line 2)"},
         {"stray closing brace", "xof 0303txt 0032\n}\n", D3DXFERR_PARSEERROR,
          "line 2: expected a template or a data object"},
+        {"stray brace after values on many lines", "xof 0303txt 0032\nVector V { 1.0,\n2.0,\n3.0; }\n}\n",
+         D3DXFERR_PARSEERROR, "line 5: expected a template or a data object"},
         {"count larger than the data", "xof 0303txt 0032\nMesh M { 1000000; 1;2;3;; 0;; }",
          D3DXFERR_PARSEERROR, "line 2: expected an array no larger than the data left"},
         {"count of 2^32 - 1", "xof 0303txt 0032\nMeshFace F { 4294967295; 1, 2, 3; }", D3DXFERR_PARSEERROR,
@@ -222,6 +224,35 @@ TEST(XFileMalformed, AFileCutShortWhileItIsReadIsReadAsItWas) {
     EXPECT_EQ(Read(file.Bytes(), &document), S_OK);
     EXPECT_EQ(FileBytes((scratch.Path() / "missing.x").c_str()).Error(), ENOENT);
     EXPECT_EQ(FileBytes(scratch.Path().c_str()).Error(), EISDIR);
+}
+
+// A model's hierarchy and then its animation data: the second reading of
+// the same version of a file with the same templates costs no parse, and
+// no later one is served a document of another version.
+TEST(XFileMalformed, ADocumentIsKeptForOneMoreReadingOfTheSameVersion) {
+    ScratchFolder scratch;
+    const std::string path = (scratch.Path() / "model.x").string();
+    std::ofstream(path, std::ios::binary) << "xof 0303txt 0032\nFrame A { }\n";
+    std::shared_ptr<const Document> first, second, third, other;
+    ASSERT_EQ(ReadFileDocument(path.c_str(), StandardTemplates(), &first), S_OK);
+    ASSERT_EQ(ReadFileDocument(path.c_str(), StandardTemplates(), &second), S_OK);
+    EXPECT_EQ(first, second);
+    ASSERT_EQ(ReadFileDocument(path.c_str(), StandardTemplates(), &third), S_OK);
+    EXPECT_NE(third, first) << "kept for one more reading only";
+    EXPECT_EQ(ReadFileDocument(path.c_str(), TemplateSet(), &other), S_OK);
+    EXPECT_NE(other, third) << "read with other templates";
+
+    // A new version of the same size, in the same second or not.
+    ASSERT_EQ(ReadFileDocument(path.c_str(), StandardTemplates(), &first), S_OK);
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << "xof 0303txt 0032\nFrame B { }\n";
+    std::filesystem::last_write_time(path, std::filesystem::last_write_time(path) + std::chrono::seconds(1));
+    ASSERT_EQ(ReadFileDocument(path.c_str(), StandardTemplates(), &second), S_OK);
+    ASSERT_EQ(second->top.size(), 1u);
+    EXPECT_EQ(second->top[0]->name, "B");
+    std::filesystem::remove(path);
+    MutedDebugOutput quiet;
+    EXPECT_EQ(ReadFileDocument(path.c_str(), StandardTemplates(), &third), D3DXFERR_FILENOTFOUND);
+    EXPECT_EQ(third, nullptr);
 }
 
 // Prefixes and single-byte corruptions of the fixture (every one), the

@@ -257,6 +257,78 @@ TEST(XFileReader, TextVariantsOfRealWriters) {
     }
 }
 
+// The first value of an array is read as a token and the rest in one run:
+// every spelling must come out the same both ways, bit for bit, or go on
+// to the same failure.
+TEST(XFileReader, EveryValueOfAnArrayReadsAsTheFirstDoes) {
+    const char* templates =
+        "xof 0303txt 0032\n"
+        "template F { <11111111-0000-0000-0000-000000000001> DWORD n; array FLOAT v[n]; }\n"
+        "template D { <11111111-0000-0000-0000-000000000002> DWORD n; array DOUBLE v[n]; }\n"
+        "template W { <11111111-0000-0000-0000-000000000003> DWORD n; array DWORD v[n]; }\n";
+    const char* spellings[] = {"0.800000",
+                               "-0",
+                               "-0.0",
+                               "0",
+                               "1e5",
+                               "1E-5",
+                               "1.5e+3",
+                               "12345678901234567",
+                               "0.1234567890123456789",
+                               "0.9007199254740993",
+                               "8.589973e9",
+                               "2.2250738585072011e-308",
+                               "7.3177701707893310e15",
+                               "1e-40",
+                               "3.4028235e38",
+                               "3.5e38",
+                               "-1e39",
+                               "1e400",
+                               "-1e400",
+                               "1e-400",
+                               ".5",
+                               "5.",
+                               "-.25",
+                               "1.#QNAN0",
+                               "-1.#IND00",
+                               "1.#INF00",
+                               "-1.#INF00",
+                               "nan",
+                               "INF",
+                               "+1",
+                               "0000001",
+                               "4294967296",
+                               "-5",
+                               "1e3",
+                               "3.7",
+                               "-2147483648",
+                               "99999999999999999999",
+                               "1e",
+                               "1-2",
+                               "- 1",
+                               "0x10"};
+    for (const char* type : {"F", "D", "W"}) {
+        const size_t width = std::string(type) == "D" ? 8 : 4;
+        for (const char* spelling : spellings) {
+            const std::string x = spelling;
+            Document document;
+            MutedDebugOutput quiet;  // fractions where integers belong are warned of
+            const HRESULT hr = Read(
+                std::string(templates) + type + " A { 3; " + x + ",\n" + x + "; " + x + "; }\n", &document);
+            Document scalar;  // the same value alone, as a token
+            const HRESULT alone = Read(std::string(templates) + type + " A { 1; " + x + "; }\n", &scalar);
+            ASSERT_EQ(hr, alone) << type << " " << x;
+            if (FAILED(hr)) continue;
+            const std::vector<uint8_t>& p = document.top[0]->payload;
+            ASSERT_EQ(p.size(), 4 + 3 * width) << type << " " << x;
+            EXPECT_EQ(std::memcmp(p.data() + 4, scalar.top[0]->payload.data() + 4, width), 0)
+                << type << " " << x;
+            EXPECT_EQ(std::memcmp(p.data() + 4, p.data() + 4 + width, width), 0) << type << " " << x;
+            EXPECT_EQ(std::memcmp(p.data() + 4, p.data() + 4 + 2 * width, width), 0) << type << " " << x;
+        }
+    }
+}
+
 TEST(XFileReader, TextDetailsOfRealFiles) {
     Document document;
     const char* text =
