@@ -1,5 +1,6 @@
 #include "d3dx9/mesh/SkinInfo.h"
 
+#include <atomic>
 #include <cassert>
 #include <cmath>
 #include <cstring>
@@ -7,6 +8,131 @@
 #include "d3dx9/mesh/Mesh.h"
 
 namespace Platform::D3DX {
+namespace {
+
+using v4 = float __attribute__((vector_size(16)));
+using v8 = float __attribute__((vector_size(32)));
+
+struct Blend {
+    const SkinInfo::Four* four;
+    size_t vertices;
+    const D3DXMATRIX* palette;
+    const D3DXMATRIX* normals;  // the palette itself, or its inverse transposes
+    const uint8_t* in;
+    uint8_t* out;
+    size_t stride;
+    int normal;  // offset, or -1
+};
+
+// Two rows of a matrix as one vector, and back (vectors of eight floats
+// are not passed to functions: the default code has no register for them).
+#define VOREL_LOAD_ROWS(to, from) std::memcpy(&(to), (from), sizeof(v8))
+#define VOREL_SPLIT_ROWS(from, low, high)                                      \
+    do {                                                                       \
+        std::memcpy(&(low), &(from), 16);                                      \
+        std::memcpy(&(high), reinterpret_cast<const char*>(&(from)) + 16, 16); \
+    } while (false)
+
+// Per vertex: the four matrices blended by weight, two rows per vector,
+// then the position (and normal) through the blend once.
+template <bool kNormal, bool kOwnNormalMatrices>
+[[gnu::always_inline]] inline void BlendFour(const Blend& b) {
+    const bool copy = b.in != b.out;
+    for (size_t v = 0; v < b.vertices; ++v) {
+        const uint8_t* in = b.in + v * b.stride;
+        uint8_t* out = b.out + v * b.stride;
+        // The whole vertex while it is at hand: what is not blended is kept.
+        if (copy) std::memcpy(out, in, b.stride);
+        const SkinInfo::Four& f = b.four[v];
+        if (f.bone[0] == SkinInfo::kNone) continue;
+        v8 m01 = {}, m23 = {}, n01 = {}, n23 = {};
+        for (int i = 0; i < 4; ++i) {
+            const float* m = &b.palette[f.bone[i]].m[0][0];
+            v8 rows01, rows23;
+            VOREL_LOAD_ROWS(rows01, m);
+            VOREL_LOAD_ROWS(rows23, m + 8);
+            m01 += f.weight[i] * rows01;
+            m23 += f.weight[i] * rows23;
+            if (kOwnNormalMatrices) {
+                const float* n = &b.normals[f.bone[i]].m[0][0];
+                VOREL_LOAD_ROWS(rows01, n);
+                VOREL_LOAD_ROWS(rows23, n + 8);
+                n01 += f.weight[i] * rows01;
+                n23 += f.weight[i] * rows23;
+            }
+        }
+        v4 r0, r1, r2, r3;
+        VOREL_SPLIT_ROWS(m01, r0, r1);
+        VOREL_SPLIT_ROWS(m23, r2, r3);
+        float p[3];
+        std::memcpy(p, in, 12);
+        const v4 position = p[0] * r0 + p[1] * r1 + p[2] * r2 + r3;
+        if (kNormal) {
+            float n[3];
+            std::memcpy(n, in + b.normal, 12);
+            if (kOwnNormalMatrices) {
+                VOREL_SPLIT_ROWS(n01, r0, r1);
+                VOREL_SPLIT_ROWS(n23, r2, r3);
+            }
+            const v4 normal = n[0] * r0 + n[1] * r1 + n[2] * r2;
+            std::memcpy(out + b.normal, &normal, 12);
+        }
+        std::memcpy(out, &position, 12);
+    }
+}
+
+#undef VOREL_LOAD_ROWS
+#undef VOREL_SPLIT_ROWS
+
+template <bool kNormal, bool kOwn>
+void Portable(const Blend& b) {
+    BlendFour<kNormal, kOwn>(b);
+}
+
+#if defined(__x86_64__) || defined(__i386__)
+template <bool kNormal, bool kOwn>
+[[gnu::target("avx2,fma")]] void Wide(const Blend& b) {
+    BlendFour<kNormal, kOwn>(b);
+}
+
+bool HasWide() {
+    static const bool has = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+    return has;
+}
+#else
+template <bool kNormal, bool kOwn>
+void Wide(const Blend& b) {
+    BlendFour<kNormal, kOwn>(b);
+}
+
+bool HasWide() {
+    return false;
+}
+#endif
+
+std::atomic<bool> g_portableOnly{false};
+
+bool UseWide() {
+    return HasWide() && !g_portableOnly.load(std::memory_order_relaxed);
+}
+
+template <bool kNormal, bool kOwn>
+void Run(const Blend& b) {
+    if (UseWide())
+        Wide<kNormal, kOwn>(b);
+    else
+        Portable<kNormal, kOwn>(b);
+}
+
+}  // namespace
+
+const char* SkinInfo::VectorCode() {
+    return UseWide() ? "AVX2 and FMA" : "portable";
+}
+
+void SkinInfo::KeepToPortableCode(bool portable) {
+    g_portableOnly = portable;
+}
 
 SkinInfo::SkinInfo(DWORD fvf, size_t vertexCount, std::vector<Bone> bones)
     : m_fvf(fvf), m_vertexCount(vertexCount), m_bones(std::move(bones)), m_first(vertexCount + 1, 0) {
@@ -29,6 +155,24 @@ SkinInfo::SkinInfo(DWORD fvf, size_t vertexCount, std::vector<Bone> bones)
             m_influenceBone[at] = b;
             m_influenceWeight[at] = m_bones[b].weights[i];
         }
+    m_four.resize(vertexCount);
+    for (size_t v = 0; v < vertexCount; ++v) {
+        const uint32_t first = m_first[v], count = m_first[v + 1] - first;
+        Four& f = m_four[v];
+        bool many = count > 4;
+        for (uint32_t i = 0; i < std::min<uint32_t>(count, 4); ++i)
+            many = many || m_influenceBone[first + i] >= kNone;
+        if (many) m_many.push_back(static_cast<uint32_t>(v));
+        if (many || count == 0) {
+            f = {{kNone, kNone, kNone, kNone}, {0, 0, 0, 0}};
+            continue;
+        }
+        for (uint32_t i = 0; i < 4; ++i) {
+            const bool used = i < count;
+            f.bone[i] = static_cast<uint16_t>(m_influenceBone[first + (used ? i : 0)]);
+            f.weight[i] = used ? m_influenceWeight[first + i] : 0.0f;
+        }
+    }
 }
 
 LPCSTR WINAPI SkinInfo::GetBoneName(DWORD bone) {
@@ -57,11 +201,16 @@ HRESULT WINAPI SkinInfo::UpdateSkinnedMesh(const D3DXMATRIX* palette, const D3DX
     const VertexLayout layout(m_fvf);
     const auto* in = static_cast<const uint8_t*>(source);
     auto* out = static_cast<uint8_t*>(destination);
-    if (in != out) std::memcpy(out, in, m_vertexCount * layout.stride);
     const D3DXMATRIX* normals = inverseTranspose != nullptr ? inverseTranspose : palette;
-    for (size_t v = 0; v < m_vertexCount; ++v) {
+    const Blend blend{m_four.data(), m_vertexCount, palette, normals, in, out, layout.stride, layout.normal};
+    if (layout.normal < 0)
+        Run<false, false>(blend);
+    else if (inverseTranspose != nullptr)
+        Run<true, true>(blend);
+    else
+        Run<true, false>(blend);
+    for (const uint32_t v : m_many) {
         const uint32_t first = m_first[v], last = m_first[v + 1];
-        if (first == last) continue;  // no bone moves it
         float p[3], n[3] = {0, 0, 0};
         std::memcpy(p, in + v * layout.stride, 12);
         if (layout.normal >= 0) std::memcpy(n, in + v * layout.stride + layout.normal, 12);

@@ -32,6 +32,20 @@ public:
                                      const D3DXMATRIX* boneInvTransposeTransforms, LPCVOID source,
                                      LPVOID destination) override;
 
+    // The blend runs in the widest vector code the processor has, chosen
+    // when it first runs; `portable` keeps it to what every x86-64 has.
+    static const char* VectorCode();
+    static void KeepToPortableCode(bool portable);
+
+    // Up to four influences of one vertex, the unused ones weightless on
+    // the first bone: what the blend reads, laid out once. A first bone of
+    // kNone: no influence, or more than this holds.
+    static constexpr uint16_t kNone = UINT16_MAX;
+    struct Four {
+        uint16_t bone[4];
+        float weight[4];
+    };
+
 private:
     DWORD m_fvf;
     size_t m_vertexCount;
@@ -40,6 +54,10 @@ private:
     std::vector<uint32_t> m_first;
     std::vector<uint32_t> m_influenceBone;
     std::vector<float> m_influenceWeight;
+    // Every vertex's four; the vertices of more influences (or of a bone
+    // past 65534) are blended by the general loop, after.
+    std::vector<Four> m_four;
+    std::vector<uint32_t> m_many;
 };
 
 }  // namespace Platform::D3DX

@@ -43,7 +43,7 @@ bool BinaryTokenizer::StartList() {
     return true;
 }
 
-size_t BinaryTokenizer::ReadNumbers(ValueKind kind, size_t count, std::vector<uint8_t>& payload) {
+size_t BinaryTokenizer::ReadNumbers(ValueKind kind, size_t count, Bytes& payload) {
     if (kind != ValueKind::Float && kind != ValueKind::Double && kind != ValueKind::Dword) return 0;
     const size_t width = PayloadSize(kind);
     size_t n = 0;

@@ -16,7 +16,7 @@ public:
     Token Next() override;
     std::string Where(size_t position) const override;
     size_t Remaining() const override { return m_data.size() - m_pos; }
-    size_t ReadNumbers(ValueKind kind, size_t count, std::vector<uint8_t>& payload) override;
+    size_t ReadNumbers(ValueKind kind, size_t count, Bytes& payload) override;
 
 private:
     bool Take(size_t n, const char** out);

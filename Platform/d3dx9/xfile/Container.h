@@ -62,7 +62,7 @@ public:
 
 private:
     int m_error = 0;
-    std::vector<char> m_data;
+    std::vector<char, Uninitialized<char>> m_data;
     Identity m_identity;
 };
 

@@ -8,26 +8,6 @@
 
 namespace Platform::XFile {
 
-size_t PayloadSize(ValueKind kind) {
-    switch (kind) {
-        case ValueKind::Char:
-        case ValueKind::Uchar:
-            return 1;
-        case ValueKind::Word:
-        case ValueKind::Sword:
-            return 2;
-        case ValueKind::Dword:
-        case ValueKind::Sdword:
-        case ValueKind::Float:
-            return 4;
-        case ValueKind::Double:
-            return 8;
-        case ValueKind::String:
-            return sizeof(const char*);
-    }
-    return 0;
-}
-
 bool IsInteger(ValueKind kind) {
     return kind != ValueKind::Float && kind != ValueKind::Double && kind != ValueKind::String;
 }

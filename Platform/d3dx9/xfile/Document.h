@@ -9,9 +9,33 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 namespace Platform::XFile {
+
+// An allocator whose vectors grow without zeroing what they add, for byte
+// buffers that are written whole as soon as they grow.
+template <typename T>
+struct Uninitialized : std::allocator<T> {
+    static_assert(std::is_trivial_v<T>);
+    template <typename U>
+    struct rebind {
+        using other = Uninitialized<U>;
+    };
+    Uninitialized() = default;
+    template <typename U>
+    Uninitialized(const Uninitialized<U>&) {}
+    template <typename U>
+    void construct(U* p) {
+        ::new (static_cast<void*>(p)) U;
+    }
+    template <typename U, typename... Args>
+    void construct(U* p, Args&&... args) {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+};
+using Bytes = std::vector<uint8_t, Uninitialized<uint8_t>>;
 
 // Nesting of data objects (and of references followed from them), and of
 // template members of template type. Real skeletons nest a few dozen deep.
@@ -21,7 +45,26 @@ enum class ValueKind : uint8_t { Word, Dword, Float, Double, Char, Uchar, Sword,
 
 // Payload bytes of one value: packed, little-endian, no padding; a string is
 // a pointer to a NUL-terminated copy owned by the object.
-size_t PayloadSize(ValueKind kind);
+constexpr size_t PayloadSize(ValueKind kind) {
+    switch (kind) {
+        case ValueKind::Char:
+        case ValueKind::Uchar:
+            return 1;
+        case ValueKind::Word:
+        case ValueKind::Sword:
+            return 2;
+        case ValueKind::Dword:
+        case ValueKind::Sdword:
+        case ValueKind::Float:
+            return 4;
+        case ValueKind::Double:
+            return 8;
+        case ValueKind::String:
+            return sizeof(const char*);
+    }
+    return 0;
+}
+
 bool IsInteger(ValueKind kind);
 
 struct Template;
@@ -52,6 +95,8 @@ struct Template {
     // Matrix4x4) is read as one run of `flatCount` numbers; 0 otherwise.
     uint32_t flatCount = 0;
     ValueKind flatKind = ValueKind::Float;
+    // A DWORD count and then an array of that many numbers (MeshFace).
+    bool counted = false;
 };
 
 // The templates known while reading: by GUID, and by name without regard to
@@ -101,7 +146,7 @@ struct Node {
     std::string name;
     GUID id{};
     bool hasId = false;
-    std::vector<uint8_t> payload;
+    Bytes payload;
     std::vector<std::string> strings;  // owned by the object; payload points in
     std::vector<size_t> stringSlots;   // offsets of those pointers in payload
     std::vector<Value> untyped;        // the values of an undeclared template

@@ -25,7 +25,7 @@ int64_t ToInteger(double d) {
 }
 
 template <typename T>
-void Append(std::vector<uint8_t>& payload, T value) {
+void Append(Bytes& payload, T value) {
     const size_t at = payload.size();
     payload.resize(at + sizeof value);
     std::memcpy(payload.data() + at, &value, sizeof value);
@@ -52,6 +52,15 @@ void Flatten(Template& t) {
         total += n;
     }
     if (total <= kMaxFlat) t.flatCount = static_cast<uint32_t>(total);
+}
+
+bool IsCounted(const Template& t) {
+    if (t.members.size() != 2) return false;
+    const Member &n = t.members[0], &values = t.members[1];
+    return n.type == nullptr && n.kind == ValueKind::Dword && !n.isArray && values.type == nullptr &&
+           values.dimensions.size() == 1 && values.dimensions[0].member == 0 &&
+           (values.kind == ValueKind::Dword || values.kind == ValueKind::Float ||
+            values.kind == ValueKind::Double);
 }
 
 bool IsFloatWord(std::string_view text) {
@@ -272,6 +281,7 @@ bool Parser::ParseTemplate() {
     Advance();
     if (declared.depth > kMaxTemplateDepth) return Fail("templates nested less deeply");
     Flatten(declared);
+    declared.counted = IsCounted(declared);
     bool replaced = false;
     const size_t position = m_token.position;
     const Template* bound = m_document.templates.Declare(std::move(declared), &replaced);
@@ -422,6 +432,19 @@ bool Parser::ReadMembers(const Template& type, Node& node) {
             count *= n;
         }
         if (!CountElements(count)) return false;
+        if (member.type != nullptr && member.type->counted) {
+            // Faces: the same steps as below, without the general walk.
+            const Member& values = member.type->members[1];
+            for (uint64_t i = 0; i < count; ++i) {
+                uint64_t n = 0;
+                if (!CountElements(1) || !ReadValues(ValueKind::Dword, 1, node, &n)) return false;
+                if (n > m_tokens.Remaining() + 1)
+                    return Fail("an array no larger than the data left (" + member.type->name + "." +
+                                values.name + " has " + std::to_string(n) + " elements)");
+                if (!CountElements(n) || !ReadValues(values.kind, n, node, nullptr)) return false;
+            }
+            continue;
+        }
         if (member.type != nullptr && member.type->flatCount == 0) {
             for (uint64_t i = 0; i < count; ++i)
                 if (!ReadMembers(*member.type, node)) return false;

@@ -219,7 +219,7 @@ Token TextTokenizer::Word(Token token) {
     return token;  // a name that starts like a number
 }
 
-size_t TextTokenizer::ReadNumbers(ValueKind kind, size_t count, std::vector<uint8_t>& payload) {
+size_t TextTokenizer::ReadNumbers(ValueKind kind, size_t count, Bytes& payload) {
     if (kind != ValueKind::Float && kind != ValueKind::Double && kind != ValueKind::Dword) return 0;
     const size_t width = PayloadSize(kind);
     const size_t at = payload.size();

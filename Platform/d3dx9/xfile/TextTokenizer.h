@@ -14,7 +14,7 @@ public:
     std::string Where(size_t position) const override { return "line " + std::to_string(position); }
     std::string StringValue(const Token& token) const override;
     size_t Remaining() const override { return m_text.size() - m_pos; }
-    size_t ReadNumbers(ValueKind kind, size_t count, std::vector<uint8_t>& payload) override;
+    size_t ReadNumbers(ValueKind kind, size_t count, Bytes& payload) override;
 
 private:
     void SkipBlanks();

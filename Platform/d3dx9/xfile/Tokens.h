@@ -57,6 +57,9 @@ struct Token {
 };
 
 enum class ValueKind : uint8_t;
+template <typename T>
+struct Uninitialized;
+using Bytes = std::vector<uint8_t, Uninitialized<uint8_t>>;
 
 // A number as a FLOAT member stores it: beyond the float range it becomes an
 // infinity of its sign rather than whatever the conversion makes of it.
@@ -81,7 +84,7 @@ public:
     // Stops before anything that path would treat otherwise (a comment, a
     // fraction where an integer belongs, a word it reads as a name) and
     // returns how many it stored; the next token is the one after them.
-    virtual size_t ReadNumbers(ValueKind, size_t, std::vector<uint8_t>&) { return 0; }
+    virtual size_t ReadNumbers(ValueKind, size_t, Bytes&) { return 0; }
 };
 
 }  // namespace Platform::XFile

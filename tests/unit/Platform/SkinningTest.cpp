@@ -12,6 +12,9 @@ namespace {
 using namespace VorelTest;
 using Platform::D3DX::SkinInfo;
 
+// Both vector codes, with and without matrices of their own for the
+// normals, into another buffer and in place, over vertices of none to six
+// influences.
 TEST(Skinning, BlendsPositionsAndNormalsLikeAPlainReference) {
     std::mt19937 rng(17);
     std::uniform_real_distribution<float> u(-2, 2);
@@ -23,12 +26,11 @@ TEST(Skinning, BlendsPositionsAndNormalsLikeAPlainReference) {
         const float v = u(rng);
         std::memcpy(source.data() + i * 4, &v, 4);
     }
-    // Random influences; every fifth vertex has none.
+    // Random influences; every seventh vertex has none.
     std::vector<SkinInfo::Bone> bones(boneCount);
     std::vector<std::vector<std::pair<size_t, float>>> influences(vertexCount);
     for (size_t v = 0; v < vertexCount; ++v) {
-        if (v % 5 == 0) continue;
-        const size_t count = 1 + v % 3;
+        const size_t count = v % 7;
         for (size_t k = 0; k < count; ++k) {
             const size_t b = (v * 3 + k * 5) % boneCount;
             const float w = 1.0f / static_cast<float>(count);
@@ -37,43 +39,57 @@ TEST(Skinning, BlendsPositionsAndNormalsLikeAPlainReference) {
             influences[v].emplace_back(b, w);
         }
     }
-    std::vector<D3DXMATRIX> palette(boneCount);
-    for (auto& m : palette)
-        for (auto& row : m.m)
-            for (float& x : row)
-                x = u(rng);
+    std::vector<D3DXMATRIX> palette(boneCount), normalPalette(boneCount);
+    for (auto* matrices : {&palette, &normalPalette})
+        for (auto& m : *matrices)
+            for (auto& row : m.m)
+                for (float& x : row)
+                    x = u(rng);
     auto* skin = new SkinInfo(fvf, vertexCount, bones);
-    std::vector<uint8_t> target(source.size(), 0xCD);
-    ASSERT_EQ(skin->UpdateSkinnedMesh(palette.data(), nullptr, source.data(), target.data()), S_OK);
+    for (int run = 0; run < 8; ++run) {
+        const bool portable = run & 1, ownNormals = run & 2, inPlace = run & 4;
+        SCOPED_TRACE(std::string(portable ? "portable" : SkinInfo::VectorCode()) +
+                     (ownNormals ? ", own normal matrices" : "") + (inPlace ? ", in place" : ""));
+        SkinInfo::KeepToPortableCode(portable);
+        std::vector<uint8_t> target(source.size(), 0xCD);
+        if (inPlace) target = source;
+        const std::vector<D3DXMATRIX>& normalMatrices = ownNormals ? normalPalette : palette;
+        ASSERT_EQ(skin->UpdateSkinnedMesh(palette.data(), ownNormals ? normalPalette.data() : nullptr,
+                                          inPlace ? target.data() : source.data(), target.data()),
+                  S_OK);
+        SkinInfo::KeepToPortableCode(false);
 
-    for (size_t v = 0; v < vertexCount; ++v) {
-        SCOPED_TRACE("vertex " + std::to_string(v));
-        const uint8_t* in = source.data() + v * layout.stride;
-        const uint8_t* out = target.data() + v * layout.stride;
-        if (influences[v].empty()) {
-            EXPECT_EQ(std::memcmp(in, out, layout.stride), 0) << "no influence: the source vertex as it was";
-            continue;
-        }
-        float p[3], n[3];
-        std::memcpy(p, in, 12);
-        std::memcpy(n, in + layout.normal, 12);
-        double ep[3] = {0, 0, 0}, en[3] = {0, 0, 0};
-        for (const auto& [b, w] : influences[v])
-            for (int c = 0; c < 3; ++c) {
-                const auto& m = palette[b].m;
-                ep[c] +=
-                    w * (double(p[0]) * m[0][c] + double(p[1]) * m[1][c] + double(p[2]) * m[2][c] + m[3][c]);
-                en[c] += w * (double(n[0]) * m[0][c] + double(n[1]) * m[1][c] + double(n[2]) * m[2][c]);
+        for (size_t v = 0; v < vertexCount; ++v) {
+            SCOPED_TRACE("vertex " + std::to_string(v));
+            const uint8_t* in = source.data() + v * layout.stride;
+            const uint8_t* out = target.data() + v * layout.stride;
+            if (influences[v].empty()) {
+                EXPECT_EQ(std::memcmp(in, out, layout.stride), 0)
+                    << "no influence: the source vertex as it was";
+                continue;
             }
-        float gp[3], gn[3];
-        std::memcpy(gp, out, 12);
-        std::memcpy(gn, out + layout.normal, 12);
-        for (int c = 0; c < 3; ++c) {
-            EXPECT_NEAR(gp[c], ep[c], kLoose * 10);
-            EXPECT_NEAR(gn[c], en[c], kLoose * 10);
+            float p[3], n[3];
+            std::memcpy(p, in, 12);
+            std::memcpy(n, in + layout.normal, 12);
+            double ep[3] = {0, 0, 0}, en[3] = {0, 0, 0};
+            for (const auto& [b, w] : influences[v])
+                for (int c = 0; c < 3; ++c) {
+                    const auto& m = palette[b].m;
+                    const auto& k = normalMatrices[b].m;
+                    ep[c] += w * (double(p[0]) * m[0][c] + double(p[1]) * m[1][c] + double(p[2]) * m[2][c] +
+                                  m[3][c]);
+                    en[c] += w * (double(n[0]) * k[0][c] + double(n[1]) * k[1][c] + double(n[2]) * k[2][c]);
+                }
+            float gp[3], gn[3];
+            std::memcpy(gp, out, 12);
+            std::memcpy(gn, out + layout.normal, 12);
+            for (int c = 0; c < 3; ++c) {
+                EXPECT_NEAR(gp[c], ep[c], kLoose * 10);
+                EXPECT_NEAR(gn[c], en[c], kLoose * 10);
+            }
+            EXPECT_EQ(std::memcmp(in + layout.texcoord, out + layout.texcoord, 8), 0)
+                << "texture coordinates untouched";
         }
-        EXPECT_EQ(std::memcmp(in + layout.texcoord, out + layout.texcoord, 8), 0)
-            << "texture coordinates untouched";
     }
     skin->Release();
 }

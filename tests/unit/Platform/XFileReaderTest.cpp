@@ -319,7 +319,7 @@ TEST(XFileReader, EveryValueOfAnArrayReadsAsTheFirstDoes) {
             const HRESULT alone = Read(std::string(templates) + type + " A { 1; " + x + "; }\n", &scalar);
             ASSERT_EQ(hr, alone) << type << " " << x;
             if (FAILED(hr)) continue;
-            const std::vector<uint8_t>& p = document.top[0]->payload;
+            const Bytes& p = document.top[0]->payload;
             ASSERT_EQ(p.size(), 4 + 3 * width) << type << " " << x;
             EXPECT_EQ(std::memcmp(p.data() + 4, scalar.top[0]->payload.data() + 4, width), 0)
                 << type << " " << x;

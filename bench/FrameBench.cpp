@@ -1,0 +1,62 @@
+// The whole per-frame update of a model as the viewer runs it: the clock
+// moved on by a frame, the keys of the current set, the frame tree and the
+// skinning of every skinned mesh. For the sample models and a generated
+// model of 200k vertices with four influences each.
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "ModelGenerator.h"
+#include "cMeshContainer.h"
+#include "cModelLoader.h"
+#include "d3dx9/mesh/SkinInfo.h"
+#include "win32/DebugOutput.h"
+
+namespace {
+
+void Frame(benchmark::State& state, const std::string& path) {
+    Vorel::cModelLoader loader;
+    Vorel::cModel* model = loader.LoadModel(path, "model.x");
+    if (model->m_containers.empty()) {
+        state.SkipWithError("the model did not load");
+        return;
+    }
+    size_t vertices = 0;
+    for (const auto& c : model->m_containers)
+        vertices += c.container->MeshData.pMesh->GetNumVertices();
+    for (auto _ : state) {
+        model->AdvanceClock(1000.0f / 60);
+        model->Update(model->m_time);
+    }
+    state.counters["vertices"] = static_cast<double>(vertices);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Platform::SetDebugSink([](std::string_view) {});  // the generated model names textures that are not there
+    std::string pattern = (std::filesystem::temp_directory_path() / "vorel-bench-XXXXXX").string();
+    const std::filesystem::path folder = mkdtemp(pattern.data());
+    for (const char* sample : {"Lumen.x", "Blocks.x"}) {
+        const std::string path = std::string(VOREL_SOURCE_DIR) + "/Assets/Models/" + sample;
+        benchmark::RegisterBenchmark((std::string("FrameUpdate/") + sample).c_str(),
+                                     [path](benchmark::State& s) { Frame(s, path); })
+            ->Unit(benchmark::kMicrosecond);
+    }
+    VorelBench::ModelShape shape;
+    shape.vertices = 200000;
+    const std::string path = (folder / "200k.x").string();
+    std::ofstream(path, std::ios::binary) << VorelBench::GeneratedModel(shape);
+    benchmark::RegisterBenchmark("FrameUpdate/200k", [path](benchmark::State& s) {
+        Frame(s, path);
+    })->Unit(benchmark::kMicrosecond);
+    benchmark::AddCustomContext("skinning code", Platform::D3DX::SkinInfo::VectorCode());
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    std::error_code ec;
+    std::filesystem::remove_all(folder, ec);
+    return 0;
+}
