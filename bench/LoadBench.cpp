@@ -1,22 +1,72 @@
-// Load throughput on generated skinned, animated models of about 10 and
-// 50 MB of text and their binary and compressed forms: the reader alone,
-// the whole model load as the viewer does it, and a floor the benchmark
+// Load throughput on generated skinned, animated models of about 10, 50 and
+// 200 MB of text and their binary and compressed forms: the reader alone,
+// the whole model load as the viewer does it, and beside them on the same
+// files Assimp's importer without post-processing and a floor the benchmark
 // measures itself, every number of the text read with std::from_chars.
+// The peak memory of a whole text load is counted through operator new.
 #include <assimp/scene.h>
 #include <benchmark/benchmark.h>
+#include <malloc.h>
 #include <assimp/Importer.hpp>
 
+#include <atomic>
 #include <charconv>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <new>
 #include <string>
 
+#include "Goals.h"
 #include "ModelGenerator.h"
 #include "cModelLoader.h"
 #include "d3dx9/xfile/Container.h"
 #include "d3dx9/xfile/Writer.h"
 #include "win32/DebugOutput.h"
+
+// Bytes held through operator new, and the most held since the last reset.
+namespace {
+std::atomic<int64_t> g_held{0}, g_peak{0};
+void Held(int64_t change) {
+    const int64_t now = g_held += change;
+    int64_t peak = g_peak.load(std::memory_order_relaxed);
+    while (now > peak && !g_peak.compare_exchange_weak(peak, now)) {
+    }
+}
+void* Allocate(size_t size) {
+    void* p = std::malloc(size != 0 ? size : 1);
+    if (p == nullptr) throw std::bad_alloc();
+    Held(static_cast<int64_t>(malloc_usable_size(p)));
+    return p;
+}
+void Free(void* p) noexcept {
+    if (p == nullptr) return;
+    Held(-static_cast<int64_t>(malloc_usable_size(p)));
+    std::free(p);
+}
+}  // namespace
+// GCC sees free() and not the malloc() of the operator new above.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+void* operator new(size_t size) {
+    return Allocate(size);
+}
+void* operator new[](size_t size) {
+    return Allocate(size);
+}
+void operator delete(void* p) noexcept {
+    Free(p);
+}
+void operator delete[](void* p) noexcept {
+    Free(p);
+}
+void operator delete(void* p, size_t) noexcept {
+    Free(p);
+}
+void operator delete[](void* p, size_t) noexcept {
+    Free(p);
+}
+#pragma GCC diagnostic pop
 
 namespace {
 
@@ -30,16 +80,30 @@ void Reader(benchmark::State& state, const std::string& bytes) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes.size()));
 }
 
+bool LoadWhole(const std::string& path) {
+    Vorel::cModelLoader loader;  // a new store each time: nothing cached
+    const Vorel::cModel* model = loader.LoadModel(path, "model.x");
+    return !model->m_containers.empty() && model->m_maxBones != 0 && !model->m_animationSets.empty();
+}
+
 void WholeLoad(benchmark::State& state, const std::string& path, size_t size) {
-    for (auto _ : state) {
-        Vorel::cModelLoader loader;  // a new store each time: nothing cached
-        const Vorel::cModel* model = loader.LoadModel(path, "model.x");
-        if (model->m_containers.empty() || model->m_maxBones == 0 || model->m_animationSets.empty()) {
+    for (auto _ : state)
+        if (!LoadWhole(path)) {
             state.SkipWithError("the generated model did not load whole");
             break;
         }
-    }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * size));
+}
+
+// The most memory a whole load holds at once, beyond what was held before.
+void PeakMemory(benchmark::State& state, const std::string& path, size_t size) {
+    for (auto _ : state) {
+        const int64_t before = g_held;
+        g_peak = before;
+        if (!LoadWhole(path)) state.SkipWithError("the generated model did not load whole");
+        state.counters["peak_MB"] = double(g_peak - before) / 1e6;
+        state.counters["peak_per_file_byte"] = double(g_peak - before) / double(size);
+    }
 }
 
 // The peer: Assimp's importer on the same file, without post-processing.
@@ -83,38 +147,63 @@ int main(int argc, char** argv) {
     Platform::SetDebugSink([](std::string_view) {});  // the models name textures that are not there
     std::string pattern = (std::filesystem::temp_directory_path() / "vorel-bench-XXXXXX").string();
     const std::filesystem::path folder = mkdtemp(pattern.data());
-    for (const auto& [megabytes, vertices] : {std::pair{10, size_t(40000)}, {50, size_t(200000)}}) {
+    const std::pair<const char*, size_t> sizes[] = {{"10MB", 35000}, {"50MB", 170000}, {"200MB", 700000}};
+    for (const auto& [size, vertices] : sizes) {
         VorelBench::ModelShape shape;
         shape.vertices = vertices;
         const std::string text = VorelBench::GeneratedModel(shape);
         Document document;
         if (FAILED(ReadDocument(text, "generated", StandardTemplates(), &document))) return 1;
-        const std::string size = std::to_string(megabytes) + "MB";
+        const auto add = [](const std::string& name, auto run) {
+            benchmark::RegisterBenchmark(name.c_str(), run)->Unit(benchmark::kMillisecond);
+        };
         for (const auto& [name, format] :
              {std::pair{"txt", Format::Text}, {"bin", Format::Binary}, {"bzip", Format::BinaryCompressed}}) {
             const std::string bytes = format == Format::Text ? text : WriteDocument(document, format, 32);
-            const std::string path = (folder / (size + "." + name + ".x")).string();
+            const std::string path = (folder / (std::string(size) + "." + name + ".x")).string();
             std::ofstream(path, std::ios::binary) << bytes;
-            benchmark::RegisterBenchmark(("Reader/" + size + "/" + name).c_str(), [bytes](
-                                                                                      benchmark::State& s) {
-                Reader(s, bytes);
-            })->Unit(benchmark::kMillisecond);
-            benchmark::RegisterBenchmark(
-                ("WholeLoad/" + size + "/" + name).c_str(),
-                [path, n = bytes.size()](benchmark::State& s) { WholeLoad(s, path, n); })
-                ->Unit(benchmark::kMillisecond);
-            benchmark::RegisterBenchmark(("Assimp/" + size + "/" + name).c_str(), [path, n = bytes.size()](
-                                                                                      benchmark::State& s) {
-                Peer(s, path, n);
-            })->Unit(benchmark::kMillisecond);
+            const std::string suffix = std::string(size) + "/" + name;
+            add("Reader/" + suffix, [bytes](benchmark::State& s) { Reader(s, bytes); });
+            add("WholeLoad/" + suffix,
+                [path, n = bytes.size()](benchmark::State& s) { WholeLoad(s, path, n); });
+            add("Assimp/" + suffix, [path, n = bytes.size()](benchmark::State& s) { Peer(s, path, n); });
+            if (format == Format::Text)
+                benchmark::RegisterBenchmark(("PeakMemory/" + suffix).c_str(), [path, n = bytes.size()](
+                                                                                   benchmark::State& s) {
+                    PeakMemory(s, path, n);
+                })->Iterations(1);
         }
-        benchmark::RegisterBenchmark(("NumbersFloor/" + size + "/txt").c_str(), [text](benchmark::State& s) {
-            NumbersFloor(s, text);
-        })->Unit(benchmark::kMillisecond);
+        add(std::string("NumbersFloor/") + size + "/txt",
+            [text](benchmark::State& s) { NumbersFloor(s, text); });
     }
     benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
+    VorelBench::Results results;
+    benchmark::RunSpecifiedBenchmarks(&results);
     std::error_code ec;
     std::filesystem::remove_all(folder, ec);
+
+    // Throughputs are of the file's bytes: the ratio of two on one file is
+    // the inverse ratio of their times.
+    const auto rate = [&](const std::string& name) {
+        return results.Counter(name, "bytes_per_second") / 1e6;
+    };
+    for (const auto& [size, vertices] : sizes) {
+        const std::string s = size;
+        if (results.Has("WholeLoad/" + s + "/txt") && results.Has("Assimp/" + s + "/txt"))
+            VorelBench::PrintGoal("whole text load " + s + ", times Assimp's throughput",
+                                  rate("WholeLoad/" + s + "/txt") / rate("Assimp/" + s + "/txt"), 3.5, "x");
+        if (results.Has("Reader/" + s + "/txt") && results.Has("NumbersFloor/" + s + "/txt"))
+            VorelBench::PrintGoal("text reader " + s, rate("Reader/" + s + "/txt"),
+                                  std::min(450.0, rate("NumbersFloor/" + s + "/txt") / 2), " MB/s", true, 0);
+        if (results.Has("Reader/" + s + "/bin"))
+            VorelBench::PrintGoal("binary reader " + s, rate("Reader/" + s + "/bin"), 1500, " MB/s", true, 0);
+        if (results.Has("WholeLoad/" + s + "/bin") && results.Has("Assimp/" + s + "/bin"))
+            VorelBench::PrintGoal("whole binary load " + s + ", times Assimp's throughput",
+                                  rate("WholeLoad/" + s + "/bin") / rate("Assimp/" + s + "/bin"), 2.0, "x");
+        if (results.Has("PeakMemory/" + s + "/txt"))
+            VorelBench::PrintGoal("peak memory of a whole text load " + s + ", times the file",
+                                  results.Counter("PeakMemory/" + s + "/txt", "peak_per_file_byte"), 2.0, "x",
+                                  false);
+    }
     return 0;
 }

@@ -85,8 +85,7 @@ inline std::string GeneratedModel(const ModelShape& shape) {
             const int row = static_cast<int>((i / columns) * static_cast<size_t>(shape.bones) / rows);
             const int k = (b - row + shape.bones) % shape.bones;
             if (k >= 4) continue;
-            add("%zu", i);
-            indices += (n ? ",\n   " : "   ") + std::string(line);
+            indices += (n ? ",\n   " : "   ") + std::to_string(i);
             weights += (n ? ",\n   " : "   ") + std::string(k == 0 ? "0.400000" : "0.200000");
             ++n;
         }

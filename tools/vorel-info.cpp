@@ -184,12 +184,18 @@ int main(int argc, char** argv) {
             data->Release();
         }
     }
-    enumObject->Release();
-    file->Release();
-    if (mode == "--objects") return 0;
+    if (mode == "--objects") {
+        enumObject->Release();
+        file->Release();
+        return 0;
+    }
 
+    // Loaded while the document read above is held: the loader's two
+    // readings of the file share it, and the file is parsed once.
     cModelLoader loader;
     cModel* model = loader.LoadModel(path, cModelLoader::SplitPath(path).second);
+    enumObject->Release();
+    file->Release();
     if (mode == "--pose") return Pose(model, path, ticks, set);
     // A file read without fault may still hold nothing to show (template
     // declarations only): nothing loaded, and the exit code says so.

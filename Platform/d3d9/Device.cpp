@@ -73,8 +73,8 @@ public:
 };
 
 void UploadTopology(D3DX::Mesh& mesh, MeshObject& gpu) {
-    const std::vector<uint32_t>& indices = mesh.Indices();
-    const std::vector<DWORD>& attributes = mesh.Attributes();
+    const auto& indices = mesh.Indices();
+    const auto& attributes = mesh.Attributes();
     const size_t vertexCount = mesh.GetNumVertices();
     // Faces in material order, file order within a material; a face with an
     // index past the vertices is left out.

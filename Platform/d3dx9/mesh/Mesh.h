@@ -8,6 +8,7 @@
 
 #include "RefCounted.h"
 #include "d3d9/DeviceServices.h"
+#include "d3dx9/BulkMemory.h"
 
 namespace Platform::D3DX {
 
@@ -43,8 +44,8 @@ public:
 
     const VertexLayout& Layout() const { return m_layout; }
     uint8_t* Vertex(size_t i) { return m_vertices.data() + i * m_layout.stride; }
-    std::vector<uint32_t>& Indices() { return m_indices; }
-    std::vector<DWORD>& Attributes() { return m_attributes; }
+    BulkVector<uint32_t>& Indices() { return m_indices; }
+    BulkVector<DWORD>& Attributes() { return m_attributes; }
 
     // Counts of the locks that may have written vertices, and indices or
     // attributes: the device uploads again what changed since its copy.
@@ -58,9 +59,9 @@ private:
     LPDIRECT3DDEVICE9 m_device;  // not held: its GPU copy holds the device
     VertexLayout m_layout;
     size_t m_vertexCount;
-    std::vector<uint8_t> m_vertices;
-    std::vector<uint32_t> m_indices;  // three per face
-    std::vector<DWORD> m_attributes;  // one per face
+    BulkVector<uint8_t> m_vertices;
+    BulkVector<uint32_t> m_indices;  // three per face
+    BulkVector<DWORD> m_attributes;  // one per face
     uint64_t m_vertexVersion = 0;
     uint64_t m_topologyVersion = 0;
     std::unique_ptr<D3D9::GpuObject> m_gpu;

@@ -33,13 +33,16 @@ public:
     }
     // n values at once, appended to `out`: zeros past the end.
     template <typename T>
-    void Append(size_t n, std::vector<T>& out) {
+    void Append(size_t n, BulkVector<T>& out) {
         const size_t at = out.size();
         out.resize(at + n);
         const size_t whole = std::min(n, (m_node.payload.size() - m_at) / sizeof(T));
         std::memcpy(out.data() + at, m_node.payload.data() + m_at, whole * sizeof(T));
         m_at += whole * sizeof(T);
-        if (whole < n) m_short = true;
+        if (whole < n) {
+            std::memset(static_cast<void*>(out.data() + at + whole), 0, (n - whole) * sizeof(T));
+            m_short = true;
+        }
     }
     // Whether n more items of the given size are there: counts are checked
     // before anything is sized from them.
@@ -65,8 +68,8 @@ private:
 
 // Faces as lists of indices, one after another.
 struct FaceList {
-    std::vector<size_t> start{0};  // face f is [start[f], start[f + 1])
-    std::vector<uint32_t> indices;
+    BulkVector<size_t> start{0};  // face f is [start[f], start[f + 1])
+    BulkVector<uint32_t> indices;
     size_t Count() const { return start.size() - 1; }
     size_t Size(size_t f) const { return start[f + 1] - start[f]; }
     const uint32_t* Face(size_t f) const { return indices.data() + start[f]; }
@@ -91,6 +94,12 @@ struct FaceList {
         return true;
     }
 };
+
+template <typename T>
+void Release(T& container) {
+    T empty;
+    std::swap(empty, container);
+}
 
 struct Corner {
     uint32_t position;
@@ -123,13 +132,13 @@ private:
     const Node& m_node;
     std::string m_file;
     TextureNames* m_textureNameOf;
-    std::vector<D3DXVECTOR3> m_positions;
+    BulkVector<D3DXVECTOR3> m_positions;
     FaceList m_faces;
-    std::vector<D3DXVECTOR3> m_normals;
+    BulkVector<D3DXVECTOR3> m_normals;
     FaceList m_faceNormals;
-    std::vector<float> m_uv;         // two per position
-    std::vector<uint32_t> m_colors;  // one per position
-    std::vector<DWORD> m_faceMaterials;
+    BulkVector<float> m_uv;         // two per position
+    BulkVector<uint32_t> m_colors;  // one per position
+    BulkVector<DWORD> m_faceMaterials;
     std::vector<D3DXMATERIAL> m_materials;
     std::vector<std::string> m_textureNames;
     std::vector<SkinInfo::Bone> m_bones;
@@ -245,9 +254,9 @@ void Builder::ReadSkinWeights(const Node& child) {
     bone.name = p.String();
     const uint32_t count = p.Dword();
     if (!p.Has(count, 8)) return Trace("SkinWeights of " + bone.name + ": more weights than data");
-    std::vector<uint32_t> indices;
+    BulkVector<uint32_t> indices;
     p.Append(count, indices);
-    std::vector<float> weights;
+    BulkVector<float> weights;
     p.Append(count, weights);
     for (int r = 0; r < 4; ++r)
         for (int c = 0; c < 4; ++c)
@@ -298,7 +307,7 @@ void Builder::ReadDeclData(const Node& child) {
     }
     const uint32_t dwords = p.Dword();
     if (!p.Has(dwords, 4)) return Trace("DeclData: more data words than data");
-    std::vector<uint32_t> data;
+    BulkVector<uint32_t> data;
     p.Append(dwords, data);
     if (stride == 0 || static_cast<uint64_t>(stride) * m_positions.size() > dwords)
         return Trace("DeclData: " + std::to_string(dwords) + " data words do not cover " +
@@ -386,8 +395,8 @@ bool Builder::Build(LPDIRECT3DDEVICE9 device, DWORD options, BuiltMesh* out) {
     DropNonFiniteValues();
 
     // Triangles as fans, each corner a position and the normal it uses there.
-    std::vector<std::array<Corner, 3>> triangles;
-    std::vector<DWORD> triangleMaterial;
+    BulkVector<std::array<Corner, 3>> triangles;
+    BulkVector<DWORD> triangleMaterial;
     triangles.reserve(
         m_faces.indices.size() > 2 * m_faces.Count() ? m_faces.indices.size() - 2 * m_faces.Count() : 0);
     triangleMaterial.reserve(triangles.capacity());
@@ -418,6 +427,12 @@ bool Builder::Build(LPDIRECT3DDEVICE9 device, DWORD options, BuiltMesh* out) {
         }
     }
     if (badFaces > 0) Trace(std::to_string(badFaces) + " faces with indices out of range are skipped");
+    // What is read is let go of as soon as it is used: a large mesh holds
+    // little more than itself and its document at once.
+    Release(m_faces);
+    Release(m_faceNormals);
+    Release(m_faceMaterials);
+    const size_t positions = m_positions.size(), triangleCount = triangles.size();
     if (m_materials.empty()) {
         // No material list: one plain grey material.
         D3DXMATERIAL plain{};
@@ -436,8 +451,8 @@ bool Builder::Build(LPDIRECT3DDEVICE9 device, DWORD options, BuiltMesh* out) {
 
     // Vertices: position i stays vertex i with the first normal it is used
     // with; each further normal at that position makes a copy at the end.
-    std::vector<int32_t> normalOf(m_positions.size(), -2);
-    std::vector<uint32_t> origin(m_positions.size());
+    BulkVector<int32_t> normalOf(m_positions.size(), -2);
+    BulkVector<uint32_t> origin(m_positions.size());
     for (uint32_t i = 0; i < origin.size(); ++i)
         origin[i] = i;
     // The corners that need a copy, by position and normal: sorted once,
@@ -448,7 +463,7 @@ bool Builder::Build(LPDIRECT3DDEVICE9 device, DWORD options, BuiltMesh* out) {
         bool operator<(const Split& o) const { return key != o.key ? key < o.key : corner < o.corner; }
     };
     std::vector<Split> splits;
-    std::vector<uint32_t> indices(triangles.size() * 3);
+    BulkVector<uint32_t> indices(triangles.size() * 3);
     for (size_t t = 0; t < triangles.size(); ++t)
         for (size_t k = 0; k < 3; ++k) {
             const Corner& c = triangles[t][k];
@@ -478,7 +493,7 @@ bool Builder::Build(LPDIRECT3DDEVICE9 device, DWORD options, BuiltMesh* out) {
 
     // Without normals in the file: smooth normals, the area-weighted sum of
     // the faces around each position.
-    std::vector<D3DXVECTOR3> computed;
+    BulkVector<D3DXVECTOR3> computed;
     if (!haveNormals) {
         computed.assign(m_positions.size(), D3DXVECTOR3(0, 0, 0));
         for (const auto& t : triangles) {
@@ -500,7 +515,8 @@ bool Builder::Build(LPDIRECT3DDEVICE9 device, DWORD options, BuiltMesh* out) {
     DWORD fvf = D3DFVF_XYZ | D3DFVF_NORMAL;
     if (!m_colors.empty()) fvf |= D3DFVF_DIFFUSE;
     if (!m_uv.empty()) fvf |= D3DFVF_TEX1;
-    auto* mesh = new Mesh(options, fvf, device, origin.size(), triangles.size());
+    Release(triangles);
+    auto* mesh = new Mesh(options, fvf, device, origin.size(), triangleCount);
     const VertexLayout& layout = mesh->Layout();
     for (size_t v = 0; v < origin.size(); ++v) {
         uint8_t* vertex = mesh->Vertex(v);
@@ -520,13 +536,21 @@ bool Builder::Build(LPDIRECT3DDEVICE9 device, DWORD options, BuiltMesh* out) {
         ++firstOf[m + 1];
     for (size_t m = 0; m < m_materials.size(); ++m)
         firstOf[m + 1] += firstOf[m];
-    std::vector<uint32_t> order(triangles.size());
+    Release(m_positions);
+    Release(m_normals);
+    Release(m_uv);
+    Release(m_colors);
+    Release(computed);
+    Release(normalOf);
+    BulkVector<uint32_t> order(triangleCount);
     for (uint32_t i = 0; i < order.size(); ++i)
         order[firstOf[triangleMaterial[i]]++] = i;
     for (size_t i = 0; i < order.size(); ++i) {
         std::memcpy(&mesh->Indices()[3 * i], &indices[3 * size_t(order[i])], 12);
         mesh->Attributes()[i] = triangleMaterial[order[i]];
     }
+    Release(indices);
+    Release(triangleMaterial);
 
     // Adjacency over positions (a copy made for a normal is the same point):
     // the neighbour across an edge is the face that has it the other way round.
@@ -535,20 +559,20 @@ bool Builder::Build(LPDIRECT3DDEVICE9 device, DWORD options, BuiltMesh* out) {
     };
     // The edges from each position, each as its end and its face, sorted:
     // the first face with an edge is the one found for it.
-    std::vector<size_t> edgesFrom(m_positions.size() + 1, 0);
+    BulkVector<size_t> edgesFrom(positions + 1, 0);
     for (uint32_t f = 0; f < order.size(); ++f)
         for (int e = 0; e < 3; ++e)
             ++edgesFrom[corner(f, e) + 1];
-    for (size_t p = 0; p < m_positions.size(); ++p)
+    for (size_t p = 0; p < positions; ++p)
         edgesFrom[p + 1] += edgesFrom[p];
-    std::vector<uint64_t> edges(order.size() * 3);
+    BulkVector<uint64_t> edges(order.size() * 3);
     {
-        std::vector<size_t> next(edgesFrom.begin(), edgesFrom.end() - 1);
+        BulkVector<size_t> next(edgesFrom.begin(), edgesFrom.end() - 1);
         for (uint32_t f = 0; f < order.size(); ++f)
             for (int e = 0; e < 3; ++e)
                 edges[next[corner(f, e)]++] = uint64_t(corner(f, e + 1)) << 32 | f;
     }
-    for (size_t p = 0; p < m_positions.size(); ++p)
+    for (size_t p = 0; p < positions; ++p)
         if (edgesFrom[p + 1] - edgesFrom[p] > 1)
             std::sort(edges.begin() + static_cast<ptrdiff_t>(edgesFrom[p]),
                       edges.begin() + static_cast<ptrdiff_t>(edgesFrom[p + 1]));
@@ -562,18 +586,20 @@ bool Builder::Build(LPDIRECT3DDEVICE9 device, DWORD options, BuiltMesh* out) {
             if (other != end && *other >> 32 == to && static_cast<uint32_t>(*other) != f)
                 out->adjacency[3 * f + static_cast<uint32_t>(e)] = static_cast<uint32_t>(*other);
         }
+    Release(edges);
+    Release(edgesFrom);
 
     if (!m_bones.empty()) {
         // Weights name positions: every copy of a position is weighted alike.
-        if (origin.size() > m_positions.size()) {
-            std::vector<size_t> copiesFrom(m_positions.size() + 1, 0);
-            for (size_t v = m_positions.size(); v < origin.size(); ++v)
+        if (origin.size() > positions) {
+            std::vector<size_t> copiesFrom(positions + 1, 0);
+            for (size_t v = positions; v < origin.size(); ++v)
                 ++copiesFrom[origin[v] + 1];
-            for (size_t p = 0; p < m_positions.size(); ++p)
+            for (size_t p = 0; p < positions; ++p)
                 copiesFrom[p + 1] += copiesFrom[p];
-            std::vector<uint32_t> copies(origin.size() - m_positions.size());
+            std::vector<uint32_t> copies(origin.size() - positions);
             std::vector<size_t> next(copiesFrom.begin(), copiesFrom.end() - 1);
-            for (size_t v = m_positions.size(); v < origin.size(); ++v)
+            for (size_t v = positions; v < origin.size(); ++v)
                 copies[next[origin[v]]++] = static_cast<uint32_t>(v);
             for (auto& bone : m_bones) {
                 const size_t count = bone.vertices.size();

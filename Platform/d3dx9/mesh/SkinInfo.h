@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "RefCounted.h"
+#include "d3dx9/BulkMemory.h"
 
 namespace Platform::D3DX {
 
@@ -51,12 +52,12 @@ private:
     size_t m_vertexCount;
     std::vector<Bone> m_bones;
     // Influences by vertex: those of vertex v are [m_first[v], m_first[v + 1]).
-    std::vector<uint32_t> m_first;
-    std::vector<uint32_t> m_influenceBone;
-    std::vector<float> m_influenceWeight;
+    BulkVector<uint32_t> m_first;
+    BulkVector<uint32_t> m_influenceBone;
+    BulkVector<float> m_influenceWeight;
     // Every vertex's four; the vertices of more influences (or of a bone
     // past 65534) are blended by the general loop, after.
-    std::vector<Four> m_four;
+    BulkVector<Four> m_four;
     std::vector<uint32_t> m_many;
 };
 

@@ -91,6 +91,25 @@ size_t BinaryTokenizer::ReadNumbers(ValueKind kind, size_t count, Bytes& payload
     return n;
 }
 
+size_t BinaryTokenizer::ReadCountedRuns(ValueKind kind, size_t runs, Bytes& payload, int64_t& budget) {
+    if (kind != ValueKind::Dword) return 0;  // faces: integers in integer lists
+    size_t r = 0;
+    for (; r < runs; ++r) {
+        // A run inside one list, or the token path's.
+        if (m_listLeft == 0 && !StartList()) break;
+        if (m_listFloats) break;
+        const uint32_t n = Read32(m_data.data() + m_pos);
+        if (m_listLeft - 1 < n || n > Remaining() - 4 + 1 || budget < int64_t(n) + 1) break;
+        const size_t at = payload.size(), bytes = (size_t(n) + 1) * 4;
+        payload.resize(at + bytes);
+        std::memcpy(payload.data() + at, m_data.data() + m_pos, bytes);
+        m_pos += bytes;
+        m_listLeft -= n + 1;
+        budget -= int64_t(n) + 1;
+    }
+    return r;
+}
+
 Token BinaryTokenizer::Next() {
     Token token;
     const char* p = nullptr;

@@ -17,6 +17,7 @@ public:
     std::string Where(size_t position) const override;
     size_t Remaining() const override { return m_data.size() - m_pos; }
     size_t ReadNumbers(ValueKind kind, size_t count, Bytes& payload) override;
+    size_t ReadCountedRuns(ValueKind kind, size_t runs, Bytes& payload, int64_t& budget) override;
 
 private:
     bool Take(size_t n, const char** out);

@@ -276,10 +276,10 @@ namespace {
 
 struct KeptDocument {
     std::mutex lock;
-    std::string path;
     FileBytes::Identity identity;
     TemplateSet templates;
-    std::shared_ptr<const Document> document;
+    std::shared_ptr<const Document> document;  // for one more reading
+    std::weak_ptr<const Document> shared;      // for as long as a reader holds it
 };
 
 KeptDocument& Kept() {
@@ -295,13 +295,13 @@ HRESULT ReadFileDocument(const char* path, const TemplateSet& templates,
     KeptDocument& kept = Kept();
     {
         const std::lock_guard<std::mutex> hold(kept.lock);
-        if (kept.document != nullptr && kept.path == path && kept.templates == templates &&
-            kept.identity.size >= 0 && kept.identity == FileBytes::Of(path)) {
-            *out = std::move(kept.document);  // given out once
+        if (kept.identity.size >= 0 && kept.templates == templates && kept.identity == FileBytes::Of(path)) {
+            *out = kept.document != nullptr ? std::move(kept.document) : kept.shared.lock();
             kept.document.reset();
-            return S_OK;
+            if (*out != nullptr) return S_OK;
         }
         kept.document.reset();  // one kept document at most, and not one that is stale
+        kept.identity = {};
     }
     FileBytes file(path);
     if (file.Error() != 0) {
@@ -314,10 +314,10 @@ HRESULT ReadFileDocument(const char* path, const TemplateSet& templates,
     if (FAILED(hr)) return hr;
     if (file.Read().size >= 0) {
         const std::lock_guard<std::mutex> hold(kept.lock);
-        kept.path = path;
         kept.identity = file.Read();
         kept.templates = templates;
         kept.document = document;
+        kept.shared = document;
     }
     *out = std::move(document);
     return S_OK;

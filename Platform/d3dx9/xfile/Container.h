@@ -62,7 +62,7 @@ public:
 
 private:
     int m_error = 0;
-    std::vector<char, Uninitialized<char>> m_data;
+    BulkVector<char> m_data;
     Identity m_identity;
 };
 
@@ -75,9 +75,10 @@ HRESULT ReadDocument(std::string_view bytes, const std::string& name, const Temp
                      Document* document);
 
 // Reads a file into a document, with the one trace line of a failure. The
-// document of the file read last is kept for one more reading of the same
-// version of the same file with the same templates: a model's hierarchy and
-// then its animation data cost one parse.
+// document of the file read last serves the readings of the same version of
+// that file with the same templates: the next one, and any while another
+// reader still holds it. A model's hierarchy and then its animation data
+// cost one parse.
 HRESULT ReadFileDocument(const char* path, const TemplateSet& templates,
                          std::shared_ptr<const Document>* out);
 

@@ -9,33 +9,13 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <type_traits>
 #include <vector>
+
+#include "d3dx9/BulkMemory.h"
 
 namespace Platform::XFile {
 
-// An allocator whose vectors grow without zeroing what they add, for byte
-// buffers that are written whole as soon as they grow.
-template <typename T>
-struct Uninitialized : std::allocator<T> {
-    static_assert(std::is_trivial_v<T>);
-    template <typename U>
-    struct rebind {
-        using other = Uninitialized<U>;
-    };
-    Uninitialized() = default;
-    template <typename U>
-    Uninitialized(const Uninitialized<U>&) {}
-    template <typename U>
-    void construct(U* p) {
-        ::new (static_cast<void*>(p)) U;
-    }
-    template <typename U, typename... Args>
-    void construct(U* p, Args&&... args) {
-        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
-    }
-};
-using Bytes = std::vector<uint8_t, Uninitialized<uint8_t>>;
+using Bytes = BulkVector<uint8_t>;
 
 // Nesting of data objects (and of references followed from them), and of
 // template members of template type. Real skeletons nest a few dozen deep.

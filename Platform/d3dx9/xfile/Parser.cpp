@@ -435,7 +435,16 @@ bool Parser::ReadMembers(const Template& type, Node& node) {
         if (member.type != nullptr && member.type->counted) {
             // Faces: the same steps as below, without the general walk.
             const Member& values = member.type->members[1];
+            // Room for triangles, as far as the data left could fill it.
+            const size_t needed =
+                node.payload.size() +
+                std::min<size_t>(count * (4 + 3 * PayloadSize(values.kind)), m_tokens.Remaining() * 4);
+            if (needed > node.payload.capacity()) node.payload.reserve(needed);
             for (uint64_t i = 0; i < count; ++i) {
+                if (m_consumed) {
+                    i += m_tokens.ReadCountedRuns(values.kind, count - i, node.payload, m_elementBudget);
+                    if (i == count) break;
+                }
                 uint64_t n = 0;
                 if (!CountElements(1) || !ReadValues(ValueKind::Dword, 1, node, &n)) return false;
                 if (n > m_tokens.Remaining() + 1)

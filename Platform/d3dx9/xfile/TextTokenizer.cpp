@@ -1,5 +1,6 @@
 #include "d3dx9/xfile/TextTokenizer.h"
 
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -13,23 +14,51 @@ bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
 }
 
+// What each byte is to the tokenizer: a blank, a character that ends a
+// word, a separator between values.
+enum : uint8_t { kBlank = 1, kDelimiter = 2, kSeparator = 4 };
+
+constexpr std::array<uint8_t, 256> kClasses = [] {
+    std::array<uint8_t, 256> classes{};
+    for (unsigned char c : std::string_view(" \t\r\n\f\v"))
+        classes[c] = kBlank | kDelimiter;
+    for (unsigned char c : std::string_view("{}[]();,\"<>"))
+        classes[c] = kDelimiter;
+    classes[';'] |= kSeparator;
+    classes[','] |= kSeparator;
+    return classes;
+}();
+
 bool IsDelimiter(char c) {
-    switch (c) {
-        case '{':
-        case '}':
-        case '[':
-        case ']':
-        case '(':
-        case ')':
-        case ';':
-        case ',':
-        case '"':
-        case '<':
-        case '>':
-            return true;
-        default:
-            return IsBlank(c);
+    return kClasses[static_cast<unsigned char>(c)] & kDelimiter;
+}
+
+// The decimal digits at p, appended to `value` (as long as they fit: the
+// count says how many there were). Eight at a time where eight bytes are
+// left, by the well-known SWAR conversion.
+inline void ReadDigits(const char*& p, const char* end, uint64_t& value, int& count) {
+    constexpr uint64_t kPowers[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
+    while (end - p >= 8) {
+        uint64_t w;
+        std::memcpy(&w, p, 8);
+        // A byte is a digit when its high nibble is 3 and its low one below 10.
+        const uint64_t high = (w & 0xF0F0F0F0F0F0F0F0u) ^ 0x3030303030303030u;
+        const uint64_t low = ((w + 0x0606060606060606u) & 0xF0F0F0F0F0F0F0F0u) ^ 0x3030303030303030u;
+        const uint64_t other = high | low;
+        const int n = other == 0 ? 8 : __builtin_ctzll(other) / 8;
+        if (n == 0) return;
+        uint64_t d = (w - 0x3030303030303030u) << (8 * (8 - n));
+        d = d * 10 + (d >> 8);
+        d = ((d & 0x000000FF000000FFu) * (100 + (uint64_t(1000000) << 32)) +
+             ((d >> 16) & 0x000000FF000000FFu) * (1 + (uint64_t(10000) << 32))) >>
+            32;
+        value = value * kPowers[n] + d;
+        count += n;
+        p += n;
+        if (n < 8) return;
     }
+    for (; p < end && unsigned(*p - '0') < 10; ++p, ++count)
+        value = value * 10 + unsigned(*p - '0');
 }
 
 // The longest GUID literal accepted, spaces included.
@@ -50,12 +79,12 @@ bool ParseDecimal(const char* p, const char* end, double* out, const char** next
     p += negative;
     uint64_t mantissa = 0;
     int digits = 0, scale = 0;
-    for (; p < end && unsigned(*p - '0') < 10; ++p, ++digits)
-        mantissa = mantissa * 10 + unsigned(*p - '0');
+    ReadDigits(p, end, mantissa, digits);
     if (p < end && *p == '.') {
         ++p;
-        for (; p < end && unsigned(*p - '0') < 10; ++p, ++digits, --scale)
-            mantissa = mantissa * 10 + unsigned(*p - '0');
+        const int whole = digits;
+        ReadDigits(p, end, mantissa, digits);
+        scale = whole - digits;
     }
     if (digits == 0) return false;
     if (p < end && (*p == 'e' || *p == 'E')) {
@@ -219,6 +248,55 @@ Token TextTokenizer::Word(Token token) {
     return token;  // a name that starts like a number
 }
 
+namespace {
+
+// One value of an array at p, after the separators before it, stored at
+// `out` as the token path would store it; p and the line count move on
+// only when it is taken.
+template <ValueKind kKind>
+bool TakeNumber(const char*& p, const char* end, size_t& line, uint8_t* out) {
+    const char* q = p;
+    size_t lines = 0;
+    for (; q < end && (kClasses[static_cast<unsigned char>(*q)] & (kBlank | kSeparator)); ++q)
+        lines += *q == '\n';
+    if (q == end) return false;
+    const char* next = nullptr;
+    if constexpr (kKind == ValueKind::Dword) {
+        // Whole numbers only: a fraction is the token path's, with its warning.
+        const char* r = q + (*q == '-');
+        uint64_t whole = 0;
+        int digits = 0;
+        ReadDigits(r, end, whole, digits);
+        if (digits == 0 || digits >= 19 || (r < end && !IsDelimiter(*r))) return false;
+        const uint32_t value = static_cast<uint32_t>(*q == '-' ? 0 - whole : whole);
+        std::memcpy(out, &value, 4);
+        next = r;
+    } else {
+        double number = 0;
+        if (!ParseDecimal(q, end, &number, &next)) return false;
+        if constexpr (kKind == ValueKind::Float) {
+            const float value = StoredFloat(number);
+            std::memcpy(out, &value, 4);
+        } else {
+            std::memcpy(out, &number, 8);
+        }
+    }
+    p = next;
+    line += lines;
+    return true;
+}
+
+template <ValueKind kKind>
+size_t TakeNumbers(const char*& p, const char* end, size_t& line, size_t count, uint8_t* out) {
+    constexpr size_t kWidth = PayloadSize(kKind);
+    size_t n = 0;
+    while (n < count && TakeNumber<kKind>(p, end, line, out + n * kWidth))
+        ++n;
+    return n;
+}
+
+}  // namespace
+
 size_t TextTokenizer::ReadNumbers(ValueKind kind, size_t count, Bytes& payload) {
     if (kind != ValueKind::Float && kind != ValueKind::Double && kind != ValueKind::Dword) return 0;
     const size_t width = PayloadSize(kind);
@@ -228,49 +306,54 @@ size_t TextTokenizer::ReadNumbers(ValueKind kind, size_t count, Bytes& payload) 
     const char* const begin = m_text.data();
     const char* const end = begin + m_text.size();
     const char* p = begin + m_pos;
-    size_t n = 0;
-    for (; n < count; ++n) {
-        // The separators and blanks before the value; its line counts only
-        // once the value is taken.
-        const char* q = p;
-        size_t lines = 0;
-        for (; q < end; ++q) {
-            const char c = *q;
-            if (c == '\n') {
-                ++lines;
-            } else if (c != ' ' && c != ',' && c != ';' && c != '\t' && c != '\r') {
-                break;
-            }
-        }
-        if (q == end) break;
-        const char* next = nullptr;
-        if (kind == ValueKind::Dword) {
-            // Whole numbers only: a fraction is the token path's, with its warning.
-            const char* r = q + (*q == '-');
-            uint64_t whole = 0;
-            int digits = 0;
-            for (; r < end && unsigned(*r - '0') < 10 && digits < 19; ++r, ++digits)
-                whole = whole * 10 + unsigned(*r - '0');
-            if (digits == 0 || digits == 19 || (r < end && !IsDelimiter(*r))) break;
-            const uint32_t value = static_cast<uint32_t>(*q == '-' ? 0 - whole : whole);
-            std::memcpy(out + n * 4, &value, 4);
-            next = r;
-        } else {
-            double number = 0;
-            if (!ParseDecimal(q, end, &number, &next)) break;
-            if (kind == ValueKind::Float) {
-                const float value = StoredFloat(number);
-                std::memcpy(out + n * 4, &value, 4);
-            } else {
-                std::memcpy(out + n * 8, &number, 8);
-            }
-        }
-        p = next;
-        m_line += lines;
-    }
+    const size_t n = kind == ValueKind::Float   ? TakeNumbers<ValueKind::Float>(p, end, m_line, count, out)
+                     : kind == ValueKind::Dword ? TakeNumbers<ValueKind::Dword>(p, end, m_line, count, out)
+                                                : TakeNumbers<ValueKind::Double>(p, end, m_line, count, out);
     m_pos = static_cast<size_t>(p - begin);
     payload.resize(at + n * width);
     return n;
+}
+
+size_t TextTokenizer::ReadCountedRuns(ValueKind kind, size_t runs, Bytes& payload, int64_t& budget) {
+    if (kind != ValueKind::Float && kind != ValueKind::Double && kind != ValueKind::Dword) return 0;
+    const size_t width = PayloadSize(kind);
+    const char* const begin = m_text.data();
+    const char* const end = begin + m_text.size();
+    const char* p = begin + m_pos;
+    size_t r = 0;
+    for (; r < runs; ++r) {
+        // The run whole or not at all: the token path reads one that stops
+        // short, and says what is wrong with it.
+        const char* start = p;
+        const size_t line = m_line, at = payload.size();
+        payload.resize(at + 4);
+        if (!TakeNumber<ValueKind::Dword>(p, end, m_line, payload.data() + at)) {
+            payload.resize(at);
+            break;
+        }
+        uint32_t n;
+        std::memcpy(&n, payload.data() + at, 4);
+        const size_t left = static_cast<size_t>(end - p);
+        if (n > left + 1 || budget < int64_t(n) + 1) {
+            p = start, m_line = line;
+            payload.resize(at);
+            break;
+        }
+        payload.resize(at + 4 + size_t(n) * width);
+        uint8_t* out = payload.data() + at + 4;
+        const size_t taken = kind == ValueKind::Float ? TakeNumbers<ValueKind::Float>(p, end, m_line, n, out)
+                             : kind == ValueKind::Dword
+                                 ? TakeNumbers<ValueKind::Dword>(p, end, m_line, n, out)
+                                 : TakeNumbers<ValueKind::Double>(p, end, m_line, n, out);
+        if (taken < n) {
+            p = start, m_line = line;
+            payload.resize(at);
+            break;
+        }
+        budget -= int64_t(n) + 1;
+    }
+    m_pos = static_cast<size_t>(p - begin);
+    return r;
 }
 
 std::string TextTokenizer::StringValue(const Token& token) const {

@@ -15,6 +15,7 @@ public:
     std::string StringValue(const Token& token) const override;
     size_t Remaining() const override { return m_text.size() - m_pos; }
     size_t ReadNumbers(ValueKind kind, size_t count, Bytes& payload) override;
+    size_t ReadCountedRuns(ValueKind kind, size_t runs, Bytes& payload, int64_t& budget) override;
 
 private:
     void SkipBlanks();

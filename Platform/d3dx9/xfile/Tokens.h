@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+#include "d3dx9/BulkMemory.h"
+
 namespace Platform::XFile {
 
 enum class TokenKind : uint8_t {
@@ -57,9 +59,7 @@ struct Token {
 };
 
 enum class ValueKind : uint8_t;
-template <typename T>
-struct Uninitialized;
-using Bytes = std::vector<uint8_t, Uninitialized<uint8_t>>;
+using Bytes = BulkVector<uint8_t>;
 
 // A number as a FLOAT member stores it: beyond the float range it becomes an
 // infinity of its sign rather than whatever the conversion makes of it.
@@ -85,6 +85,11 @@ public:
     // fraction where an integer belongs, a word it reads as a name) and
     // returns how many it stored; the next token is the one after them.
     virtual size_t ReadNumbers(ValueKind, size_t, Bytes&) { return 0; }
+    // Runs of numbers each led by its count (a DWORD), as the faces of a
+    // mesh are: up to `runs` of them, each taken whole or not at all, and
+    // only while the count is within the data left and the `budget` of
+    // array elements, which each run's count and values are taken from.
+    virtual size_t ReadCountedRuns(ValueKind, size_t, Bytes&, int64_t&) { return 0; }
 };
 
 }  // namespace Platform::XFile

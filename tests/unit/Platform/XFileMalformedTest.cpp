@@ -226,21 +226,29 @@ TEST(XFileMalformed, AFileCutShortWhileItIsReadIsReadAsItWas) {
     EXPECT_EQ(FileBytes(scratch.Path().c_str()).Error(), EISDIR);
 }
 
-// A model's hierarchy and then its animation data: the second reading of
-// the same version of a file with the same templates costs no parse, and
-// no later one is served a document of another version.
-TEST(XFileMalformed, ADocumentIsKeptForOneMoreReadingOfTheSameVersion) {
+// A model's hierarchy and then its animation data: the next reading of the
+// same version of a file with the same templates costs no parse, nor does
+// one while a reader holds the document; no reading is served a document
+// of another version, and none is kept once all have let go of it.
+TEST(XFileMalformed, ADocumentServesTheReadingsOfTheSameVersion) {
     ScratchFolder scratch;
     const std::string path = (scratch.Path() / "model.x").string();
     std::ofstream(path, std::ios::binary) << "xof 0303txt 0032\nFrame A { }\n";
     std::shared_ptr<const Document> first, second, third, other;
     ASSERT_EQ(ReadFileDocument(path.c_str(), StandardTemplates(), &first), S_OK);
+    const Document* read = first.get();
+    first.reset();
     ASSERT_EQ(ReadFileDocument(path.c_str(), StandardTemplates(), &second), S_OK);
-    EXPECT_EQ(first, second);
+    EXPECT_EQ(second.get(), read) << "kept for one more reading";
     ASSERT_EQ(ReadFileDocument(path.c_str(), StandardTemplates(), &third), S_OK);
-    EXPECT_NE(third, first) << "kept for one more reading only";
+    EXPECT_EQ(third, second) << "shared while a reader holds it";
+    const std::weak_ptr<const Document> held = second;
+    second.reset();
+    third.reset();
+    EXPECT_TRUE(held.expired()) << "not kept once given out and let go of";
+    ASSERT_EQ(ReadFileDocument(path.c_str(), StandardTemplates(), &first), S_OK);
     EXPECT_EQ(ReadFileDocument(path.c_str(), TemplateSet(), &other), S_OK);
-    EXPECT_NE(other, third) << "read with other templates";
+    EXPECT_NE(other, first) << "read with other templates";
 
     // A new version of the same size, in the same second or not.
     ASSERT_EQ(ReadFileDocument(path.c_str(), StandardTemplates(), &first), S_OK);

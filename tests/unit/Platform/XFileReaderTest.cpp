@@ -329,6 +329,60 @@ TEST(XFileReader, EveryValueOfAnArrayReadsAsTheFirstDoes) {
     }
 }
 
+// Faces are read run by run where they are plain; every other spelling, and
+// every list that splits a face, goes through the tokens to the same
+// payload.
+TEST(XFileReader, FacesReadTheSameHoweverTheyAreWritten) {
+    const std::string head = "xof 0303txt 0032\nMesh M { 4; 0;0;0;, 1;0;0;, 1;1;0;, 0;1;0;;\n";
+    const char* faces[] = {
+        "2; 3;0,1,2;, 3;0,2,3;; }",
+        "2;\n 3; 0, 1, 2;,\n // the second\n 3; 0, 2, 3;;\n}",
+        "2; 3 0 1 2 3 0 2 3 }",
+        "2; 3;0,1,2.0;, 3;0,2,+3;; }",
+        "2; 3;0,1,2;, # a comment\n3;0,2,3;; }",
+    };
+    Document plain;
+    ASSERT_EQ(Read(head + faces[0], &plain), S_OK);
+    MutedDebugOutput quiet;  // the fraction is warned of
+    for (const char* f : faces) {
+        Document document;
+        ASSERT_EQ(Read(head + f, &document), S_OK) << f;
+        EXPECT_EQ(Dump(document), Dump(plain)) << f;
+    }
+    // In binary: all in one list, a list per face, counts and indices apart.
+    const auto word = [](std::string& s, uint16_t w) { s.append(reinterpret_cast<const char*>(&w), 2); };
+    const auto list = [&](std::string& s, std::initializer_list<uint32_t> values) {
+        word(s, 6);
+        const auto n = static_cast<uint32_t>(values.size());
+        s.append(reinterpret_cast<const char*>(&n), 4);
+        for (uint32_t v : values)
+            s.append(reinterpret_cast<const char*>(&v), 4);
+    };
+    const auto floats = [&](std::string& s) {
+        word(s, 7);
+        const uint32_t n = 12;
+        s.append(reinterpret_cast<const char*>(&n), 4);
+        for (float v : {0.f, 0.f, 0.f, 1.f, 0.f, 0.f, 1.f, 1.f, 0.f, 0.f, 1.f, 0.f})
+            s.append(reinterpret_cast<const char*>(&v), 4);
+    };
+    for (int split = 0; split < 3; ++split) {
+        std::string file = "xof 0303bin 0032";
+        word(file, 1);
+        file.append("\4\0\0\0Mesh", 8);
+        word(file, 10);
+        list(file, {4});
+        floats(file);
+        if (split == 0) list(file, {2, 3, 0, 1, 2, 3, 0, 2, 3});
+        if (split == 1) list(file, {2}), list(file, {3, 0, 1, 2}), list(file, {3, 0, 2, 3});
+        if (split == 2) list(file, {2, 3}), list(file, {0, 1, 2, 3}), list(file, {0, 2, 3});
+        word(file, 11);
+        Document document;
+        ASSERT_EQ(Read(file, &document), S_OK) << split;
+        ASSERT_EQ(document.top.size(), 1u);
+        EXPECT_EQ(document.top[0]->payload, plain.top[0]->payload) << split;
+    }
+}
+
 TEST(XFileReader, TextDetailsOfRealFiles) {
     Document document;
     const char* text =

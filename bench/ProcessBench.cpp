@@ -1,0 +1,112 @@
+// What a user waits for, start to exit, on generated models of about 50 MB
+// in text and binary: vorel-info against a small program that loads the
+// file with Assimp, and vorel-snapshot (start-up, device, load, pose, draw,
+// PNG) against vorel-info. Each run is a new process; its peak resident
+// memory is reported beside its time.
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "Goals.h"
+#include "ModelGenerator.h"
+#include "d3dx9/xfile/Container.h"
+#include "d3dx9/xfile/Writer.h"
+
+extern char** environ;
+
+namespace {
+
+// Runs the program to its exit, its output discarded; false unless it
+// exits with 0. `rss` gets its peak resident memory in MB.
+bool RunProcess(const std::vector<std::string>& command, double* seconds, double* rss) {
+    std::vector<char*> argv;
+    for (const std::string& a : command)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    const auto start = std::chrono::steady_clock::now();
+    pid_t pid = 0;
+    const int error = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (error != 0) return false;
+    int status = 0;
+    rusage usage{};
+    if (wait4(pid, &status, 0, &usage) != pid) return false;
+    *seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    *rss = double(usage.ru_maxrss) / 1024;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+void Process(benchmark::State& state, const std::vector<std::string>& command) {
+    double rss = 0;
+    for (auto _ : state) {
+        double seconds = 0;
+        if (!RunProcess(command, &seconds, &rss)) {
+            state.SkipWithError(("failed: " + command[0]).c_str());
+            break;
+        }
+        state.SetIterationTime(seconds);
+    }
+    state.counters["peak_RSS_MB"] = rss;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace Platform::XFile;
+    setenv("SDL_VIDEODRIVER", "offscreen", 0);  // vorel-snapshot draws without a display
+    std::string pattern = (std::filesystem::temp_directory_path() / "vorel-bench-XXXXXX").string();
+    const std::filesystem::path folder = mkdtemp(pattern.data());
+    VorelBench::ModelShape shape;
+    shape.vertices = 170000;
+    const std::string text = VorelBench::GeneratedModel(shape);
+    Document document;
+    if (FAILED(ReadDocument(text, "generated", StandardTemplates(), &document))) return 1;
+    const std::string bin = (folder / "50MB.bin.x").string(), txt = (folder / "50MB.txt.x").string();
+    std::ofstream(txt, std::ios::binary) << text;
+    std::ofstream(bin, std::ios::binary) << WriteDocument(document, Format::Binary, 32);
+    const std::string tools = VOREL_BINARY_DIR;
+    const auto add = [](const std::string& name, std::vector<std::string> command) {
+        benchmark::RegisterBenchmark(name.c_str(), [command](benchmark::State& s) { Process(s, command); })
+            ->UseManualTime()
+            ->Unit(benchmark::kMillisecond);
+    };
+    for (const auto& [name, path] : {std::pair{"txt", txt}, {"bin", bin}}) {
+        add(std::string("Process/vorel-info/50MB/") + name, {tools + "/vorel-info", path});
+        add(std::string("Process/assimp-load/50MB/") + name, {tools + "/assimp-load", path});
+    }
+    add("Process/vorel-snapshot/50MB/txt",
+        {tools + "/vorel-snapshot", txt, (folder / "picture.png").string()});
+    benchmark::Initialize(&argc, argv);
+    VorelBench::Results results;
+    benchmark::RunSpecifiedBenchmarks(&results);
+    std::error_code ec;
+    std::filesystem::remove_all(folder, ec);
+
+    for (const auto& [name, goal] : {std::pair{"txt", 3.5}, {"bin", 2.0}}) {
+        const std::string ours = std::string("Process/vorel-info/50MB/") + name,
+                          peer = std::string("Process/assimp-load/50MB/") + name;
+        if (results.Has(ours) && results.Has(peer))
+            VorelBench::PrintGoal(std::string("whole process ") + (goal > 3 ? "text" : "binary") +
+                                      " 50MB, vorel-info times as fast as Assimp",
+                                  results.Seconds(peer) / results.Seconds(ours), goal, "x");
+    }
+    if (results.Has("Process/vorel-snapshot/50MB/txt") && results.Has("Process/vorel-info/50MB/txt"))
+        VorelBench::PrintGoal("first picture of the 50MB text model, beyond vorel-info",
+                              results.Seconds("Process/vorel-snapshot/50MB/txt") -
+                                  results.Seconds("Process/vorel-info/50MB/txt"),
+                              1.5, " s", false);
+    return 0;
+}
