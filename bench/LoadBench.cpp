@@ -3,18 +3,19 @@
 // the whole model load as the viewer does it, and beside them on the same
 // files Assimp's importer without post-processing and a floor the benchmark
 // measures itself, every number of the text read with std::from_chars.
-// The peak memory of a whole text load is counted through operator new.
+// The peak memory of a whole text load is the growth of the resident set.
 #include <assimp/scene.h>
 #include <benchmark/benchmark.h>
 #include <malloc.h>
-#include <assimp/Importer.hpp>
+#include <sys/wait.h>
+#include <unistd.h>
 
-#include <atomic>
+#include <assimp/Importer.hpp>
 #include <charconv>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <new>
 #include <string>
 
 #include "Goals.h"
@@ -23,50 +24,6 @@
 #include "d3dx9/xfile/Container.h"
 #include "d3dx9/xfile/Writer.h"
 #include "win32/DebugOutput.h"
-
-// Bytes held through operator new, and the most held since the last reset.
-namespace {
-std::atomic<int64_t> g_held{0}, g_peak{0};
-void Held(int64_t change) {
-    const int64_t now = g_held += change;
-    int64_t peak = g_peak.load(std::memory_order_relaxed);
-    while (now > peak && !g_peak.compare_exchange_weak(peak, now)) {
-    }
-}
-void* Allocate(size_t size) {
-    void* p = std::malloc(size != 0 ? size : 1);
-    if (p == nullptr) throw std::bad_alloc();
-    Held(static_cast<int64_t>(malloc_usable_size(p)));
-    return p;
-}
-void Free(void* p) noexcept {
-    if (p == nullptr) return;
-    Held(-static_cast<int64_t>(malloc_usable_size(p)));
-    std::free(p);
-}
-}  // namespace
-// GCC sees free() and not the malloc() of the operator new above.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void* operator new(size_t size) {
-    return Allocate(size);
-}
-void* operator new[](size_t size) {
-    return Allocate(size);
-}
-void operator delete(void* p) noexcept {
-    Free(p);
-}
-void operator delete[](void* p) noexcept {
-    Free(p);
-}
-void operator delete(void* p, size_t) noexcept {
-    Free(p);
-}
-void operator delete[](void* p, size_t) noexcept {
-    Free(p);
-}
-#pragma GCC diagnostic pop
 
 namespace {
 
@@ -95,14 +52,40 @@ void WholeLoad(benchmark::State& state, const std::string& path, size_t size) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * size));
 }
 
-// The most memory a whole load holds at once, beyond what was held before.
+// "VmRSS" or "VmHWM" of this process, in bytes.
+int64_t Resident(const char* field) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind(field, 0) == 0)
+            return std::strtoll(line.c_str() + std::strlen(field) + 1, nullptr, 10) * 1024;
+    return -1;
+}
+
+// The most memory a whole load holds at once: how far the resident set of
+// a process that does nothing else grows. In a child, so that nothing this
+// program holds or has freed counts either way.
 void PeakMemory(benchmark::State& state, const std::string& path, size_t size) {
     for (auto _ : state) {
-        const int64_t before = g_held;
-        g_peak = before;
-        if (!LoadWhole(path)) state.SkipWithError("the generated model did not load whole");
-        state.counters["peak_MB"] = double(g_peak - before) / 1e6;
-        state.counters["peak_per_file_byte"] = double(g_peak - before) / double(size);
+        int link[2];
+        if (pipe(link) != 0) return state.SkipWithError("no pipe");
+        const pid_t child = fork();
+        if (child == 0) {
+            malloc_trim(0);
+            std::ofstream("/proc/self/clear_refs") << "5";  // the peak starts again from here
+            const int64_t before = Resident("VmRSS:");
+            const bool loaded = LoadWhole(path);
+            const int64_t grown = loaded ? Resident("VmHWM:") - before : -1;
+            _exit(write(link[1], &grown, sizeof grown) == sizeof grown ? 0 : 1);
+        }
+        close(link[1]);
+        int64_t grown = -1;
+        const bool got = read(link[0], &grown, sizeof grown) == sizeof grown;
+        close(link[0]);
+        waitpid(child, nullptr, 0);
+        if (!got || grown < 0) return state.SkipWithError("the generated model did not load whole");
+        state.counters["peak_MB"] = double(grown) / 1e6;
+        state.counters["peak_per_file_byte"] = double(grown) / double(size);
     }
 }
 

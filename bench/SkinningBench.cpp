@@ -10,6 +10,7 @@
 #include <random>
 #include <vector>
 
+#include "Goals.h"
 #include "d3dx9/mesh/SkinInfo.h"
 
 namespace {
@@ -106,4 +107,15 @@ BENCHMARK(ScalarLoop)->Arg(50000)->Arg(200000)->Arg(1000000)->Unit(benchmark::kM
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    benchmark::AddCustomContext("skinning code", SkinInfo::VectorCode());
+    benchmark::Initialize(&argc, argv);
+    VorelBench::Results results;
+    benchmark::RunSpecifiedBenchmarks(&results);
+    for (const auto& [vertices, goal] : {std::pair{"200000", 150.0}, {"1000000", 100.0}})
+        if (results.Has(std::string("Skin/") + vertices))
+            VorelBench::PrintGoal(std::string("skinning at ") + vertices + " vertices",
+                                  results.Counter(std::string("Skin/") + vertices, "items_per_second") / 1e6,
+                                  goal, " M vertices/s", true, 0);
+    return 0;
+}

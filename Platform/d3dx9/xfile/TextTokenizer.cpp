@@ -36,8 +36,9 @@ bool IsDelimiter(char c) {
 // The decimal digits at p, appended to `value` (as long as they fit: the
 // count says how many there were). Eight at a time where eight bytes are
 // left, by the well-known SWAR conversion.
-inline void ReadDigits(const char*& p, const char* end, uint64_t& value, int& count) {
-    constexpr uint64_t kPowers[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
+constexpr uint64_t kPowers[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
+
+[[gnu::always_inline]] inline void ReadDigits(const char*& p, const char* end, uint64_t& value, int& count) {
     while (end - p >= 8) {
         uint64_t w;
         std::memcpy(&w, p, 8);
@@ -73,7 +74,8 @@ constexpr double kExact[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8
 // small exponent are one exact multiplication or division, which is what a
 // correctly rounded conversion gives; the rest go through from_chars. False
 // for anything else (a '+', "1.#QNAN0", a name), which the token path reads.
-bool ParseDecimal(const char* p, const char* end, double* out, const char** next) {
+[[gnu::always_inline]] inline bool ParseDecimal(const char* p, const char* end, double* out,
+                                                const char** next) {
     const char* start = p;
     const bool negative = p < end && *p == '-';
     p += negative;
@@ -254,7 +256,7 @@ namespace {
 // `out` as the token path would store it; p and the line count move on
 // only when it is taken.
 template <ValueKind kKind>
-bool TakeNumber(const char*& p, const char* end, size_t& line, uint8_t* out) {
+[[gnu::always_inline]] inline bool TakeNumber(const char*& p, const char* end, size_t& line, uint8_t* out) {
     const char* q = p;
     size_t lines = 0;
     for (; q < end && (kClasses[static_cast<unsigned char>(*q)] & (kBlank | kSeparator)); ++q)
