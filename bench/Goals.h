@@ -19,7 +19,13 @@ public:
         for (const Run& run : runs) {
             if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "median") continue;
             if (run.error_occurred) continue;
-            Figures& f = m_figures[run.run_name.str()];
+            // By the name as registered, without "/manual_time" or "/iterations:1".
+            std::string name = run.run_name.str();
+            for (const char* suffix : {"/manual_time", "/iterations:"}) {
+                const size_t at = name.find(suffix);
+                if (at != std::string::npos) name.erase(at);
+            }
+            Figures& f = m_figures[name];
             f.seconds = run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
             for (const auto& [name, counter] : run.counters)
                 f.counters[name] = counter.value;
