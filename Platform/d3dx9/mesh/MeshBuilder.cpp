@@ -34,10 +34,11 @@ public:
     // n values at once, appended to `out`: zeros past the end.
     template <typename T>
     void Append(size_t n, BulkVector<T>& out) {
+        if (n == 0) return;
         const size_t at = out.size();
         out.resize(at + n);
         const size_t whole = std::min(n, (m_node.payload.size() - m_at) / sizeof(T));
-        std::memcpy(out.data() + at, m_node.payload.data() + m_at, whole * sizeof(T));
+        if (whole > 0) std::memcpy(out.data() + at, m_node.payload.data() + m_at, whole * sizeof(T));
         m_at += whole * sizeof(T);
         if (whole < n) {
             std::memset(static_cast<void*>(out.data() + at + whole), 0, (n - whole) * sizeof(T));
