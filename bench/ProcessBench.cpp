@@ -7,7 +7,6 @@
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <spawn.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 
 #include <chrono>
@@ -27,8 +26,8 @@ extern char** environ;
 namespace {
 
 // Runs the program to its exit, its output discarded; false unless it
-// exits with 0. `rss` gets its peak resident memory in MB.
-bool RunProcess(const std::vector<std::string>& command, double* seconds, double* rss) {
+// exits with 0.
+bool RunProcess(const std::vector<std::string>& command, double* seconds) {
     std::vector<char*> argv;
     for (const std::string& a : command)
         argv.push_back(const_cast<char*>(a.c_str()));
@@ -43,18 +42,15 @@ bool RunProcess(const std::vector<std::string>& command, double* seconds, double
     posix_spawn_file_actions_destroy(&actions);
     if (error != 0) return false;
     int status = 0;
-    rusage usage{};
-    if (wait4(pid, &status, 0, &usage) != pid) return false;
+    if (waitpid(pid, &status, 0) != pid) return false;
     *seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    *rss = double(usage.ru_maxrss) / 1024;
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 void Process(benchmark::State& state, const std::vector<std::string>& command) {
-    double rss = 0;
     for (auto _ : state) {
         double seconds = 0;
-        if (!RunProcess(command, &seconds, &rss)) {
+        if (!RunProcess(command, &seconds)) {
             state.SkipWithError(("failed: " + command[0]).c_str());
             break;
         }
