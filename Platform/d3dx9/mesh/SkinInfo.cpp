@@ -1,5 +1,6 @@
 #include "d3dx9/mesh/SkinInfo.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cassert>
 #include <cmath>
@@ -33,51 +34,78 @@ struct Blend {
         std::memcpy(&(high), reinterpret_cast<const char*>(&(from)) + 16, 16); \
     } while (false)
 
+float LoadFloat(const uint8_t* at) {
+    float f;
+    std::memcpy(&f, at, 4);
+    return f;
+}
+
+// Three lanes of a vector: eight bytes, then four.
+void StoreThree(uint8_t* at, const v4& value) {
+    uint64_t low;
+    std::memcpy(&low, &value, 8);
+    std::memcpy(at, &low, 8);
+    const float z = value[2];
+    std::memcpy(at + 8, &z, 4);
+}
+
 // Per vertex: the four matrices blended by weight, two rows per vector,
-// then the position (and normal) through the blend once.
+// then the position (and normal) through the blend once. Vertices go in
+// blocks that fit the first-level cache: a block is copied whole (what is
+// not blended is kept), then blended where it lies.
 template <bool kNormal, bool kOwnNormalMatrices>
 [[gnu::always_inline]] inline void BlendFour(const Blend& b) {
-    const bool copy = b.in != b.out;
-    for (size_t v = 0; v < b.vertices; ++v) {
-        const uint8_t* in = b.in + v * b.stride;
-        uint8_t* out = b.out + v * b.stride;
-        // The whole vertex while it is at hand: what is not blended is kept.
-        if (copy) std::memcpy(out, in, b.stride);
-        const SkinInfo::Four& f = b.four[v];
-        if (f.bone[0] == SkinInfo::kNone) continue;
-        v8 m01 = {}, m23 = {}, n01 = {}, n23 = {};
-        for (int i = 0; i < 4; ++i) {
-            const float* m = &b.palette[f.bone[i]].m[0][0];
-            v8 rows01, rows23;
-            VOREL_LOAD_ROWS(rows01, m);
-            VOREL_LOAD_ROWS(rows23, m + 8);
-            m01 += f.weight[i] * rows01;
-            m23 += f.weight[i] * rows23;
-            if (kOwnNormalMatrices) {
-                const float* n = &b.normals[f.bone[i]].m[0][0];
-                VOREL_LOAD_ROWS(rows01, n);
-                VOREL_LOAD_ROWS(rows23, n + 8);
-                n01 += f.weight[i] * rows01;
-                n23 += f.weight[i] * rows23;
+    // Locals, not the struct's members: stores through byte pointers would
+    // make the compiler load those again for every vertex.
+    const SkinInfo::Four* const four = b.four;
+    const D3DXMATRIX* const palette = b.palette;
+    const D3DXMATRIX* const normals = b.normals;
+    const uint8_t* const source = b.in;
+    uint8_t* const destination = b.out;
+    const size_t stride = b.stride, vertices = b.vertices,
+                 normalAt = kNormal ? static_cast<size_t>(b.normal) : 0;
+    constexpr size_t kBlock = 128;
+    for (size_t first = 0; first < vertices; first += kBlock) {
+        const size_t last = std::min(vertices, first + kBlock);
+        if (source != destination)
+            std::memcpy(destination + first * stride, source + first * stride, (last - first) * stride);
+        for (size_t v = first; v < last; ++v) {
+            const SkinInfo::Four& f = four[v];
+            if (f.bone[0] == SkinInfo::kNone) continue;
+            uint8_t* out = destination + v * stride;
+            v8 m01 = {}, m23 = {}, n01 = {}, n23 = {};
+            for (int i = 0; i < 4; ++i) {
+                const float* m = &palette[f.bone[i]].m[0][0];
+                v8 rows01, rows23;
+                VOREL_LOAD_ROWS(rows01, m);
+                VOREL_LOAD_ROWS(rows23, m + 8);
+                m01 += f.weight[i] * rows01;
+                m23 += f.weight[i] * rows23;
+                if (kOwnNormalMatrices) {
+                    const float* n = &normals[f.bone[i]].m[0][0];
+                    VOREL_LOAD_ROWS(rows01, n);
+                    VOREL_LOAD_ROWS(rows23, n + 8);
+                    n01 += f.weight[i] * rows01;
+                    n23 += f.weight[i] * rows23;
+                }
             }
-        }
-        v4 r0, r1, r2, r3;
-        VOREL_SPLIT_ROWS(m01, r0, r1);
-        VOREL_SPLIT_ROWS(m23, r2, r3);
-        float p[3];
-        std::memcpy(p, in, 12);
-        const v4 position = p[0] * r0 + p[1] * r1 + p[2] * r2 + r3;
-        if (kNormal) {
-            float n[3];
-            std::memcpy(n, in + b.normal, 12);
-            if (kOwnNormalMatrices) {
-                VOREL_SPLIT_ROWS(n01, r0, r1);
-                VOREL_SPLIT_ROWS(n23, r2, r3);
+            v4 r0, r1, r2, r3;
+            VOREL_SPLIT_ROWS(m01, r0, r1);
+            VOREL_SPLIT_ROWS(m23, r2, r3);
+            // Read from the copy (or the vertex itself, in place): it is in
+            // cache and the same bytes as the source.
+            const v4 position = LoadFloat(out) * r0 + LoadFloat(out + 4) * r1 + LoadFloat(out + 8) * r2 + r3;
+            if (kNormal) {
+                const uint8_t* n = out + normalAt;
+                if (kOwnNormalMatrices) {
+                    VOREL_SPLIT_ROWS(n01, r0, r1);
+                    VOREL_SPLIT_ROWS(n23, r2, r3);
+                }
+                const v4 normal = LoadFloat(n) * r0 + LoadFloat(n + 4) * r1 + LoadFloat(n + 8) * r2;
+                StoreThree(out + normalAt, normal);
             }
-            const v4 normal = n[0] * r0 + n[1] * r1 + n[2] * r2;
-            std::memcpy(out + b.normal, &normal, 12);
+            StoreThree(out, position);
         }
-        std::memcpy(out, &position, 12);
     }
 }
 
