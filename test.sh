@@ -15,6 +15,7 @@ tools/check-sources.sh || vorel_fail "the sources' checks failed"
 
 vorel_configure build-sanitize -DVOREL_SANITIZE=ON
 vorel_compile build-sanitize
+vorel_install_validator build-sanitize/gltf-validator
 (cd build-sanitize && ctest -L 'unit|render' -j2 --output-on-failure) \
   || vorel_fail "tests failed under the sanitizers"
 
@@ -22,5 +23,6 @@ vorel_compile build-sanitize
 # were installed has no tests yet.
 vorel_configure build -DVOREL_BUILD_TESTS=ON
 vorel_compile build
+vorel_install_validator build/gltf-validator
 (cd build && xvfb-run -a -s "-screen 0 1280x1024x24" ctest -j2 --output-on-failure) \
   || vorel_fail "tests failed"

@@ -5,7 +5,7 @@ VOREL_PACKAGES=(
   cmake g++ pkg-config
   libsdl2-dev libepoxy-dev libgl1-mesa-dri libegl-mesa0
   libimgui-dev libstb-dev fonts-liberation
-  liblua5.1-0-dev libtinyxml-dev zlib1g-dev libjpeg-dev
+  liblua5.1-0-dev libtinyxml-dev zlib1g-dev libjpeg-dev nlohmann-json3-dev
 )
 VOREL_TEST_PACKAGES=(libgtest-dev libassimp-dev xvfb xauth xdotool libx11-dev clang-format git)
 VOREL_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
@@ -49,4 +49,15 @@ vorel_compile() {
   local target=()
   [ $# -gt 1 ] && target=(--target "$2")
   cmake --build "$1" -j2 "${target[@]}" || vorel_fail "building $1 failed"
+}
+
+# vorel_install_validator DIR: the Khronos glTF validator, for the tests,
+# in DIR/node_modules (npm's registry; Node.js from Debian when missing).
+VOREL_GLTF_VALIDATOR=gltf-validator@2.0.0-dev.3.10
+vorel_install_validator() {
+  local dir=$1
+  command -v npm >/dev/null || vorel_install nodejs npm
+  [ -f "$dir/node_modules/gltf-validator/package.json" ] && return 0
+  mkdir -p "$dir" && npm install --prefix "$dir" --no-audit --no-fund --silent "$VOREL_GLTF_VALIDATOR" >/dev/null \
+    || vorel_fail "npm could not install $VOREL_GLTF_VALIDATOR"
 }

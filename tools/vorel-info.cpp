@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <nlohmann/json.hpp>
 #include <string>
 
 #include "cMeshContainer.h"
@@ -15,28 +16,6 @@
 namespace {
 
 using namespace Vorel;
-
-std::string Json(const std::string& text) {
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        if (c == '"' || c == '\\')
-            out += '\\', out += static_cast<char>(c);
-        else if (c < 0x20) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\u%04x", c);
-            out += escape;
-        } else
-            out += static_cast<char>(c);
-    }
-    return out + "\"";
-}
-
-std::string Number(float v) {
-    if (!std::isfinite(v)) return "null";
-    char text[32];
-    std::snprintf(text, sizeof text, "%.6g", v);
-    return text;
-}
 
 struct Counts {
     int frames = 0;
@@ -208,42 +187,43 @@ int main(int argc, char** argv) {
     Walk(*model, &counts, &tree);
 
     if (mode == "--json") {
-        std::string out = "{\"file\": " + Json(path) + ", \"frames\": " + std::to_string(counts.frames) +
-                          ", \"meshContainers\": [";
-        for (size_t i = 0; i < counts.containers.size(); ++i) {
-            const cMeshContainer* c = counts.containers[i];
+        using Json = nlohmann::ordered_json;
+        Json containers = Json::array();
+        for (const cMeshContainer* c : counts.containers) {
             LPD3DXMESH mesh = c->MeshData.pMesh;
-            out += std::string(i ? ", " : "") + "{\"name\": " + Json(c->Name ? c->Name : "") +
-                   ", \"vertices\": " + std::to_string(mesh ? mesh->GetNumVertices() : 0) +
-                   ", \"triangles\": " + std::to_string(mesh ? mesh->GetNumFaces() : 0) +
-                   ", \"materials\": " + std::to_string(c->NumMaterials) +
-                   ", \"bones\": " + std::to_string(c->pSkinInfo ? c->pSkinInfo->GetNumBones() : 0) +
-                   ", \"textures\": [";
-            bool first = true;
-            for (size_t t = 0; t < c->m_textureFiles.size(); ++t) {
-                if (c->m_textureFiles[t].empty()) continue;
-                out += std::string(first ? "" : ", ") + "{\"file\": " + Json(c->m_textureFiles[t]) +
-                       ", \"found\": " + (c->m_textures[t] ? "true" : "false") + "}";
-                first = false;
-            }
-            out += "]}";
+            Json textures = Json::array();
+            for (size_t t = 0; t < c->m_textureFiles.size(); ++t)
+                if (!c->m_textureFiles[t].empty())
+                    textures.push_back(
+                        {{"file", c->m_textureFiles[t]}, {"found", c->m_textures[t] != nullptr}});
+            containers.push_back({{"name", c->Name ? c->Name : ""},
+                                  {"vertices", mesh ? mesh->GetNumVertices() : 0},
+                                  {"triangles", mesh ? mesh->GetNumFaces() : 0},
+                                  {"materials", c->NumMaterials},
+                                  {"bones", c->pSkinInfo ? c->pSkinInfo->GetNumBones() : 0},
+                                  {"textures", textures}});
         }
-        out += "], \"setCount\": " + std::to_string(model->m_setCount) + ", \"animationSets\": [";
-        for (size_t i = 0; i < model->m_animationSets.size(); ++i) {
-            const cAnimationSet& set = *model->m_animationSets[i];
+        Json sets = Json::array();
+        for (const auto& set : model->m_animationSets) {
             size_t bound = 0, keys = 0;
-            for (const auto& a : set.m_animations)
+            for (const auto& a : set->m_animations)
                 bound += a->m_frame != nullptr, keys += a->KeyCount();
-            out += std::string(i ? ", " : "") + "{\"name\": " + Json(set.m_name) +
-                   ", \"length\": " + std::to_string(set.m_length) +
-                   ", \"ticksPerSecond\": " + Number(set.m_ticksPerSecond) +
-                   ", \"boneAnimations\": " + std::to_string(set.m_animations.size()) +
-                   ", \"bound\": " + std::to_string(bound) + ", \"keys\": " + std::to_string(keys) + "}";
+            sets.push_back({{"name", set->m_name},
+                            {"length", set->m_length},
+                            {"ticksPerSecond", set->m_ticksPerSecond},
+                            {"boneAnimations", set->m_animations.size()},
+                            {"bound", bound},
+                            {"keys", keys}});
         }
         const D3DXVECTOR3& c = model->m_sphereCenter;
-        out += "], \"sphere\": {\"center\": [" + Number(c.x) + ", " + Number(c.y) + ", " + Number(c.z) +
-               "], \"radius\": " + Number(model->m_sphereRadius) + "}}";
-        std::puts(out.c_str());
+        const Json out = {{"file", path},
+                          {"frames", counts.frames},
+                          {"meshContainers", containers},
+                          {"setCount", model->m_setCount},
+                          {"animationSets", sets},
+                          {"sphere", {{"center", {c.x, c.y, c.z}}, {"radius", model->m_sphereRadius}}}};
+        // Names are the file's bytes: what is not UTF-8 is replaced, not refused.
+        std::puts(out.dump(-1, ' ', false, Json::error_handler_t::replace).c_str());
         return 0;
     }
 

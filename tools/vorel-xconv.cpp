@@ -1,10 +1,18 @@
-// vorel-xconv: writes a .x file in another encoding.
-//   vorel-xconv [--format txt|bin|tzip|bzip] [--float 32|64] IN OUT
+// vorel-xconv: writes a .x file in another encoding, or as glTF 2.0.
+//   vorel-xconv [--format txt|bin|tzip|bzip|glb|gltf] [--float 32|64] [--ticks-per-second N] IN OUT
+#include <unistd.h>
+
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <memory>
 #include <string>
 
+#include "GltfExport.h"
+#include "cModel.h"
+#include "cModelLoader.h"
 #include "d3dx9/xfile/Container.h"
 #include "d3dx9/xfile/Writer.h"
 
@@ -13,22 +21,92 @@ namespace {
 using namespace Platform::XFile;
 
 int Usage() {
-    std::fprintf(stderr,
-                 "usage: vorel-xconv [--format txt|bin|tzip|bzip] [--float 32|64] IN OUT\n"
-                 "Writes the .x file IN to OUT in the chosen encoding (default: text, 32-bit floats).\n");
+    std::fprintf(
+        stderr,
+        "usage: vorel-xconv [--format txt|bin|tzip|bzip|glb|gltf] [--float 32|64] [--ticks-per-second N] "
+        "IN OUT\n"
+        "Writes the .x file IN to OUT in the chosen encoding (default: text, 32-bit floats), or as\n"
+        "glTF 2.0: glb is one file; gltf is OUT with OUT's stem .bin and its images beside it.\n"
+        "\n"
+        "glTF is written as Vorel shows the model:\n"
+        "  space     .x is left-handed, glTF right-handed with +Y up: z is mirrored in positions,\n"
+        "            normals, node transforms, inverse bind matrices and keys, and each\n"
+        "            triangle's winding is reversed; one unit is one metre.\n"
+        "  material  diffuse colour and alpha: base colour (alpha below 1 blends); texture: base\n"
+        "            colour texture; emissive: emissive; metallic 0; roughness from the specular\n"
+        "            colour's largest channel s and power p: 1 - s * (1 - sqrt(2 / (p + 2))).\n"
+        "  textures  PNG and JPEG embedded as they are; BMP, TGA and DDS written as PNG.\n"
+        "  skins     the four largest influences of each vertex, renormalised to sum 1.\n"
+        "  keys      every animation set, in seconds at the set's tick rate: the file's\n"
+        "            AnimTicksPerSecond, else 1000 a second; --ticks-per-second N overrides.\n");
     return 2;
+}
+
+// Written whole or not at all: into a file beside it, then renamed over it.
+bool WriteFile(const std::string& path, const std::string& bytes) {
+    const std::string temporary = path + ".part";
+    FILE* f = std::fopen(temporary.c_str(), "wb");
+    if (f == nullptr) {
+        std::fprintf(stderr, "vorel-xconv: cannot write %s: %s\n", path.c_str(), std::strerror(errno));
+        return false;
+    }
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    if (std::fclose(f) != 0 || !written || std::rename(temporary.c_str(), path.c_str()) != 0) {
+        std::fprintf(stderr, "vorel-xconv: cannot write %s: %s\n", path.c_str(), std::strerror(errno));
+        std::remove(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+int ExportGltf(const std::string& in, const std::string& out, bool binary, float ticksPerSecond) {
+    // Read first: a file the reader refuses is reported as such, and the
+    // loader's own readings share this document.
+    std::shared_ptr<const Document> document;
+    if (FAILED(ReadFileDocument(in.c_str(), StandardTemplates(), &document))) {
+        std::fprintf(stderr, "vorel-xconv: %s is not a readable .x file\n", in.c_str());
+        return 1;
+    }
+    Vorel::cModelLoader loader;
+    Vorel::cModel* model = loader.LoadModel(in, Vorel::cModelLoader::SplitPath(in).second);
+    document.reset();
+    VorelTools::GltfOptions options;
+    options.ticksPerSecond = ticksPerSecond;
+    options.embedImages = binary;
+    options.stem = std::filesystem::path(out).stem().string();
+    if (options.stem.empty()) options.stem = "model";
+    VorelTools::GltfExport exported;
+    std::string error;
+    std::error_code ec;
+    const std::string folder = std::filesystem::absolute(in, ec).parent_path().string();
+    if (!VorelTools::ExportGltf(*model, folder, options, &exported, &error)) {
+        std::fprintf(stderr, "vorel-xconv: %s: nothing to export: %s\n", in.c_str(), error.c_str());
+        return 1;
+    }
+    for (const std::string& warning : exported.warnings)
+        std::fprintf(stderr, "vorel-xconv: %s: %s\n", in.c_str(), warning.c_str());
+    if (binary) return WriteFile(out, VorelTools::GlbFile(exported)) ? 0 : 1;
+    const std::filesystem::path beside = std::filesystem::path(out).parent_path();
+    if (!exported.buffer.empty() && !WriteFile((beside / (options.stem + ".bin")).string(), exported.buffer))
+        return 1;
+    for (const VorelTools::GltfImage& image : exported.images)
+        if (!WriteFile((beside / image.uri).string(), image.bytes)) return 1;
+    return WriteFile(out, exported.json) ? 0 : 1;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     Format format = Format::Text;
+    bool gltf = false, glb = false;
+    float ticksPerSecond = 0;
     int floatSize = 32;
     std::string in, out;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--format" && i + 1 < argc) {
             const std::string f = argv[++i];
+            glb = gltf = false;
             if (f == "txt")
                 format = Format::Text;
             else if (f == "bin")
@@ -37,12 +115,18 @@ int main(int argc, char** argv) {
                 format = Format::TextCompressed;
             else if (f == "bzip")
                 format = Format::BinaryCompressed;
+            else if (f == "glb" || f == "gltf")
+                (f == "glb" ? glb : gltf) = true;
             else
                 return Usage();
         } else if (arg == "--float" && i + 1 < argc) {
             const std::string f = argv[++i];
             if (f != "32" && f != "64") return Usage();
             floatSize = std::stoi(f);
+        } else if (arg == "--ticks-per-second" && i + 1 < argc) {
+            char* end = nullptr;
+            ticksPerSecond = std::strtof(argv[++i], &end);
+            if (*end != '\0' || !(ticksPerSecond > 0) || !std::isfinite(ticksPerSecond)) return Usage();
         } else if (arg == "--help" || arg == "-h") {
             Usage();
             return 0;
@@ -57,6 +141,7 @@ int main(int argc, char** argv) {
         }
     }
     if (in.empty() || out.empty()) return Usage();
+    if (glb || gltf) return ExportGltf(in, out, glb, ticksPerSecond);
 
     std::string text;
     {
@@ -73,15 +158,5 @@ int main(int argc, char** argv) {
         }
         text = WriteDocument(document, format, floatSize);
     }
-    FILE* f = std::fopen(out.c_str(), "wb");
-    if (f == nullptr) {
-        std::fprintf(stderr, "vorel-xconv: cannot write %s: %s\n", out.c_str(), std::strerror(errno));
-        return 3;
-    }
-    const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-    if (std::fclose(f) != 0 || !written) {
-        std::fprintf(stderr, "vorel-xconv: cannot write %s\n", out.c_str());
-        return 3;
-    }
-    return 0;
+    return WriteFile(out, text) ? 0 : 1;
 }

@@ -30,7 +30,8 @@ public:
     DWORD WINAPI GetNumVertices() override { return static_cast<DWORD>(m_vertexCount); }
     DWORD WINAPI GetFVF() override { return m_fvf; }
     DWORD WINAPI GetNumBytesPerVertex() override { return static_cast<DWORD>(m_layout.stride); }
-    DWORD WINAPI GetOptions() override { return m_options; }
+    // Indices are always kept in 32 bits, whatever the mesh was asked for.
+    DWORD WINAPI GetOptions() override { return m_options | D3DXMESH_32BIT; }
     HRESULT WINAPI GetDevice(LPDIRECT3DDEVICE9* device) override;
     HRESULT WINAPI CloneMeshFVF(DWORD options, DWORD fvf, LPDIRECT3DDEVICE9 device,
                                 LPD3DXMESH* clone) override;

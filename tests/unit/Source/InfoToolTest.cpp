@@ -10,6 +10,8 @@
 #include <sstream>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "TestSupport.h"
 
 namespace {
@@ -28,25 +30,33 @@ int RunInfo(const fs::path& file, std::string* output, const std::string& option
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+nlohmann::json Describe(const fs::path& file) {
+    std::string text;
+    EXPECT_EQ(RunInfo(file, &text), 0);
+    return nlohmann::json::parse(text, nullptr, false);
+}
+
 void ExpectPlausible(const fs::path& file) {
     SCOPED_TRACE(file.string());
-    std::string json;
-    ASSERT_EQ(RunInfo(file, &json), 0);
-    for (const char* key : {"\"frames\": ", "\"meshContainers\": [", "\"setCount\": ", "\"animationSets\": [",
-                            "\"sphere\": {\"center\": [", "\"radius\": "})
-        EXPECT_NE(json.find(key), std::string::npos) << key << " in " << json;
-    EXPECT_EQ(json.find("\"frames\": 0,"), std::string::npos) << "every model has frames";
-    EXPECT_EQ(json.find("null"), std::string::npos) << "finite numbers only";
+    const nlohmann::json info = Describe(file);
+    ASSERT_TRUE(info.is_object());
+    EXPECT_GT(info["frames"].get<int>(), 0) << "every model has frames";
+    EXPECT_TRUE(info["meshContainers"].is_array());
+    EXPECT_TRUE(info["animationSets"].is_array());
+    EXPECT_TRUE(info["setCount"].is_number());
+    EXPECT_TRUE(info["sphere"]["radius"].is_number()) << "finite numbers only";
+    for (const auto& v : info["sphere"]["center"])
+        EXPECT_TRUE(v.is_number()) << "finite numbers only";
 }
 
 TEST(InfoTool, DescribesTheSampleModels) {
     const fs::path samples = fs::path(VOREL_SOURCE_DIR) / "Assets" / "Models";
     ExpectPlausible(samples / "Lumen.x");
     ExpectPlausible(samples / "Blocks.x");
-    std::string json;
-    RunInfo(samples / "Lumen.x", &json);
-    EXPECT_NE(json.find("\"setCount\": 3"), std::string::npos) << json;
-    EXPECT_NE(json.find("{\"file\": \"lumen.png\", \"found\": true}"), std::string::npos) << json;
+    const nlohmann::json lumen = Describe(samples / "Lumen.x");
+    EXPECT_EQ(lumen["setCount"], 3);
+    EXPECT_EQ(lumen["meshContainers"][0]["textures"][0],
+              nlohmann::json({{"file", "lumen.png"}, {"found", true}}));
 }
 
 TEST(InfoTool, DescribesEveryRealFile) {
@@ -93,17 +103,11 @@ TEST(InfoTool, PosesEveryRealFile) {
     size_t skinned = 0;
     for (const fs::path& file : files) {
         SCOPED_TRACE(file.string());
-        std::string json;
-        ASSERT_EQ(RunInfo(file, &json), 0);
-        // Each container is described as {"name": NAME, "vertices": COUNT, ...}.
         std::multiset<std::pair<std::string, size_t>> expected;
-        const std::string open = "{\"name\": \"", between = "\", \"vertices\": ";
-        for (size_t at = json.find(open); at != std::string::npos; at = json.find(open, at + 1)) {
-            const size_t name = at + open.size(), end = json.find(between, name);
-            if (end == std::string::npos || json.find('"', name) != end) continue;  // not a container
-            expected.emplace(end > name ? json.substr(name, end - name) : "(unnamed)",
-                             std::stoul(json.substr(end + between.size())));
-        }
+        const nlohmann::json info = Describe(file);
+        for (const auto& c : info["meshContainers"])
+            expected.emplace(c["name"] == "" ? "(unnamed)" : c["name"].get<std::string>(),
+                             c["vertices"].get<size_t>());
         for (const char* ticks : {"0", "333.5", "1e6"}) {
             int status = -1;
             const auto pose = Pose(file, ticks, &status);

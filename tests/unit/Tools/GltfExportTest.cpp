@@ -1,0 +1,402 @@
+// The glTF export read back: a small reader of its own here evaluates the
+// exported nodes, animations and skins as glTF defines them, and the poses
+// must be Vorel's own, mirrored; the Khronos validator checks every export.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <nlohmann/json.hpp>
+
+#include "GltfExport.h"
+#include "TestSupport.h"
+#include "cMeshContainer.h"
+#include "cModel.h"
+#include "cModelLoader.h"
+
+namespace {
+
+using nlohmann::json;
+using Vorel::cModel;
+using namespace VorelTest;
+namespace fs = std::filesystem;
+
+// Row-vector 4 x 4 matrices in double, as the glTF floats lie in memory.
+struct Matrix {
+    double m[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    Matrix operator*(const Matrix& b) const {
+        Matrix r;
+        for (int i = 0; i < 4; ++i)
+            for (int j = 0; j < 4; ++j) {
+                r.m[i * 4 + j] = 0;
+                for (int k = 0; k < 4; ++k)
+                    r.m[i * 4 + j] += m[i * 4 + k] * b.m[k * 4 + j];
+            }
+        return r;
+    }
+    void Apply(const double p[3], double out[3]) const {
+        for (int c = 0; c < 3; ++c)
+            out[c] = p[0] * m[c] + p[1] * m[4 + c] + p[2] * m[8 + c] + m[12 + c];
+    }
+};
+
+struct Glb {
+    json doc;
+    std::string bin;
+
+    explicit Glb(const std::string& file) {
+        uint32_t jsonLength = 0, binLength = 0;
+        std::memcpy(&jsonLength, file.data() + 12, 4);
+        doc = json::parse(file.substr(20, jsonLength));
+        const size_t bin_at = 20 + jsonLength;
+        if (bin_at + 8 <= file.size()) {
+            std::memcpy(&binLength, file.data() + bin_at, 4);
+            bin = file.substr(bin_at + 8, binLength);
+        }
+    }
+    // An accessor's components as doubles.
+    std::vector<double> Read(int index) const {
+        const json& a = doc["accessors"][index];
+        const json& view = doc["bufferViews"][a["bufferView"].get<int>()];
+        static const std::map<std::string, int> width = {
+            {"SCALAR", 1}, {"VEC2", 2}, {"VEC3", 3}, {"VEC4", 4}, {"MAT4", 16}};
+        const size_t count = a["count"].get<size_t>() * width.at(a["type"].get<std::string>());
+        const char* at = bin.data() + view["byteOffset"].get<size_t>() + a.value("byteOffset", size_t(0));
+        std::vector<double> out(count);
+        for (size_t i = 0; i < count; ++i)
+            switch (a["componentType"].get<int>()) {
+                case 5126: {
+                    float f;
+                    std::memcpy(&f, at + i * 4, 4);
+                    out[i] = f;
+                    break;
+                }
+                case 5125: {
+                    uint32_t u;
+                    std::memcpy(&u, at + i * 4, 4);
+                    out[i] = u;
+                    break;
+                }
+                case 5123: {
+                    uint16_t u;
+                    std::memcpy(&u, at + i * 2, 2);
+                    out[i] = u;
+                    break;
+                }
+                default:
+                    out[i] = static_cast<uint8_t>(at[i]);
+            }
+        return out;
+    }
+};
+
+Matrix FromTrs(const double t[3], const double q[4], const double s[3]) {
+    const double x = q[0], y = q[1], z = q[2], w = q[3];
+    // The rotation's column-vector matrix, transposed.
+    const double r[9] = {1 - 2 * (y * y + z * z), 2 * (x * y + z * w),     2 * (x * z - y * w),
+                         2 * (x * y - z * w),     1 - 2 * (x * x + z * z), 2 * (y * z + x * w),
+                         2 * (x * z + y * w),     2 * (y * z - x * w),     1 - 2 * (x * x + y * y)};
+    Matrix m;
+    for (int i = 0; i < 3; ++i) {
+        for (int j = 0; j < 3; ++j)
+            m.m[i * 4 + j] = s[i] * r[i * 3 + j];
+        m.m[12 + i] = t[i];
+    }
+    return m;
+}
+
+// Every node's global matrix at `seconds` of animation `a` (-1: none).
+std::vector<Matrix> Globals(const Glb& glb, int a, double seconds) {
+    const json& nodes = glb.doc["nodes"];
+    std::vector<std::array<double, 10>> trs(nodes.size());
+    for (size_t n = 0; n < nodes.size(); ++n) {
+        std::array<double, 10>& v = trs[n];
+        v = {0, 0, 0, 0, 0, 0, 1, 1, 1, 1};
+        for (int i = 0; i < 3; ++i) {
+            if (nodes[n].contains("translation")) v[i] = nodes[n]["translation"][i];
+            if (nodes[n].contains("scale")) v[7 + i] = nodes[n]["scale"][i];
+        }
+        for (int i = 0; i < 4; ++i)
+            if (nodes[n].contains("rotation")) v[3 + i] = nodes[n]["rotation"][i];
+    }
+    if (a >= 0) {
+        const json& animation = glb.doc["animations"][a];
+        for (const json& channel : animation["channels"]) {
+            const json& sampler = animation["samplers"][channel["sampler"].get<int>()];
+            const std::vector<double> times = glb.Read(sampler["input"]),
+                                      values = glb.Read(sampler["output"]);
+            const std::string path = channel["target"]["path"];
+            const size_t width = path == "rotation" ? 4 : 3, at = path == "translation" ? 0
+                                                                  : path == "rotation"  ? 3
+                                                                                        : 7;
+            size_t k = 0;
+            while (k + 1 < times.size() && times[k + 1] <= seconds)
+                ++k;
+            const double u = k + 1 < times.size() && seconds > times[k]
+                                 ? (seconds - times[k]) / (times[k + 1] - times[k])
+                                 : 0;
+            const double* p = &values[k * width];
+            const double* q = k + 1 < times.size() ? &values[(k + 1) * width] : p;
+            double* out = &trs[channel["target"]["node"].get<int>()][at];
+            if (width == 3) {
+                for (size_t i = 0; i < 3; ++i)
+                    out[i] = p[i] * (1 - u) + q[i] * u;
+            } else {
+                double dot = 0;
+                for (int i = 0; i < 4; ++i)
+                    dot += p[i] * q[i];
+                const double angle = std::acos(std::clamp(dot, -1.0, 1.0));
+                const double a0 = angle > 1e-9 ? std::sin((1 - u) * angle) / std::sin(angle) : 1 - u,
+                             a1 = angle > 1e-9 ? std::sin(u * angle) / std::sin(angle) : u;
+                for (int i = 0; i < 4; ++i)
+                    out[i] = a0 * p[i] + a1 * q[i];
+            }
+        }
+    }
+    std::vector<Matrix> global(nodes.size());
+    std::vector<int> parent(nodes.size(), -1);
+    for (size_t n = 0; n < nodes.size(); ++n)
+        for (const json& c : nodes[n].value("children", json::array()))
+            parent[c.get<int>()] = static_cast<int>(n);
+    std::vector<bool> done(nodes.size(), false);
+    for (size_t n = 0; n < nodes.size(); ++n) {
+        // Up to the first node already placed, then down again.
+        std::vector<int> chain;
+        for (int k = static_cast<int>(n); k >= 0 && !done[k]; k = parent[k])
+            chain.push_back(k);
+        for (auto k = chain.rbegin(); k != chain.rend(); ++k) {
+            const auto& v = trs[*k];
+            const Matrix local = FromTrs(&v[0], &v[3], &v[7]);
+            global[*k] = parent[*k] >= 0 ? local * global[parent[*k]] : local;
+            done[*k] = true;
+        }
+    }
+    return global;
+}
+
+// Mesh `m`'s vertices posed as glTF poses them.
+std::vector<double> Posed(const Glb& glb, const std::vector<Matrix>& global, int m) {
+    const json& nodes = glb.doc["nodes"];
+    int node = -1;
+    for (size_t n = 0; n < nodes.size(); ++n)
+        if (nodes[n].value("mesh", -1) == m) node = static_cast<int>(n);
+    const json& attributes = glb.doc["meshes"][m]["primitives"][0]["attributes"];
+    const std::vector<double> positions = glb.Read(attributes["POSITION"]);
+    std::vector<double> out(positions.size());
+    if (!nodes[node].contains("skin")) {
+        for (size_t v = 0; v < positions.size(); v += 3)
+            global[node].Apply(&positions[v], &out[v]);
+        return out;
+    }
+    const json& skin = glb.doc["skins"][nodes[node]["skin"].get<int>()];
+    const std::vector<double> ibm = glb.Read(skin["inverseBindMatrices"]);
+    std::vector<Matrix> joints(skin["joints"].size());
+    for (size_t j = 0; j < joints.size(); ++j) {
+        Matrix inverse;
+        std::copy_n(&ibm[j * 16], 16, inverse.m);
+        joints[j] = inverse * global[skin["joints"][j].get<int>()];
+    }
+    const std::vector<double> which = glb.Read(attributes["JOINTS_0"]),
+                              weights = glb.Read(attributes["WEIGHTS_0"]);
+    for (size_t v = 0; v * 3 < positions.size(); ++v)
+        for (int i = 0; i < 4; ++i) {
+            double p[3];
+            joints[static_cast<size_t>(which[v * 4 + i])].Apply(&positions[v * 3], p);
+            for (int c = 0; c < 3; ++c)
+                out[v * 3 + c] += weights[v * 4 + i] * p[c];
+        }
+    return out;
+}
+
+fs::path ValidatorFolder() {
+    return fs::path(VOREL_BINARY_DIR) / "gltf-validator";
+}
+
+// The validator's verdict on files; empty when it passes them all.
+std::string Validate(const std::vector<fs::path>& files) {
+    std::string command = "node '" + std::string(VOREL_SOURCE_DIR) + "/tests/gltf/validate.js' '" +
+                          ValidatorFolder().string() + "'";
+    for (const fs::path& f : files)
+        command += " '" + f.string() + "'";
+    command += " 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    std::string report;
+    char line[4096];
+    while (pipe != nullptr && std::fgets(line, sizeof line, pipe) != nullptr)
+        report += line;
+    const int status = pipe != nullptr ? pclose(pipe) : -1;
+    return status == 0 ? std::string() : report;
+}
+
+TEST(GltfExport, EveryModelPosesAsTheViewerPosesItAndPassesTheValidator) {
+    std::vector<fs::path> files = RealModelFiles();
+    for (const char* sample : {"Lumen.x", "Blocks.x"})
+        files.push_back(fs::path(VOREL_SOURCE_DIR) / "Assets" / "Models" / sample);
+    ScratchFolder scratch;
+    std::vector<fs::path> written;
+    CapturedDebugOutput quiet;
+    size_t skinned = 0, animated = 0;
+    double facingOut = 0, facingIn = 0;
+    for (const fs::path& path : files) {
+        SCOPED_TRACE(path.string());
+        Vorel::cModelLoader loader;
+        cModel* model = loader.LoadModel(path.string(), path.filename().string());
+        ASSERT_NE(model->m_frameRoot, nullptr);
+        VorelTools::GltfExport exported;
+        std::string error;
+        ASSERT_TRUE(VorelTools::ExportGltf(*model, path.parent_path().string(), {}, &exported, &error))
+            << error;
+        const std::string file = VorelTools::GlbFile(exported);
+        written.push_back(scratch.Path() / (std::to_string(written.size()) + ".glb"));
+        std::ofstream(written.back(), std::ios::binary) << file;
+        const Glb glb(file);
+
+        // The same triangles, skins and bones, and one animation per set that moves anything.
+        size_t triangles = 0, exportedTriangles = 0, skins = 0;
+        std::vector<const cModel::Container*> meshes;
+        for (const cModel::Container& c : model->m_containers) {
+            LPD3DXMESH mesh = c.container->MeshData.pMesh;
+            if (mesh == nullptr || mesh->GetNumFaces() == 0 || mesh->GetNumVertices() == 0) continue;
+            triangles += mesh->GetNumFaces();
+            meshes.push_back(&c);
+            if (c.container->m_skinnedMesh != nullptr) {
+                ASSERT_LT(skins, glb.doc["skins"].size());
+                EXPECT_GE(glb.doc["skins"][skins]["joints"].size(), c.container->pSkinInfo->GetNumBones());
+                ++skins;
+            }
+        }
+        for (const json& mesh : glb.doc.value("meshes", json::array()))
+            for (const json& primitive : mesh["primitives"])
+                exportedTriangles +=
+                    glb.doc["accessors"][primitive["indices"].get<int>()]["count"].get<size_t>() / 3;
+        EXPECT_EQ(exportedTriangles, triangles);
+        // Front faces counter-clockwise: a triangle's own normal mostly on
+        // the side of its vertices' normals.
+        for (const json& mesh : glb.doc.value("meshes", json::array()))
+            for (const json& primitive : mesh["primitives"]) {
+                if (!primitive["attributes"].contains("NORMAL")) continue;
+                const std::vector<double> p = glb.Read(primitive["attributes"]["POSITION"]),
+                                          n = glb.Read(primitive["attributes"]["NORMAL"]),
+                                          i = glb.Read(primitive["indices"]);
+                for (size_t f = 0; f + 2 < i.size(); f += 3) {
+                    const size_t a = size_t(i[f]) * 3, b = size_t(i[f + 1]) * 3, c = size_t(i[f + 2]) * 3;
+                    const double e1[3] = {p[b] - p[a], p[b + 1] - p[a + 1], p[b + 2] - p[a + 2]},
+                                 e2[3] = {p[c] - p[a], p[c + 1] - p[a + 1], p[c + 2] - p[a + 2]};
+                    const double face[3] = {e1[1] * e2[2] - e1[2] * e2[1], e1[2] * e2[0] - e1[0] * e2[2],
+                                            e1[0] * e2[1] - e1[1] * e2[0]};
+                    double side = 0;
+                    for (const size_t v : {a, b, c})
+                        for (int k = 0; k < 3; ++k)
+                            side += face[k] * n[v + k];
+                    (side > 0 ? facingOut : side < 0 ? facingIn : side) += 1;
+                }
+            }
+        EXPECT_EQ(glb.doc.value("skins", json::array()).size(), skins);
+        ASSERT_EQ(glb.doc.value("meshes", json::array()).size(), meshes.size());
+        const json animations = glb.doc.value("animations", json::array());
+        std::vector<size_t> setOf;
+        for (size_t s = 0, a = 0; s < model->m_animationSets.size() && a < animations.size(); ++s)
+            if (animations[a]["name"] == (model->m_animationSets[s]->m_name.empty()
+                                              ? "set " + std::to_string(s + 1)
+                                              : model->m_animationSets[s]->m_name)) {
+                setOf.push_back(s);
+                ++a;
+            }
+        EXPECT_EQ(setOf.size(), animations.size()) << "each animation named as its set, in order";
+
+        // Poses at three times of each set: Vorel's vertices, mirrored.
+        double radius = std::max(1.0f, model->m_sphereRadius), worst = 0;
+        // The bind pose where no set moves anything, else each set.
+        for (int a = setOf.empty() ? -1 : 0; a < static_cast<int>(setOf.size()); ++a) {
+            const Vorel::cAnimationSet* set = a >= 0 ? model->m_animationSets[setOf[a]].get() : nullptr;
+            for (const double share : {0.0, 0.37, 0.81}) {
+                const double ticks = set != nullptr ? share * set->m_length : 0;
+                if (set != nullptr) model->m_currentSet = static_cast<uint32_t>(setOf[a]);
+                model->Update(static_cast<float>(set != nullptr ? ticks : 0));
+                const std::vector<Matrix> global =
+                    Globals(glb, set != nullptr ? a : -1, set != nullptr ? ticks / set->m_ticksPerSecond : 0);
+                for (size_t m = 0; m < meshes.size(); ++m) {
+                    std::vector<D3DXVECTOR3> viewer;
+                    cModel::ModelSpaceVertices(*meshes[m], &viewer);
+                    const std::vector<double> posed = Posed(glb, global, static_cast<int>(m));
+                    ASSERT_EQ(posed.size(), viewer.size() * 3);
+                    for (size_t v = 0; v < viewer.size(); ++v)
+                        worst = std::max({worst, std::fabs(posed[v * 3] - viewer[v].x),
+                                          std::fabs(posed[v * 3 + 1] - viewer[v].y),
+                                          std::fabs(posed[v * 3 + 2] + viewer[v].z)});
+                }
+            }
+            if (set != nullptr) ++animated;
+        }
+        EXPECT_LT(worst, 1e-3 * radius);
+        skinned += skins;
+    }
+    EXPECT_GT(skinned, 0u);
+    EXPECT_GT(animated, 0u);
+    EXPECT_GT(facingOut, 10 * facingIn);
+
+    if (!fs::exists(ValidatorFolder() / "node_modules" / "gltf-validator"))
+        GTEST_SKIP() << "the glTF validator is not installed (test.sh installs it)";
+    EXPECT_EQ(Validate(written), "");
+}
+
+int RunXconv(const std::string& arguments) {
+    const std::string command = std::string(VOREL_BINARY_DIR) + "/vorel-xconv " + arguments + " 2>/dev/null";
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string Slurp(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST(GltfExport, TheConverterWritesBothFormsAndRefusesWhatItCannotExport) {
+    ScratchFolder scratch;
+    const fs::path dir = scratch.Path(), lumen = fs::path(VOREL_SOURCE_DIR) / "Assets" / "Models" / "Lumen.x";
+    // The document with its buffer and its image beside it, the PNG as it was.
+    ASSERT_EQ(RunXconv("--format gltf '" + lumen.string() + "' '" + (dir / "lumen out.gltf").string() + "'"),
+              0);
+    EXPECT_TRUE(fs::exists(dir / "lumen out.bin"));
+    EXPECT_EQ(Slurp(dir / "lumen out_0.png"), Slurp(lumen.parent_path() / "lumen.png"));
+    const json doc = json::parse(Slurp(dir / "lumen out.gltf"));
+    EXPECT_EQ(doc["buffers"][0]["uri"], "lumen%20out.bin");
+
+    // Key times at the rate given instead of the file's.
+    ASSERT_EQ(RunXconv("--format glb '" + lumen.string() + "' " + (dir / "a.glb").string()), 0);
+    ASSERT_EQ(
+        RunXconv("--format glb --ticks-per-second 4000 '" + lumen.string() + "' " + (dir / "b.glb").string()),
+        0);
+    const Glb a(Slurp(dir / "a.glb")), b(Slurp(dir / "b.glb"));
+    const auto lastKey = [](const Glb& g) {
+        const json& sampler = g.doc["animations"][0]["samplers"][0];
+        return g.doc["accessors"][sampler["input"].get<int>()]["max"][0].get<double>();
+    };
+    EXPECT_NEAR(lastKey(b) * 4, lastKey(a), 1e-6);
+
+    // A name in a Windows encoding comes out as UTF-8.
+    std::ofstream(dir / "latin.x")
+        << "xof 0303txt 0032\nFrame caf\xe9 { Mesh { 3; 0;0;0;, 0;1;0;, 1;0;0;; 1; 3;0,1,2;; } }\n";
+    ASSERT_EQ(RunXconv("--format glb " + (dir / "latin.x").string() + " " + (dir / "latin.glb").string()), 0);
+    EXPECT_EQ(Glb(Slurp(dir / "latin.glb")).doc["nodes"][0]["name"], "caf\xc3\xa9");
+
+    std::ofstream(dir / "templates.x")
+        << "xof 0303txt 0032\ntemplate Thing { <11111111-2222-3333-4444-555555555555> DWORD a; }\n";
+    std::ofstream(dir / "bad.x") << "xof 0303txt 0032\nFrame {";
+    for (const std::string in : {"templates.x", "bad.x", "missing.x"}) {
+        EXPECT_EQ(RunXconv("--format glb " + (dir / in).string() + " " + (dir / "out.glb").string()), 1)
+            << in;
+        EXPECT_FALSE(fs::exists(dir / "out.glb")) << in;
+    }
+    EXPECT_EQ(RunXconv("--format glb '" + lumen.string() + "' " + (dir / "no" / "such" / "x.glb").string()),
+              1);
+    EXPECT_EQ(RunXconv("--format glb --ticks-per-second 0 a b"), 2);
+
+    if (!fs::exists(ValidatorFolder() / "node_modules" / "gltf-validator"))
+        GTEST_SKIP() << "the glTF validator is not installed (test.sh installs it)";
+    EXPECT_EQ(Validate({dir / "lumen out.gltf"}), "");
+}
+
+}  // namespace
