@@ -168,7 +168,9 @@ private:
     void Meshes();
     json Primitives(const cModel::Container& c, std::vector<std::vector<uint32_t>>* groups, int* faces);
     int Material(const Vorel::cMeshContainer* c, DWORD i);
+    // The texture of material i, once per name the file gives.
     int Texture(const Vorel::cMeshContainer* c, DWORD i);
+    int ResolvedTexture(const Vorel::cMeshContainer* c, DWORD i);
     void Skin(const cModel::Container& c, json* primitives, int meshNode);
     void Animations();
     // A node of no transform under the root, for what follows no frame.
@@ -191,7 +193,7 @@ private:
     std::unordered_map<const cVQS*, int> m_nodeOfCombined;  // a frame's combined transform, to its node
     std::vector<int> m_sceneNodes;
     int m_root = -1;  // the node that holds every top-level frame, when there must be one
-    std::map<std::string, int> m_textureOfFile;
+    std::map<std::string, int> m_textureOfName, m_textureOfFile;
     int m_defaultMaterial = -1;
     size_t m_imageFiles = 0;
     // What is reported once per file.
@@ -278,6 +280,14 @@ void Writer::Nodes() {
 int Writer::Texture(const Vorel::cMeshContainer* c, DWORD i) {
     const std::string& name = c->m_textureFiles[i];
     if (name.empty()) return -1;
+    if (const auto known = m_textureOfName.find(name); known != m_textureOfName.end()) return known->second;
+    const int texture = ResolvedTexture(c, i);
+    m_textureOfName[name] = texture;
+    return texture;
+}
+
+int Writer::ResolvedTexture(const Vorel::cMeshContainer* c, DWORD i) {
+    const std::string& name = c->m_textureFiles[i];
     std::error_code ec;
     const std::filesystem::path before = std::filesystem::current_path(ec);
     std::filesystem::current_path(m_folder.empty() ? "." : m_folder, ec);
@@ -525,11 +535,10 @@ void Writer::Skin(const cModel::Container& c, json* primitives, int meshNode) {
         if (count == 0 || FAILED(skin->GetBoneInfluence(b, which.data(), weights.data()))) continue;
         for (DWORD i = 0; i < count; ++i) {
             if (which[i] >= vertices || !(weights[i] > 0) || !std::isfinite(weights[i])) continue;
+            // Bones come in order, so a vertex named twice by this bone has it last.
             auto& list = influences[which[i]];
-            const auto same =
-                std::find_if(list.begin(), list.end(), [&](const auto& p) { return p.second == b; });
-            if (same != list.end())
-                same->first += weights[i];
+            if (!list.empty() && list.back().second == b)
+                list.back().first += weights[i];
             else
                 list.emplace_back(weights[i], b);
         }

@@ -382,6 +382,16 @@ TEST(GltfExport, TheConverterWritesBothFormsAndRefusesWhatItCannotExport) {
     ASSERT_EQ(RunXconv("--format glb " + (dir / "latin.x").string() + " " + (dir / "latin.glb").string()), 0);
     EXPECT_EQ(Glb(Slurp(dir / "latin.glb")).doc["nodes"][0]["name"], "caf\xc3\xa9");
 
+    // Normals of unit length; one of no length is the face's, mirrored as the positions are.
+    std::ofstream(dir / "normals.x")
+        << "xof 0303txt 0032\nFrame F { Mesh { 3; 0;0;0;, 0;1;0;, 1;0;0;; 1; 3;0,1,2;; "
+           "MeshNormals { 3; 0;0;-1;, 0;0;0;, 0;0;-2;; 1; 3;0,1,2;; } } }\n";
+    ASSERT_EQ(RunXconv("--format glb " + (dir / "normals.x").string() + " " + (dir / "normals.glb").string()),
+              0);
+    const Glb normals(Slurp(dir / "normals.glb"));
+    EXPECT_EQ(normals.Read(normals.doc["meshes"][0]["primitives"][0]["attributes"]["NORMAL"]),
+              std::vector<double>({0, 0, 1, 0, 0, 1, 0, 0, 1}));
+
     std::ofstream(dir / "templates.x")
         << "xof 0303txt 0032\ntemplate Thing { <11111111-2222-3333-4444-555555555555> DWORD a; }\n";
     std::ofstream(dir / "bad.x") << "xof 0303txt 0032\nFrame {";
