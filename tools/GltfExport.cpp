@@ -134,12 +134,11 @@ private:
     }
     template <typename T>
     int Accessor(const std::vector<T>& values, int componentType, const char* type, size_t components,
-                 int target, bool normalized = false, bool bounds = false) {
+                 int target, bool bounds = false) {
         json accessor = {{"bufferView", View(values.data(), values.size() * sizeof(T), target)},
                          {"componentType", componentType},
                          {"count", values.size() / components},
                          {"type", type}};
-        if (normalized) accessor["normalized"] = true;
         if (bounds && !values.empty()) {
             json low = json::array(), high = json::array();
             for (size_t c = 0; c < components; ++c) {
@@ -166,7 +165,7 @@ private:
 
     void Nodes();
     void Meshes();
-    json Primitives(const cModel::Container& c, std::vector<std::vector<uint32_t>>* groups, int* faces);
+    json Primitives(const cModel::Container& c);
     int Material(const Vorel::cMeshContainer* c, DWORD i);
     // The texture of material i, once per name the file gives.
     int Texture(const Vorel::cMeshContainer* c, DWORD i);
@@ -364,11 +363,10 @@ int Writer::Material(const Vorel::cMeshContainer* c, DWORD i) {
 }
 
 // The container's vertices and faces as one set of attributes and one
-// primitive per material used; `groups` gets each primitive's indices in
-// the file's order (its winding reversed in what is written).
-json Writer::Primitives(const cModel::Container& c, std::vector<std::vector<uint32_t>>* groups, int* faces) {
+// primitive per material used, in the file's order within each, every
+// triangle's winding reversed.
+json Writer::Primitives(const cModel::Container& c) {
     LPD3DXMESH mesh = c.container->MeshData.pMesh;
-    *faces = 0;
     if (mesh == nullptr || mesh->GetNumVertices() == 0 || mesh->GetNumFaces() == 0) return json::array();
     const size_t vertices = mesh->GetNumVertices(), faceCount = mesh->GetNumFaces();
     const Platform::D3DX::VertexLayout layout(mesh->GetFVF());
@@ -450,7 +448,7 @@ json Writer::Primitives(const cModel::Container& c, std::vector<std::vector<uint
             colours[v * 4 + 3] = float(argb >> 24) / 255.0f;
         }
     }
-    json attributesJson = {{"POSITION", Accessor(positions, kFloat, "VEC3", 3, kArrayBuffer, false, true)}};
+    json attributesJson = {{"POSITION", Accessor(positions, kFloat, "VEC3", 3, kArrayBuffer, true)}};
     if (!normals.empty()) attributesJson["NORMAL"] = Accessor(normals, kFloat, "VEC3", 3, kArrayBuffer);
     if (!uvs.empty()) attributesJson["TEXCOORD_0"] = Accessor(uvs, kFloat, "VEC2", 2, kArrayBuffer);
     if (!colours.empty()) attributesJson["COLOR_0"] = Accessor(colours, kFloat, "VEC4", 4, kArrayBuffer);
@@ -493,8 +491,6 @@ json Writer::Primitives(const cModel::Container& c, std::vector<std::vector<uint
             primitive["material"] = m_defaultMaterial;
         }
         primitives.push_back(primitive);
-        *faces += static_cast<int>(indices.size() / 3);
-        groups->push_back(indices);
     }
     return primitives;
 }
@@ -600,9 +596,7 @@ void Writer::Skin(const cModel::Container& c, json* primitives, int meshNode) {
 
 void Writer::Meshes() {
     for (const cModel::Container& c : m_model.m_containers) {
-        std::vector<std::vector<uint32_t>> groups;
-        int faces = 0;
-        json primitives = Primitives(c, &groups, &faces);
+        json primitives = Primitives(c);
         if (primitives.empty()) continue;
         const bool skinned = c.container->pSkinInfo != nullptr && c.container->m_skinnedMesh != nullptr;
         json mesh = json::object();
@@ -680,7 +674,7 @@ void Writer::Animations() {
         json channels = json::array(), samplers = json::array();
         const auto channel = [&](int node, const char* path, const Track& track, const char* type) {
             samplers.push_back(
-                {{"input", Accessor(track.times, kFloat, "SCALAR", 1, 0, false, true)},
+                {{"input", Accessor(track.times, kFloat, "SCALAR", 1, 0, true)},
                  {"output", Accessor(track.values, kFloat, type, std::strcmp(type, "VEC4") ? 3 : 4, 0)},
                  {"interpolation", "LINEAR"}});
             channels.push_back(
