@@ -20,7 +20,7 @@
 namespace VorelTools {
 namespace {
 
-using nlohmann::json;
+using json = nlohmann::ordered_json;  // the file in the order it is written, and small objects kept flat
 using Vorel::cModel;
 using Vorel::cQuaternion;
 using Vorel::cVQS;
@@ -129,16 +129,15 @@ private:
         json view = {{"buffer", 0}, {"byteOffset", m_buffer.size()}, {"byteLength", bytes}};
         if (target != 0) view["target"] = target;
         m_buffer.append(static_cast<const char*>(data), bytes);
-        m_doc["bufferViews"].push_back(view);
+        m_doc["bufferViews"].push_back(std::move(view));
         return static_cast<int>(m_doc["bufferViews"].size() - 1);
     }
+    // An accessor of `values` without its place in the buffer.
     template <typename T>
-    int Accessor(const std::vector<T>& values, int componentType, const char* type, size_t components,
-                 int target, bool bounds = false) {
-        json accessor = {{"bufferView", View(values.data(), values.size() * sizeof(T), target)},
-                         {"componentType", componentType},
-                         {"count", values.size() / components},
-                         {"type", type}};
+    static json Described(const std::vector<T>& values, int componentType, const char* type,
+                          size_t components, bool bounds) {
+        json accessor = {
+            {"componentType", componentType}, {"count", values.size() / components}, {"type", type}};
         if (bounds && !values.empty()) {
             json low = json::array(), high = json::array();
             for (size_t c = 0; c < components; ++c) {
@@ -153,8 +152,35 @@ private:
             accessor["min"] = low;
             accessor["max"] = high;
         }
-        m_doc["accessors"].push_back(accessor);
+        return accessor;
+    }
+    template <typename T>
+    int Accessor(const std::vector<T>& values, int componentType, const char* type, size_t components,
+                 int target, bool bounds = false) {
+        json accessor = Described(values, componentType, type, components, bounds);
+        accessor["bufferView"] = View(values.data(), values.size() * sizeof(T), target);
+        m_doc["accessors"].push_back(std::move(accessor));
         return static_cast<int>(m_doc["accessors"].size() - 1);
+    }
+    // Animation keys share one buffer view, and each run of key times is
+    // written once however many channels it times.
+    int KeyAccessor(const std::vector<float>& values, const char* type, size_t components, bool times) {
+        std::string bytes(reinterpret_cast<const char*>(values.data()), values.size() * sizeof(float));
+        if (times)
+            if (const auto known = m_timesAccessor.find(bytes); known != m_timesAccessor.end())
+                return known->second;
+        if (m_keyView < 0) {
+            m_doc["bufferViews"].push_back({{"buffer", 0}});
+            m_keyView = static_cast<int>(m_doc["bufferViews"].size() - 1);
+        }
+        json accessor = Described(values, kFloat, type, components, times);
+        accessor["bufferView"] = m_keyView;
+        accessor["byteOffset"] = m_keys.size();
+        m_keys += bytes;
+        m_doc["accessors"].push_back(std::move(accessor));
+        const int index = static_cast<int>(m_doc["accessors"].size() - 1);
+        if (times) m_timesAccessor.emplace(std::move(bytes), index);
+        return index;
     }
     int Node(json node) {
         m_doc["nodes"].push_back(std::move(node));
@@ -193,6 +219,9 @@ private:
     std::vector<int> m_sceneNodes;
     int m_root = -1;  // the node that holds every top-level frame, when there must be one
     std::map<std::string, int> m_textureOfName, m_textureOfFile;
+    int m_keyView = -1;
+    std::string m_keys;
+    std::unordered_map<std::string, int> m_timesAccessor;
     int m_defaultMaterial = -1;
     size_t m_imageFiles = 0;
     // What is reported once per file.
@@ -334,7 +363,7 @@ int Writer::ResolvedTexture(const Vorel::cMeshContainer* c, DWORD i) {
         entry["uri"] = UriOf(image.uri);
         m_out->images.push_back(std::move(image));
     }
-    m_doc["images"].push_back(entry);
+    m_doc["images"].push_back(std::move(entry));
     m_doc["textures"].push_back({{"source", m_doc["images"].size() - 1}});
     const int texture = static_cast<int>(m_doc["textures"].size() - 1);
     m_textureOfFile[path] = texture;
@@ -358,7 +387,7 @@ int Writer::Material(const Vorel::cMeshContainer* c, DWORD i) {
     if (Unit(m.Emissive.r) > 0 || Unit(m.Emissive.g) > 0 || Unit(m.Emissive.b) > 0)
         material["emissiveFactor"] = {Unit(m.Emissive.r), Unit(m.Emissive.g), Unit(m.Emissive.b)};
     if (Unit(m.Diffuse.a) < 1) material["alphaMode"] = "BLEND";
-    m_doc["materials"].push_back(material);
+    m_doc["materials"].push_back(std::move(material));
     return static_cast<int>(m_doc["materials"].size() - 1);
 }
 
@@ -490,7 +519,7 @@ json Writer::Primitives(const cModel::Container& c) {
             }
             primitive["material"] = m_defaultMaterial;
         }
-        primitives.push_back(primitive);
+        primitives.push_back(std::move(primitive));
     }
     return primitives;
 }
@@ -581,7 +610,7 @@ void Writer::Skin(const cModel::Container& c, json* primitives, int meshNode) {
     json skinJson = {{"joints", joints},
                      {"inverseBindMatrices", Accessor(inverseBinds, kFloat, "MAT4", 16, 0)}};
     if (c.container->Name != nullptr) skinJson["name"] = Utf8(c.container->Name);
-    m_doc["skins"].push_back(skinJson);
+    m_doc["skins"].push_back(std::move(skinJson));
     const int jointsAccessor = joints.size() <= 256
                                    ? Accessor(std::vector<uint8_t>(jointData.begin(), jointData.end()),
                                               kUnsignedByte, "VEC4", 4, kArrayBuffer)
@@ -619,8 +648,8 @@ void Writer::Meshes() {
                 node = child;
             }
         }
-        mesh["primitives"] = primitives;
-        m_doc["meshes"].push_back(mesh);
+        mesh["primitives"] = std::move(primitives);
+        m_doc["meshes"].push_back(std::move(mesh));
         m_doc["nodes"][node]["mesh"] = m_doc["meshes"].size() - 1;
     }
     if (m_manyInfluences > 0)
@@ -674,8 +703,8 @@ void Writer::Animations() {
         json channels = json::array(), samplers = json::array();
         const auto channel = [&](int node, const char* path, const Track& track, const char* type) {
             samplers.push_back(
-                {{"input", Accessor(track.times, kFloat, "SCALAR", 1, 0, true)},
-                 {"output", Accessor(track.values, kFloat, type, std::strcmp(type, "VEC4") ? 3 : 4, 0)},
+                {{"input", KeyAccessor(track.times, "SCALAR", 1, true)},
+                 {"output", KeyAccessor(track.values, type, std::strcmp(type, "VEC4") ? 3 : 4, false)},
                  {"interpolation", "LINEAR"}});
             channels.push_back(
                 {{"sampler", samplers.size() - 1}, {"target", {{"node", node}, {"path", path}}}});
@@ -724,7 +753,16 @@ void Writer::Animations() {
             Warn("animation set " + name + " moves no frame of the model: it is left out");
             continue;
         }
-        m_doc["animations"].push_back({{"name", Utf8(name)}, {"channels", channels}, {"samplers", samplers}});
+        json animation = {{"name", Utf8(name)}};
+        animation["channels"] = std::move(channels);
+        animation["samplers"] = std::move(samplers);
+        m_doc["animations"].push_back(std::move(animation));
+    }
+    if (m_keyView >= 0) {
+        m_buffer.append((4 - m_buffer.size() % 4) % 4, '\0');
+        m_doc["bufferViews"][m_keyView]["byteOffset"] = m_buffer.size();
+        m_doc["bufferViews"][m_keyView]["byteLength"] = m_keys.size();
+        m_buffer += m_keys;
     }
 }
 
