@@ -31,7 +31,7 @@ constexpr int kArrayBuffer = 34962, kElementArrayBuffer = 34963;
 // The mirror of z, which takes .x's left-handed space to glTF's
 // right-handed one.
 D3DXVECTOR3 Mirrored(const D3DXVECTOR3& v) {
-    return {v.x, v.y, -v.z};
+    return {v.x, v.y, 0.0f - v.z};  // no negative zeros
 }
 
 // The same rotation seen in the mirror: unit, and finite.
@@ -39,7 +39,7 @@ cQuaternion Mirrored(const cQuaternion& q) {
     const double length =
         std::sqrt(double(q.x) * q.x + double(q.y) * q.y + double(q.z) * q.z + double(q.w) * q.w);
     if (!(length > 0) || !std::isfinite(length)) return {};
-    return {float(-q.x / length), float(-q.y / length), float(q.z / length), float(q.w / length)};
+    return {float(0.0 - q.x / length), float(0.0 - q.y / length), float(q.z / length), float(q.w / length)};
 }
 
 // M' = Z · M · Z. A row-vector matrix in memory order is the column-major
