@@ -1,7 +1,5 @@
 // vorel-xconv: writes a .x file in another encoding, or as glTF 2.0.
 //   vorel-xconv [--format txt|bin|tzip|bzip|glb|gltf] [--float 32|64] [--ticks-per-second N] IN OUT
-#include <unistd.h>
-
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
