@@ -58,7 +58,8 @@ bool DecodeDds(const uint8_t* data, size_t size, uint32_t* width, uint32_t* heig
     }
     const uint8_t* pixels = data + 128;
     const size_t available = size - 128;
-    rgba->assign(size_t(w) * h * 4, 0);
+    // The image is made only once the file is known to hold its texels: a
+    // header alone must not cost the memory of the image it claims.
 
     if (pfFlags & kFourCcFlag) {
         int kind = 0;
@@ -78,6 +79,7 @@ bool DecodeDds(const uint8_t* data, size_t size, uint32_t* width, uint32_t* heig
             *error = "a DDS image cut short";
             return false;
         }
+        rgba->assign(size_t(w) * h * 4, 0);
         for (size_t by = 0; by < blocksHigh; ++by)
             for (size_t bx = 0; bx < blocksWide; ++bx) {
                 const uint8_t* block = pixels + (by * blocksWide + bx) * blockSize;
@@ -113,6 +115,7 @@ bool DecodeDds(const uint8_t* data, size_t size, uint32_t* width, uint32_t* heig
             *error = "a DDS image cut short";
             return false;
         }
+        rgba->assign(size_t(w) * h * 4, 0);
         // Each channel from its mask: shift to the lowest set bit.
         const auto channel = [](uint32_t value, uint32_t mask) -> uint8_t {
             if (mask == 0) return 255;

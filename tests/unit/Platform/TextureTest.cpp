@@ -74,6 +74,14 @@ TEST(Dds, DecodesDxt1Dxt5AndUncompressedPixels) {
     const std::string huge = DdsHeader(100000, 100000, "DXT1", 0, 0x4, nullptr);
     EXPECT_FALSE(Platform::D3DX::DecodeDds(reinterpret_cast<const uint8_t*>(huge.data()), huge.size(), &w, &h,
                                            &rgba, &error));
+    // A header of a large image with no texels after it costs no image.
+    for (const std::string& bare :
+         {DdsHeader(4096, 4096, "DXT1", 0, 0x4, nullptr), DdsHeader(4096, 4096, nullptr, 32, 0x41, masks)}) {
+        std::vector<uint8_t> none;
+        EXPECT_FALSE(Platform::D3DX::DecodeDds(reinterpret_cast<const uint8_t*>(bare.data()), bare.size(), &w,
+                                               &h, &none, &error));
+        EXPECT_EQ(none.capacity(), 0u) << error;
+    }
 }
 
 TEST(TextureFiles, NamesWrittenOnWindowsAreFound) {
