@@ -225,7 +225,7 @@ private:
     int m_defaultMaterial = -1;
     size_t m_imageFiles = 0;
     // What is reported once per file.
-    size_t m_manyInfluences = 0, m_unweighted = 0;
+    size_t m_manyInfluences = 0, m_unweighted = 0, m_unusableOffsets = 0, m_droppedKeys = 0;
     double m_largestDropped = 0;
 };
 
@@ -548,7 +548,11 @@ void Writer::Skin(const cModel::Container& c, json* primitives, int meshNode) {
         if (static_cast<size_t>(node) >= used.size()) used.resize(node + 1, false);
         used[node] = true;
         joints.push_back(node);
-        const std::vector<float> m = MirroredAffine(c.container->m_boneOffsets[b]);
+        std::vector<float> m = MirroredAffine(c.container->m_boneOffsets[b]);
+        if (!std::all_of(m.begin(), m.end(), [](float v) { return std::isfinite(v); })) {
+            ++m_unusableOffsets;
+            m = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+        }
         inverseBinds.insert(inverseBinds.end(), m.begin(), m.end());
     }
     // Each vertex's influences, one per joint, the four largest kept.
@@ -657,6 +661,9 @@ void Writer::Meshes() {
              " vertices have more than four bone influences: the four largest are kept, renormalised (the "
              "largest share of weight dropped is " +
              std::to_string(m_largestDropped) + ")");
+    if (m_unusableOffsets > 0)
+        Warn(std::to_string(m_unusableOffsets) +
+             " bone offset matrices hold values that are not numbers: identity is written instead");
     if (m_unweighted > 0)
         Warn(std::to_string(m_unweighted) +
              " skinned vertices have no bone weight: they stay where they are");
@@ -666,8 +673,14 @@ void Writer::Meshes() {
 // same tick become a step a float's width apart), values as floats.
 struct Track {
     std::vector<float> times, values;
+    size_t dropped = 0;  // keys of values that are not numbers, which glTF cannot hold
     void Add(float ticks, float perSecond, std::initializer_list<float> value) {
         float t = ticks / perSecond;
+        if (!std::isfinite(t) ||
+            !std::all_of(value.begin(), value.end(), [](float v) { return std::isfinite(v); })) {
+            ++dropped;
+            return;
+        }
         if (!times.empty() && !(t > times.back())) t = std::nextafter(times.back(), INFINITY);
         times.push_back(t);
         values.insert(values.end(), value);
@@ -744,6 +757,7 @@ void Writer::Animations() {
             if (d.scale != nullptr)
                 for (const auto& key : d.scale->m_scaleKeys)
                     scale.Add(key.m_time, perSecond, {key.m_value.x, key.m_value.y, key.m_value.z});
+            m_droppedKeys += translation.dropped + rotation.dropped + scale.dropped;
             if (!translation.times.empty()) channel(node, "translation", translation, "VEC3");
             if (!rotation.times.empty()) channel(node, "rotation", rotation, "VEC4");
             if (!scale.times.empty()) channel(node, "scale", scale, "VEC3");
@@ -758,6 +772,9 @@ void Writer::Animations() {
         animation["samplers"] = std::move(samplers);
         m_doc["animations"].push_back(std::move(animation));
     }
+    if (m_droppedKeys > 0)
+        Warn(std::to_string(m_droppedKeys) +
+             " animation keys hold values that are not numbers: they are left out");
     if (m_keyView >= 0) {
         m_buffer.append((4 - m_buffer.size() % 4) % 4, '\0');
         m_doc["bufferViews"][m_keyView]["byteOffset"] = m_buffer.size();

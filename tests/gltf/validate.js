@@ -6,7 +6,7 @@ const fs = require('fs');
 const path = require('path');
 
 const [folder, ...files] = process.argv.slice(2);
-const validator = require(path.join(folder, 'node_modules', 'gltf-validator'));
+const validator = require(path.resolve(folder, 'node_modules', 'gltf-validator'));
 
 async function check(file) {
     const report = await validator.validateBytes(new Uint8Array(fs.readFileSync(file)), {

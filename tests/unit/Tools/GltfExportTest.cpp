@@ -410,3 +410,33 @@ TEST(GltfExport, TheConverterWritesBothFormsAndRefusesWhatItCannotExport) {
 }
 
 }  // namespace
+
+namespace {
+
+// Files of every odd shape the fuzzer kept (counts that lie, values that are
+// not numbers, references everywhere): each loads and exports, and what is
+// exported is valid glTF.
+TEST(GltfExport, WhatTheFuzzerFoundExportsAsValidGltf) {
+    ScratchFolder scratch;
+    std::vector<fs::path> written;
+    CapturedDebugOutput quiet;
+    for (const auto& entry :
+         fs::directory_iterator(fs::path(VOREL_SOURCE_DIR) / "fuzz" / "corpus" / "model_load")) {
+        Vorel::cModelLoader loader;
+        cModel* model = loader.LoadModel(entry.path().string(), "model.x");
+        VorelTools::GltfExport exported;
+        std::string error;
+        if (!VorelTools::ExportGltf(*model, scratch.Path().string(), {}, &exported, &error)) {
+            EXPECT_EQ(model->m_frameRoot, nullptr) << entry.path() << ": " << error;
+            continue;
+        }
+        written.push_back(scratch.Path() / (std::to_string(written.size()) + ".glb"));
+        std::ofstream(written.back(), std::ios::binary) << VorelTools::GlbFile(exported);
+    }
+    EXPECT_GT(written.size(), 100u);
+    if (!fs::exists(ValidatorFolder() / "node_modules" / "gltf-validator"))
+        GTEST_SKIP() << "the glTF validator is not installed (test.sh installs it)";
+    EXPECT_EQ(Validate(written), "");
+}
+
+}  // namespace
