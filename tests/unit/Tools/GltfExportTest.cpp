@@ -238,7 +238,7 @@ TEST(GltfExport, EveryModelPosesAsTheViewerPosesItAndPassesTheValidator) {
     std::vector<fs::path> written;
     CapturedDebugOutput quiet;
     size_t skinned = 0, animated = 0;
-    double facingOut = 0, facingIn = 0;
+    size_t facingOut = 0, facingIn = 0;
     for (const fs::path& path : files) {
         SCOPED_TRACE(path.string());
         Vorel::cModelLoader loader;
@@ -290,7 +290,10 @@ TEST(GltfExport, EveryModelPosesAsTheViewerPosesItAndPassesTheValidator) {
                     for (const size_t v : {a, b, c})
                         for (int k = 0; k < 3; ++k)
                             side += face[k] * n[v + k];
-                    (side > 0 ? facingOut : side < 0 ? facingIn : side) += 1;
+                    if (side > 0)
+                        ++facingOut;
+                    else if (side < 0)
+                        ++facingIn;
                 }
             }
         EXPECT_EQ(glb.doc.value("skins", json::array()).size(), skins);
