@@ -10,6 +10,7 @@
 #include <map>
 #include <nlohmann/json.hpp>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "cMeshContainer.h"
 #include "cModel.h"
@@ -53,6 +54,8 @@ std::vector<float> MirroredAffine(const D3DXMATRIX& m) {
             out[r * 4 + c] = c == 3 ? (r == 3 ? 1.0f : 0.0f) : m.m[r][c] * sign[r] * sign[c];
     return out;
 }
+
+const std::vector<float> kIdentity = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 
 bool Finite(const D3DXVECTOR3& v) {
     return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
@@ -213,9 +216,8 @@ private:
     GltfExport* m_out;
     json m_doc;
     std::string m_buffer;
-    std::vector<int> m_frameNode;  // per frame of the model
-    std::unordered_map<const Vorel::cFrame*, int> m_nodeOfFrame;
-    std::unordered_map<const cVQS*, int> m_nodeOfCombined;  // a frame's combined transform, to its node
+    std::unordered_map<const Vorel::cFrame*, int> m_nodeOfFrame;  // frame i of the model is node i
+    std::unordered_map<const cVQS*, int> m_nodeOfCombined;        // a frame's combined transform, to its node
     std::vector<int> m_sceneNodes;
     int m_root = -1;  // the node that holds every top-level frame, when there must be one
     std::map<std::string, int> m_textureOfName, m_textureOfFile;
@@ -261,7 +263,6 @@ int Writer::RootNode() {
 
 void Writer::Nodes() {
     const size_t frames = m_model.m_frames.size();
-    m_frameNode.resize(frames);
     size_t topLevel = 0, sheared = 0;
     double largest = 0;
     std::string worst;
@@ -269,14 +270,14 @@ void Writer::Nodes() {
         const Vorel::cFrame* frame = m_model.m_frames[i];
         json node = Transform(frame->m_bind);
         if (frame->Name != nullptr && *frame->Name != '\0') node["name"] = Utf8(frame->Name);
-        m_frameNode[i] = Node(std::move(node));
-        m_nodeOfCombined[&frame->m_combined] = m_frameNode[i];
-        m_nodeOfFrame[frame] = m_frameNode[i];
+        const int index = Node(std::move(node));  // the first nodes: frame i is node i
+        m_nodeOfCombined[&frame->m_combined] = index;
+        m_nodeOfFrame[frame] = index;
         const int parent = m_model.m_links[i].parent;
         if (parent >= 0) {
-            Child(m_frameNode[parent], m_frameNode[i]);
+            Child(parent, index);
         } else {
-            m_sceneNodes.push_back(m_frameNode[i]);
+            m_sceneNodes.push_back(index);
             ++topLevel;
         }
         // A matrix that no translation, rotation and scale rebuilds (shear).
@@ -299,9 +300,8 @@ void Writer::Nodes() {
     if (topLevel > 1) RootNode();
     if (sheared > 0)
         Warn(std::to_string(sheared) +
-             " frame matrices hold a shear, which no translation, rotation and scale can: each is written as "
-             "its "
-             "decomposition (largest error " +
+             " frame matrices hold a shear, which no translation, rotation and scale can: each is written "
+             "decomposed (largest error " +
              std::to_string(largest) + ", relative, in frame " + worst + ")");
 }
 
@@ -368,6 +368,15 @@ int Writer::ResolvedTexture(const Vorel::cMeshContainer* c, DWORD i) {
     const int texture = static_cast<int>(m_doc["textures"].size() - 1);
     m_textureOfFile[path] = texture;
     return texture;
+}
+
+// How a .x material's specular colour and power become a roughness: a
+// black specular colour or a power of 0 is fully rough, and a white
+// highlight of power p has roughness sqrt(2 / (p + 2)).
+float RoughnessOf(float specularStrength, float power) {
+    const float s = std::isfinite(specularStrength) ? std::clamp(specularStrength, 0.0f, 1.0f) : 0.0f;
+    const float p = std::isfinite(power) && power > 0 ? power : 0.0f;
+    return 1.0f - s * (1.0f - std::sqrt(2.0f / (p + 2.0f)));
 }
 
 float Unit(float v) {
@@ -532,26 +541,25 @@ void Writer::Skin(const cModel::Container& c, json* primitives, int meshNode) {
     // that follows no frame, gets a node of its own that moves as it does.
     std::vector<int> joints;
     std::vector<float> inverseBinds;
-    std::vector<bool> used(m_doc["nodes"].size() + bones + 1, false);
+    std::unordered_set<int> used;
     for (DWORD b = 0; b < bones; ++b) {
         const std::string name = skin->GetBoneName(b) != nullptr ? skin->GetBoneName(b) : "";
         const auto found = m_nodeOfCombined.find(c.container->m_boneTransforms[b]);
         int node = -1;
         if (found == m_nodeOfCombined.end()) {
             node = Unmoving(name);
-        } else if (used[found->second]) {
+        } else if (used.count(found->second) > 0) {
             node = Node({{"name", Utf8(name)}});
             Child(found->second, node);
         } else {
             node = found->second;
         }
-        if (static_cast<size_t>(node) >= used.size()) used.resize(node + 1, false);
-        used[node] = true;
+        used.insert(node);
         joints.push_back(node);
         std::vector<float> m = MirroredAffine(c.container->m_boneOffsets[b]);
         if (!std::all_of(m.begin(), m.end(), [](float v) { return std::isfinite(v); })) {
             ++m_unusableOffsets;
-            m = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+            m = kIdentity;
         }
         inverseBinds.insert(inverseBinds.end(), m.begin(), m.end());
     }
@@ -594,8 +602,7 @@ void Writer::Skin(const cModel::Container& c, json* primitives, int meshNode) {
             if (unweighted < 0) {
                 unweighted = static_cast<int>(joints.size());
                 joints.push_back(Unmoving("(unweighted)"));
-                const std::vector<float> identity = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
-                inverseBinds.insert(inverseBinds.end(), identity.begin(), identity.end());
+                inverseBinds.insert(inverseBinds.end(), kIdentity.begin(), kIdentity.end());
             }
             jointData[v * 4] = static_cast<uint16_t>(unweighted);
             weightData[v * 4] = 1;
@@ -815,12 +822,6 @@ void Append32(std::string* out, uint32_t v) {
 }
 
 }  // namespace
-
-float RoughnessOf(float specularStrength, float power) {
-    const float s = std::isfinite(specularStrength) ? std::clamp(specularStrength, 0.0f, 1.0f) : 0.0f;
-    const float p = std::isfinite(power) && power > 0 ? power : 0.0f;
-    return 1.0f - s * (1.0f - std::sqrt(2.0f / (p + 2.0f)));
-}
 
 bool ExportGltf(cModel& model, const std::string& folder, const GltfOptions& options, GltfExport* out,
                 std::string* error) {

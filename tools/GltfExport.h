@@ -45,9 +45,4 @@ bool ExportGltf(Vorel::cModel& model, const std::string& folder, const GltfOptio
 // The document and its buffer as one GLB file.
 std::string GlbFile(const GltfExport& exported);
 
-// The rule by which a .x material's specular colour and power become a
-// roughness: a black specular colour or a power of 0 is fully rough, and a
-// white highlight of power p has roughness sqrt(2 / (p + 2)).
-float RoughnessOf(float specularStrength, float power);
-
 }  // namespace VorelTools
