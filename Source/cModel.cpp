@@ -388,14 +388,22 @@ void cModel::InitLocalTransforms() {
     m_joints.assign(m_frames.size(), D3DXVECTOR3(0, 0, 0));
 }
 
-void cModel::SetupBones(cFrame* root) {
-    // The frame, then everything from its sibling on, then its children:
-    // the child waits beneath the sibling.
-    std::vector<cFrame*> pending;
-    if (root != nullptr) pending.push_back(root);
+void cModel::SetupBones() {
+    // The containers are drawn (and posed and exported) in this order: a
+    // frame's, then those of its later siblings and all they hold, then its
+    // children's. m_frames holds children before later siblings, so the
+    // order is walked over it with each frame's next sibling; its first
+    // child, if any, comes right after it.
+    const auto count = static_cast<int32_t>(m_frames.size());
+    std::vector<int32_t> nextSibling(m_frames.size(), -1);
+    for (int32_t i = 0; i < count; ++i)
+        if (m_links[i].previous >= 0) nextSibling[m_links[i].previous] = i;
+    std::vector<int32_t> pending;
+    if (count > 0) pending.push_back(0);
     while (!pending.empty()) {
-        cFrame* frame = pending.back();
+        const int32_t at = pending.back();
         pending.pop_back();
+        cFrame* frame = m_frames[at];
         for (auto* c = static_cast<cMeshContainer*>(frame->pMeshContainer); c != nullptr;
              c = static_cast<cMeshContainer*>(c->pNextMeshContainer)) {
             m_containers.push_back({c, frame});
@@ -412,9 +420,8 @@ void cModel::SetupBones(cFrame* root) {
                           " names no frame; it stays in place");
             }
         }
-        if (frame->pFrameFirstChild != nullptr)
-            pending.push_back(static_cast<cFrame*>(frame->pFrameFirstChild));
-        if (frame->pFrameSibling != nullptr) pending.push_back(static_cast<cFrame*>(frame->pFrameSibling));
+        if (at + 1 < count && m_links[at + 1].parent == at) pending.push_back(at + 1);
+        if (nextSibling[at] >= 0) pending.push_back(nextSibling[at]);
     }
 }
 
@@ -448,7 +455,7 @@ void cModel::Update(float time) {
 // The container's vertices posed by its own bones, through the palette
 // that every container shares.
 void cModel::SkinContainer(cMeshContainer* c) {
-    if (c->pSkinInfo == nullptr || c->m_skinnedMesh == nullptr) return;
+    if (!c->IsSkinned()) return;
     const DWORD bones =
         std::min<DWORD>(c->pSkinInfo->GetNumBones(), static_cast<DWORD>(m_boneMatrices.size()));
     for (DWORD i = 0; i < bones; ++i)
@@ -464,7 +471,7 @@ void cModel::SkinContainer(cMeshContainer* c) {
 
 void cModel::ModelSpaceVertices(const Container& c, std::vector<D3DXVECTOR3>* vertices) {
     vertices->clear();
-    const bool skinned = c.container->m_skinnedMesh != nullptr;
+    const bool skinned = c.container->IsSkinned();
     LPD3DXMESH mesh = skinned ? c.container->m_skinnedMesh : c.container->MeshData.pMesh;
     void* data = nullptr;
     if (mesh == nullptr || FAILED(mesh->LockVertexBuffer(D3DLOCK_READONLY, &data))) return;
@@ -560,12 +567,12 @@ bool cModel::Draw(Graphics::cEffectsManager* effects, LPD3DXEFFECT effect) {
 void cModel::DrawMeshContainer(const Container& c, Graphics::cEffectsManager* effects, LPD3DXEFFECT effect,
                                const D3DXMATRIX& world) {
     cMeshContainer* container = c.container;
-    LPD3DXMESH mesh = container->pSkinInfo != nullptr ? container->m_skinnedMesh : container->MeshData.pMesh;
+    const bool skinned = container->IsSkinned();
+    LPD3DXMESH mesh = skinned ? container->m_skinnedMesh : container->MeshData.pMesh;
     if (mesh == nullptr) return;
     // Skinned vertices are in model space already; a rigid mesh is in its
     // frame's space.
-    const D3DXMATRIX placed =
-        container->pSkinInfo != nullptr ? world : cVQS::ToMatrix(c.frame->m_combined) * world;
+    const D3DXMATRIX placed = skinned ? world : cVQS::ToMatrix(c.frame->m_combined) * world;
     D3DXMATRIX placedIT;
     if (D3DXMatrixInverse(&placedIT, nullptr, &placed) == nullptr)
         return;  // a frame of scale 0 shows nothing

@@ -51,9 +51,9 @@ public:
     void InitLocalTransforms();
     // Skinning set-up: every mesh container in m_containers, with a skinned
     // copy of each one that has skin, its bones' transforms and the size of
-    // the palette. Visits each frame, then its later siblings with all they
+    // the palette. Meets each frame, then its later siblings with all they
     // hold, then its children. Runs after InitLocalTransforms.
-    void SetupBones(cFrame* frame);
+    void SetupBones();
     // The first frame of that name in m_frames' order, or null.
     cFrame* FindFrame(const char* name) const;
 

@@ -89,7 +89,7 @@ std::unique_ptr<cModel> cModelLoader::Read(const std::string& path, const std::s
     if (_model->m_animController != nullptr)
         _model->m_setCount = _model->m_animController->GetMaxNumAnimationSets();
     if (_model->m_frameRoot != nullptr) {
-        _model->SetupBones(_model->m_frameRoot);
+        _model->SetupBones();
         _model->m_boneMatrices.assign(static_cast<size_t>(_model->m_maxBones), D3DXMATRIX{});
         CHECKED(D3DXFrameCalculateBoundingSphere(_model->m_frameRoot, &_model->m_sphereCenter,
                                                  &_model->m_sphereRadius));

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 
+#include "FileBytes.h"
 #include "d3dx9/xfile/Container.h"
 #include "d3dx9/xfile/Writer.h"
 
@@ -57,7 +58,7 @@ void Register() {
          {"assimp/test/models/X/Testwuson.X",
           "dbpro/Dark Basic Public Shared/Official Plugins/3D Cloth & Particles/Install/Examples/"
           "Ghost Train/Media/Mummy.X"}) {
-        FileBytes mapped((models / file).c_str());
+        Platform::FileBytes mapped((models / file).c_str());
         if (mapped.Error() != 0) continue;
         const std::string bytes(mapped.Bytes());
         benchmark::RegisterBenchmark(("Corpus/" + std::filesystem::path(file).filename().string()).c_str(),

@@ -16,10 +16,11 @@ source tools/setup.sh
 seconds=${1:-30}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(xfile_reader model_load mszip_inflate effect_file texture_file object_file effect_list)
 
 vorel_install "${VOREL_PACKAGES[@]}" "${VOREL_FUZZ_PACKAGES[@]}"
 CC=clang CXX=clang++ vorel_configure build-fuzz -DVOREL_BUILD_FUZZ=ON -DVOREL_BUILD_TESTS=OFF
+# Every target, as fuzz/CMakeLists.txt lists them, unless some are named.
+[ ${#targets[@]} -eq 0 ] && mapfile -t targets <build-fuzz/fuzz/targets
 for target in "${targets[@]}"; do vorel_compile build-fuzz "fuzz_$target"; done
 
 # The real models, gathered once, for the .x targets.
@@ -30,7 +31,10 @@ if [ -d ../shared/models ] && [ ! -d "$shared" ]; then
     while IFS= read -r -d '' f; do cp "$f" "$shared/$(echo "$f" | md5sum | cut -c1-16).x"; done
 fi
 
+# Headless: the targets that make a device need no display, and with one
+# named SDL reaches for the session's D-Bus through it.
 export SDL_VIDEODRIVER=offscreen
+unset DISPLAY WAYLAND_DISPLAY
 failed=0
 for target in "${targets[@]}"; do
   corpus=build-fuzz/corpus/$target

@@ -12,11 +12,11 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "FileBytes.h"
 #include "cMeshContainer.h"
 #include "cModel.h"
 #include "d3dx9/mesh/Mesh.h"
 #include "d3dx9/texture/Texture.h"
-#include "d3dx9/xfile/Container.h"
 
 namespace VorelTools {
 namespace {
@@ -317,11 +317,8 @@ int Writer::Texture(const Vorel::cMeshContainer* c, DWORD i) {
 int Writer::ResolvedTexture(const Vorel::cMeshContainer* c, DWORD i) {
     const std::string& name = c->m_textureFiles[i];
     std::error_code ec;
-    const std::filesystem::path before = std::filesystem::current_path(ec);
-    std::filesystem::current_path(m_folder.empty() ? "." : m_folder, ec);
-    std::string path = Platform::D3DX::FindFile(name);
+    std::string path = Platform::D3DX::FindFile(name, m_folder);
     if (!path.empty()) path = std::filesystem::absolute(path, ec).string();
-    std::filesystem::current_path(before, ec);
     if (path.empty()) {
         Warn("texture " + name + " not found: the material is kept without it");
         return -1;
@@ -329,7 +326,7 @@ int Writer::ResolvedTexture(const Vorel::cMeshContainer* c, DWORD i) {
     if (const auto known = m_textureOfFile.find(path); known != m_textureOfFile.end()) return known->second;
 
     GltfImage image;
-    Platform::XFile::FileBytes file(path.c_str());
+    Platform::FileBytes file(path.c_str());
     const std::string_view bytes = file.Bytes();
     if (bytes.size() >= 8 && bytes.substr(0, 8) == "\x89PNG\r\n\x1a\n") {
         image.mimeType = "image/png";
@@ -638,7 +635,7 @@ void Writer::Meshes() {
     for (const cModel::Container& c : m_model.m_containers) {
         json primitives = Primitives(c);
         if (primitives.empty()) continue;
-        const bool skinned = c.container->pSkinInfo != nullptr && c.container->m_skinnedMesh != nullptr;
+        const bool skinned = c.container->IsSkinned();
         json mesh = json::object();
         if (c.container->Name != nullptr) mesh["name"] = Utf8(c.container->Name);
         int node = -1;

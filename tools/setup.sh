@@ -3,11 +3,11 @@
 
 VOREL_PACKAGES=(
   cmake g++ pkg-config
-  libsdl2-dev libepoxy-dev libgl1-mesa-dri libegl-mesa0
+  libsdl2-dev libepoxy-dev libx11-dev libgl1-mesa-dri libegl-mesa0
   libimgui-dev libstb-dev fonts-liberation
-  liblua5.1-0-dev libtinyxml-dev zlib1g-dev libjpeg-dev nlohmann-json3-dev
+  liblua5.1-0-dev libtinyxml-dev zlib1g-dev libjpeg-dev nlohmann-json3-dev libcli11-dev
 )
-VOREL_TEST_PACKAGES=(libgtest-dev libassimp-dev xvfb xauth xdotool libx11-dev clang-format git)
+VOREL_TEST_PACKAGES=(libgtest-dev libassimp-dev xvfb xauth xdotool openbox clang-format git)
 VOREL_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 
 vorel_fail() {

@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "CommandLine.h"
 #include "cMeshContainer.h"
 #include "cModelLoader.h"
 #include "d3dx9/xfile/Container.h"
@@ -77,11 +78,6 @@ void Objects(ID3DXFileData* top) {
     }
 }
 
-int Usage() {
-    std::fprintf(stderr, "usage: vorel-info [--json | --objects | --pose TICKS [--set N]] FILE\n");
-    return 2;
-}
-
 // Every vertex of every mesh container in model space, posed as the viewer
 // poses it: skinned containers after skinning, the others under their
 // frame's combined transform.
@@ -103,8 +99,7 @@ int Pose(cModel* model, const std::string& path, float ticks, long set) {
     for (const cModel::Container& c : model->m_containers) {
         cModel::ModelSpaceVertices(c, &vertices);
         out += std::string("container ") + (c.container->Name ? c.container->Name : "(unnamed)") +
-               (c.container->m_skinnedMesh ? " skinned " : " rigid ") + std::to_string(vertices.size()) +
-               "\n";
+               (c.container->IsSkinned() ? " skinned " : " rigid ") + std::to_string(vertices.size()) + "\n";
         for (const D3DXVECTOR3& p : vertices) {
             std::snprintf(line, sizeof line, "%.9g %.9g %.9g\n", p.x, p.y, p.z);
             out += line;
@@ -117,30 +112,25 @@ int Pose(cModel* model, const std::string& path, float ticks, long set) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string mode, path;
+    CLI::App app("Loads a .x model as the viewer does and says what it holds.", "vorel-info");
+    std::string path;
+    bool json = false, objects = false;
     float ticks = 0;
     long set = -1;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        char* end = nullptr;
-        if (arg == "--json" || arg == "--objects") {
-            mode = arg;
-        } else if (arg == "--pose" && i + 1 < argc) {
-            mode = arg;
-            ticks = std::strtof(argv[++i], &end);
-            if (*end != '\0' || end == argv[i] || !std::isfinite(ticks)) return Usage();
-        } else if (arg == "--set" && i + 1 < argc) {
-            set = std::strtol(argv[++i], &end, 10);
-            if (*end != '\0' || end == argv[i] || set < 0) return Usage();
-        } else if (!arg.empty() && arg[0] == '-') {
-            return Usage();
-        } else if (path.empty()) {
-            path = arg;
-        } else {
-            return Usage();
-        }
-    }
-    if (path.empty() || (set >= 0 && mode != "--pose")) return Usage();
+    auto* jsonFlag = app.add_flag("--json", json, "the same as one JSON object");
+    auto* objectsFlag =
+        app.add_flag("--objects", objects, "the object tree of the reader")->excludes(jsonFlag);
+    auto* pose = app.add_option("--pose", ticks, "every vertex in model space, posed at TICKS")
+                     ->type_name("TICKS")
+                     ->check(VorelTools::kFinite)
+                     ->excludes(jsonFlag, objectsFlag);
+    app.add_option("--set", set, "the set posed (default 0)")
+        ->type_name("N")
+        ->check(CLI::NonNegativeNumber)
+        ->needs(pose);
+    app.add_option("FILE", path, "the .x file")->required();
+    if (const auto code = VorelTools::ParseCommandLine(app, argc, argv)) return *code;
+    const std::string mode = json ? "--json" : objects ? "--objects" : *pose ? "--pose" : "";
 
     // The reader first: a file it cannot read is reported as such (it has
     // written why on standard error).

@@ -8,10 +8,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "CommandLine.h"
 #include "Singletons.h"
 #include "cApplication.h"
 #include "cGraphicsManager.h"
@@ -26,28 +28,6 @@ using namespace Vorel;
 namespace fs = std::filesystem;
 
 namespace {
-
-constexpr const char* kUsage =
-    "usage: vorel-snapshot MODEL.x OUT.png [--set N] [--time TICKS] [--fill points|wireframe|solid]\n"
-    "                      [--skeleton on|off] [--frames COUNT] [--size PIXELS] [--overlay]\n"
-    "  Renders MODEL.x as the viewer shows it, posed at TICKS of set N (default 0, 0), and\n"
-    "  writes the 1024 x 768 picture. With --frames, COUNT pictures spread evenly over the\n"
-    "  set's length; OUT is then a pattern with one %d (or %03d and the like): walk-%03d.png.\n"
-    "  With --size, the picture is scaled down to fit PIXELS x PIXELS (a thumbnail). With\n"
-    "  --overlay, the key help and the model's name, set and speed are drawn over it, as\n"
-    "  the viewer shows them once the model is opened (and the set chosen).\n";
-
-int Usage(const std::string& why) {
-    std::fprintf(stderr, "vorel-snapshot: %s\n%s", why.c_str(), kUsage);
-    return 2;
-}
-
-std::optional<double> Number(const char* text) {
-    char* end = nullptr;
-    const double value = std::strtod(text, &end);
-    if (end == text || *end != '\0' || !std::isfinite(value)) return std::nullopt;
-    return value;
-}
 
 // OUT with its one %d (width and zero flag allowed) replaced by `index`;
 // nothing when the pattern has none or another conversion.
@@ -126,6 +106,10 @@ bool Save(LPDIRECT3DDEVICE9 device, const std::string& path, int size) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    CLI::App app(
+        "Renders MODEL.x as the viewer shows it, posed at TICKS of set N, and writes the\n"
+        "1024 x 768 picture as PNG.",
+        "vorel-snapshot");
     std::string model, out;
     unsigned set = 0;
     double ticks = 0;
@@ -134,55 +118,36 @@ int main(int argc, char** argv) {
     int frames = 0;
     int size = 0;
     bool overlay = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        const bool hasValue = i + 1 < argc;
-        if (arg == "--help" || arg == "-h") {
-            std::fputs(kUsage, stdout);
-            return 0;
-        } else if (arg == "--set" && hasValue) {
-            const auto n = Number(argv[++i]);
-            if (!n || *n < 0 || *n != static_cast<unsigned>(*n)) return Usage("--set needs a set number");
-            set = static_cast<unsigned>(*n);
-        } else if (arg == "--time" && hasValue) {
-            const auto n = Number(argv[++i]);
-            if (!n) return Usage("--time needs a number of ticks");
-            ticks = *n;
-        } else if (arg == "--fill" && hasValue) {
-            const std::string mode = argv[++i];
-            fill = mode == "points"      ? D3DFILL_POINT
-                   : mode == "wireframe" ? D3DFILL_WIREFRAME
-                   : mode == "solid"     ? D3DFILL_SOLID
-                                         : 0;
-            if (fill == 0) return Usage("--fill is points, wireframe or solid");
-        } else if (arg == "--skeleton" && hasValue) {
-            const std::string on = argv[++i];
-            if (on != "on" && on != "off") return Usage("--skeleton is on or off");
-            skeleton = on == "on";
-        } else if (arg == "--overlay") {
-            overlay = true;
-        } else if (arg == "--size" && hasValue) {
-            const auto n = Number(argv[++i]);
-            if (!n || *n < 1 || *n > 4096 || *n != static_cast<int>(*n))
-                return Usage("--size needs a number of pixels");
-            size = static_cast<int>(*n);
-        } else if (arg == "--frames" && hasValue) {
-            const auto n = Number(argv[++i]);
-            if (!n || *n < 1 || *n > 100000 || *n != static_cast<int>(*n))
-                return Usage("--frames needs a count from 1");
-            frames = static_cast<int>(*n);
-        } else if (!arg.empty() && arg[0] == '-') {
-            return Usage("unknown option " + arg);
-        } else if (model.empty()) {
-            model = arg;
-        } else if (out.empty()) {
-            out = arg;
-        } else {
-            return Usage("one model and one output");
-        }
+    app.add_option("MODEL.x", model, "the model")->required();
+    app.add_option("OUT.png", out, "the picture; with --frames a pattern with one %d (walk-%03d.png)")
+        ->required();
+    app.add_option("--set", set, "the animation set (default 0)")->type_name("N");
+    app.add_option("--time", ticks, "the time in the set's ticks (default 0)")
+        ->type_name("TICKS")
+        ->check(VorelTools::kFinite);
+    app.add_option("--fill", fill, "the fill mode (default solid)")
+        ->type_name("points|wireframe|solid")
+        ->transform(CLI::CheckedTransformer(std::map<std::string, int>{{"points", D3DFILL_POINT},
+                                                                       {"wireframe", D3DFILL_WIREFRAME},
+                                                                       {"solid", D3DFILL_SOLID}})
+                        .description(""));
+    app.add_option("--skeleton", skeleton, "the skeleton drawn over the model (default on)")
+        ->type_name("on|off")
+        ->transform(CLI::CheckedTransformer(std::map<std::string, bool>{{"on", true}, {"off", false}})
+                        .description(""));
+    app.add_option("--frames", frames, "COUNT pictures spread evenly over the set's length")
+        ->type_name("COUNT")
+        ->check(CLI::Range(1, 100000));
+    app.add_option("--size", size, "scaled down to fit PIXELS x PIXELS (a thumbnail)")
+        ->type_name("PIXELS")
+        ->check(CLI::Range(1, 4096));
+    app.add_flag("--overlay", overlay,
+                 "the key help and the model's name, set and speed over it, as the viewer shows them");
+    if (const auto code = VorelTools::ParseCommandLine(app, argc, argv)) return *code;
+    if (frames > 0 && !Numbered(out, 0)) {
+        std::fprintf(stderr, "vorel-snapshot: with --frames, OUT needs one %%d: %s\n", out.c_str());
+        return 2;
     }
-    if (model.empty() || out.empty()) return Usage("a model and an output are needed");
-    if (frames > 0 && !Numbered(out, 0)) return Usage("with --frames, OUT needs one %d: " + out);
 
     std::error_code ec;
     if (!fs::is_regular_file(model, ec)) {

@@ -1,13 +1,14 @@
 // vorel-xconv: writes a .x file in another encoding, or as glTF 2.0.
 //   vorel-xconv [--format txt|bin|tzip|bzip|glb|gltf] [--float 32|64] [--ticks-per-second N] IN OUT
 #include <cerrno>
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string>
 
+#include "CommandLine.h"
+#include "FileBytes.h"
 #include "GltfExport.h"
 #include "cModel.h"
 #include "cModelLoader.h"
@@ -18,27 +19,21 @@ namespace {
 
 using namespace Platform::XFile;
 
-int Usage() {
-    std::fprintf(
-        stderr,
-        "usage: vorel-xconv [--format txt|bin|tzip|bzip|glb|gltf] [--float 32|64] [--ticks-per-second N] "
-        "IN OUT\n"
-        "Writes the .x file IN to OUT in the chosen encoding (default: text, 32-bit floats), or as\n"
-        "glTF 2.0: glb is one file; gltf is OUT with OUT's stem .bin and its images beside it.\n"
-        "\n"
-        "glTF is written as Vorel shows the model:\n"
-        "  space     .x is left-handed, glTF right-handed with +Y up: z is mirrored in positions,\n"
-        "            normals, node transforms, inverse bind matrices and keys, and each\n"
-        "            triangle's winding is reversed; one unit is one metre.\n"
-        "  material  diffuse colour and alpha: base colour (alpha below 1 blends); texture: base\n"
-        "            colour texture; emissive: emissive; metallic 0; roughness from the specular\n"
-        "            colour's largest channel s and power p: 1 - s * (1 - sqrt(2 / (p + 2))).\n"
-        "  textures  PNG and JPEG embedded as they are; BMP, TGA and DDS written as PNG.\n"
-        "  skins     the four largest influences of each vertex, renormalised to sum 1.\n"
-        "  keys      every animation set, in seconds at the set's tick rate: the file's\n"
-        "            AnimTicksPerSecond, else 1000 a second; --ticks-per-second N overrides.\n");
-    return 2;
-}
+constexpr const char* kAbout =
+    "Writes the .x file IN to OUT in the chosen encoding (default: text, 32-bit floats), or as\n"
+    "glTF 2.0: glb is one file; gltf is OUT with OUT's stem .bin and its images beside it.";
+constexpr const char* kGltf =
+    "glTF is written as Vorel shows the model:\n"
+    "  space     .x is left-handed, glTF right-handed with +Y up: z is mirrored in positions,\n"
+    "            normals, node transforms, inverse bind matrices and keys, and each\n"
+    "            triangle's winding is reversed; one unit is one metre.\n"
+    "  material  diffuse colour and alpha: base colour (alpha below 1 blends); texture: base\n"
+    "            colour texture; emissive: emissive; metallic 0; roughness from the specular\n"
+    "            colour's largest channel s and power p: 1 - s * (1 - sqrt(2 / (p + 2))).\n"
+    "  textures  PNG and JPEG embedded as they are; BMP, TGA and DDS written as PNG.\n"
+    "  skins     the four largest influences of each vertex, renormalised to sum 1.\n"
+    "  keys      every animation set, in seconds at the set's tick rate: the file's\n"
+    "            AnimTicksPerSecond, else 1000 a second; --ticks-per-second N overrides.";
 
 // Written whole or not at all: into a file beside it, then renamed over it.
 bool WriteFile(const std::string& path, const std::string& bytes) {
@@ -95,55 +90,28 @@ int ExportGltf(const std::string& in, const std::string& out, bool binary, float
 }  // namespace
 
 int main(int argc, char** argv) {
-    Format format = Format::Text;
-    bool gltf = false, glb = false;
-    float ticksPerSecond = 0;
+    CLI::App app(kAbout, "vorel-xconv");
+    app.footer(kGltf);
+    std::string format = "txt", in, out;
     int floatSize = 32;
-    std::string in, out;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--format" && i + 1 < argc) {
-            const std::string f = argv[++i];
-            glb = gltf = false;
-            if (f == "txt")
-                format = Format::Text;
-            else if (f == "bin")
-                format = Format::Binary;
-            else if (f == "tzip")
-                format = Format::TextCompressed;
-            else if (f == "bzip")
-                format = Format::BinaryCompressed;
-            else if (f == "glb" || f == "gltf")
-                (f == "glb" ? glb : gltf) = true;
-            else
-                return Usage();
-        } else if (arg == "--float" && i + 1 < argc) {
-            const std::string f = argv[++i];
-            if (f != "32" && f != "64") return Usage();
-            floatSize = std::stoi(f);
-        } else if (arg == "--ticks-per-second" && i + 1 < argc) {
-            char* end = nullptr;
-            ticksPerSecond = std::strtof(argv[++i], &end);
-            if (*end != '\0' || !(ticksPerSecond > 0) || !std::isfinite(ticksPerSecond)) return Usage();
-        } else if (arg == "--help" || arg == "-h") {
-            Usage();
-            return 0;
-        } else if (!arg.empty() && arg[0] == '-' && arg != "-") {
-            return Usage();
-        } else if (in.empty()) {
-            in = arg;
-        } else if (out.empty()) {
-            out = arg;
-        } else {
-            return Usage();
-        }
-    }
-    if (in.empty() || out.empty()) return Usage();
+    float ticksPerSecond = 0;
+    app.add_option("--format", format, "the encoding written")
+        ->check(CLI::IsMember({"txt", "bin", "tzip", "bzip", "glb", "gltf"}))
+        ->capture_default_str();
+    app.add_option("--float", floatSize, "the size of the floats of a .x file")
+        ->check(CLI::IsMember({32, 64}))
+        ->capture_default_str();
+    app.add_option("--ticks-per-second", ticksPerSecond, "the tick rate of every set, for glTF")
+        ->check(VorelTools::kFinite & CLI::PositiveNumber);
+    app.add_option("IN", in, "the .x file read")->required();
+    app.add_option("OUT", out, "the file written")->required();
+    if (const auto code = VorelTools::ParseCommandLine(app, argc, argv)) return *code;
+    const bool glb = format == "glb", gltf = format == "gltf";
     if (glb || gltf) return ExportGltf(in, out, glb, ticksPerSecond);
 
     std::string text;
     {
-        FileBytes file(in.c_str());
+        Platform::FileBytes file(in.c_str());
         if (file.Error() != 0) {
             std::fprintf(stderr, "vorel-xconv: %s: %s\n", in.c_str(), std::strerror(file.Error()));
             return 1;
@@ -154,7 +122,11 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "vorel-xconv: %s is not a readable .x file\n", in.c_str());
             return 1;
         }
-        text = WriteDocument(document, format, floatSize);
+        const Format encoding = format == "bin"    ? Format::Binary
+                                : format == "tzip" ? Format::TextCompressed
+                                : format == "bzip" ? Format::BinaryCompressed
+                                                   : Format::Text;
+        text = WriteDocument(document, encoding, floatSize);
     }
     return WriteFile(out, text) ? 0 : 1;
 }

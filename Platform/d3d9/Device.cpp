@@ -133,6 +133,27 @@ void SetUpVertexArray(D3DX::Mesh& mesh, MeshObject& gpu) {
     }
 }
 
+// The mesh's GPU copy, made on first use and brought up to date with its
+// vertices and triangles; its vertex array is bound.
+MeshObject& Uploaded(Device* device, D3DX::Mesh& mesh) {
+    if (mesh.Gpu() == nullptr) {
+        auto gpu = std::make_unique<MeshObject>(device);
+        glGenVertexArrays(1, &gpu->vao);
+        glGenBuffers(1, &gpu->vertices);
+        glGenBuffers(1, &gpu->indices);
+        glBindVertexArray(gpu->vao);
+        UploadVertices(mesh, *gpu);
+        UploadTopology(mesh, *gpu);
+        SetUpVertexArray(mesh, *gpu);
+        mesh.Gpu() = std::move(gpu);
+    }
+    auto& gpu = static_cast<MeshObject&>(*mesh.Gpu());
+    glBindVertexArray(gpu.vao);
+    if (gpu.vertexVersion != mesh.VertexVersion()) UploadVertices(mesh, gpu);
+    if (gpu.topologyVersion != mesh.TopologyVersion()) UploadTopology(mesh, gpu);
+    return gpu;
+}
+
 class Surface final : public RefCounted<IDirect3DSurface9> {
 public:
     explicit Surface(Device* device) : m_device(device) { m_device->AddRef(); }
@@ -152,7 +173,11 @@ public:
             area.left >= area.right || area.top >= area.bottom)
             return D3DERR_INVALIDCALL;
         if (!m_device->MakeCurrent()) return D3DERR_DEVICELOST;
-        m_device->ReadBackBuffer(&m_pixels);
+        try {
+            m_device->ReadBackBuffer(&m_pixels);
+        } catch (const std::bad_alloc&) {
+            return E_OUTOFMEMORY;
+        }
         locked->Pitch = width * 4;
         locked->pBits = m_pixels.data() + size_t(area.top) * size_t(width) * 4 + size_t(area.left) * 4;
         m_locked = true;
@@ -204,9 +229,13 @@ public:
         if (type != D3DDEVTYPE_HAL) return D3DERR_NOTAVAILABLE;
         HWND window = parameters->hDeviceWindow != nullptr ? parameters->hDeviceWindow : focusWindow;
         Device* created = nullptr;
-        const HRESULT hr = Device::Create(window, *parameters, &created);
-        *device = created;
-        return hr;
+        try {
+            const HRESULT hr = Device::Create(window, *parameters, &created);
+            *device = created;
+            return hr;
+        } catch (const std::bad_alloc&) {
+            return E_OUTOFMEMORY;
+        }
     }
 };
 
@@ -503,8 +532,8 @@ HRESULT WINAPI Device::GetBackBuffer(UINT swapChain, UINT index, D3DBACKBUFFER_T
     if (surface == nullptr) return D3DERR_INVALIDCALL;
     *surface = nullptr;
     if (swapChain != 0 || index != 0 || type != D3DBACKBUFFER_TYPE_MONO) return D3DERR_INVALIDCALL;
-    *surface = new Surface(this);
-    return D3D_OK;
+    *surface = new (std::nothrow) Surface(this);
+    return *surface != nullptr ? D3D_OK : E_OUTOFMEMORY;
 }
 
 void Device::ReadBackBuffer(std::vector<uint8_t>* pixels) {
@@ -525,7 +554,9 @@ void Device::ReadBackBuffer(std::vector<uint8_t>* pixels) {
 
 GLuint Device::TextureName(D3DX::Texture& texture) {
     if (texture.Gpu() == nullptr) {
-        auto gpu = std::make_unique<TextureObject>(this);
+        // Without memory for it the texture stays unbound, and reads black.
+        std::unique_ptr<TextureObject> gpu(new (std::nothrow) TextureObject(this));
+        if (gpu == nullptr) return 0;
         glGenTextures(1, &gpu->name);
         glBindTexture(GL_TEXTURE_2D, gpu->name);
         // Rows top first, so texture coordinate v = 0 is the top, as in
@@ -547,21 +578,13 @@ GLuint Device::TextureName(D3DX::Texture& texture) {
 HRESULT Device::DrawMeshSubset(D3DX::Mesh& mesh, DWORD attribute) {
     if (m_program == 0) return D3DERR_INVALIDCALL;  // no effect pass is open
     if (!MakeCurrent()) return D3DERR_DEVICELOST;
-    if (mesh.Gpu() == nullptr) {
-        auto gpu = std::make_unique<MeshObject>(this);
-        glGenVertexArrays(1, &gpu->vao);
-        glGenBuffers(1, &gpu->vertices);
-        glGenBuffers(1, &gpu->indices);
-        glBindVertexArray(gpu->vao);
-        UploadVertices(mesh, *gpu);
-        UploadTopology(mesh, *gpu);
-        SetUpVertexArray(mesh, *gpu);
-        mesh.Gpu() = std::move(gpu);
+    MeshObject* uploaded = nullptr;
+    try {
+        uploaded = &Uploaded(this, mesh);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
     }
-    auto& gpu = static_cast<MeshObject&>(*mesh.Gpu());
-    glBindVertexArray(gpu.vao);
-    if (gpu.vertexVersion != mesh.VertexVersion()) UploadVertices(mesh, gpu);
-    if (gpu.topologyVersion != mesh.TopologyVersion()) UploadTopology(mesh, gpu);
+    MeshObject& gpu = *uploaded;
     const auto range = std::find_if(gpu.ranges.begin(), gpu.ranges.end(),
                                     [&](const MeshObject::Range& r) { return r.attribute == attribute; });
     if (range == gpu.ranges.end()) return D3D_OK;  // no triangles of that material

@@ -48,6 +48,16 @@ struct D3DXCOLOR {
     D3DXCOLOR(float cr, float cg, float cb, float ca) : r(cr), g(cg), b(cb), a(ca) {}
     D3DXCOLOR(const D3DCOLORVALUE& c) : r(c.r), g(c.g), b(c.b), a(c.a) {}
     operator D3DCOLORVALUE() const { return {r, g, b, a}; }
+    // ARGB, each channel 255 from 1 up, 0 from 0 down (and for a NaN),
+    // otherwise c × 255 rounded.
+    operator DWORD() const {
+        const auto channel = [](float c) -> DWORD {
+            if (c >= 1.0f) return 255;
+            if (!(c > 0.0f)) return 0;
+            return static_cast<DWORD>(c * 255.0f + 0.5f);
+        };
+        return channel(a) << 24 | channel(r) << 16 | channel(g) << 8 | channel(b);
+    }
 };
 
 typedef D3DXMATRIX* LPD3DXMATRIX;

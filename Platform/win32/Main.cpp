@@ -22,7 +22,9 @@ int main(int argc, char** argv) {
     if (!folder.empty()) {
         std::error_code ec;
         const std::filesystem::path here = std::filesystem::current_path(ec);
-        if (!ec && !commandLine.empty() && commandLine[0] != '/') commandLine = (here / commandLine).string();
+        // An option (a leading '-') is not a path.
+        if (!ec && !commandLine.empty() && commandLine[0] != '/' && commandLine[0] != '-')
+            commandLine = (here / commandLine).string();
         // On failure the viewer starts where it is and says what it lacks.
         std::filesystem::current_path(folder, ec);
     }

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "win32/DisplayConnection.h"
 #include "win32/MessageQueue.h"
 #include "win32/WindowClass.h"
 
@@ -61,6 +62,7 @@ bool StartVideo(const std::string& title) {
         Complain(title, "no display is available (cannot connect to the display server)");
         return false;
     }
+    if (driver == "x11") EndWhenDisplayIsLost();
     static bool registered = false;
     if (!registered) std::atexit(SDL_Quit);
     registered = true;
@@ -198,6 +200,7 @@ HWND WINAPI CreateWindowExA(DWORD /*exStyle*/, LPCSTR className, LPCSTR windowNa
     if (style & WS_THICKFRAME) flags |= SDL_WINDOW_RESIZABLE;
     window->sdl = SDL_CreateWindow(title.c_str(), x, y, width, height + window->menuBarHeight, flags);
     if (window->sdl != nullptr) window->gl = SDL_GL_CreateContext(window->sdl);
+    if (window->gl != nullptr) KeepDriverLoaded();
     if (window->gl == nullptr) {
         Complain(title, std::string("no OpenGL 3.3 core context (") + SDL_GetError() + ")");
         if (window->sdl != nullptr) SDL_DestroyWindow(window->sdl);

@@ -519,11 +519,10 @@ TEST_F(GraphicsTest, EveryRealModelRenders) {
     }
 }
 
-// vorel-snapshot, run as a user runs it: from another folder. (In the
-// sanitizer build the OpenGL driver's own leaks are not the tool's.)
+// vorel-snapshot, run as a user runs it: from another folder.
 int Snapshot(const std::string& arguments) {
-    const std::string command = "ASAN_OPTIONS=detect_leaks=0 " + std::string(VOREL_BINARY_DIR) +
-                                "/vorel-snapshot " + arguments + " 2>/dev/null";
+    const std::string command =
+        std::string(VOREL_BINARY_DIR) + "/vorel-snapshot " + arguments + " 2>/dev/null";
     const int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }

@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "FileBytes.h"
 #include "RefCounted.h"
 #include "d3d9/Device.h"
 #include "d3d9/Gl.h"
 #include "d3dx9/effect/EffectFile.h"
 #include "d3dx9/texture/Texture.h"
-#include "d3dx9/xfile/Container.h"
 
 namespace Platform::D3DX {
 namespace {
@@ -284,7 +284,7 @@ HRESULT WINAPI D3DXCreateEffectFromFileA(LPDIRECT3DDEVICE9 device, LPCSTR fileNa
     D3D9::Device* gpu = D3D9::Device::From(device);
     if (gpu == nullptr || !gpu->MakeCurrent()) return D3DERR_INVALIDCALL;
     try {
-        XFile::FileBytes file(fileName);
+        FileBytes file(fileName);
         if (file.Error() != 0)
             return D3DX::Fail(D3DXFERR_FILENOTFOUND,
                               std::string(fileName) + ": " + std::strerror(file.Error()), errors);

@@ -6,9 +6,9 @@
 #include <memory>
 #include <vector>
 
+#include "BulkMemory.h"
 #include "RefCounted.h"
 #include "d3d9/DeviceServices.h"
-#include "d3dx9/BulkMemory.h"
 
 namespace Platform::D3DX {
 

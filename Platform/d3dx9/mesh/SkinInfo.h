@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "BulkMemory.h"
 #include "RefCounted.h"
-#include "d3dx9/BulkMemory.h"
 
 namespace Platform::D3DX {
 

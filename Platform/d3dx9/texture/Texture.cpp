@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <new>
 
-#include "d3dx9/xfile/Container.h"
+#include "FileBytes.h"
 
 namespace fs = std::filesystem;
 
@@ -36,15 +36,16 @@ HRESULT WINAPI Texture::GetLevelDesc(UINT level, D3DSURFACE_DESC* description) {
     return S_OK;
 }
 
-std::string FindFile(const std::string& name) {
+std::string FindFile(const std::string& name, const std::string& folder) {
     if (name.empty()) return {};
     std::error_code ec;
-    if (fs::is_regular_file(name, ec)) return name;
+    const fs::path here(folder);
+    if (fs::is_regular_file(here / name, ec)) return (here / name).string();
     std::string slashes = name;
     for (char& c : slashes)
         if (c == '\\') c = '/';
     // Part by part, each matched without regard to case.
-    fs::path found = !slashes.empty() && slashes[0] == '/' ? fs::path("/") : fs::path();
+    fs::path found = !slashes.empty() && slashes[0] == '/' ? fs::path("/") : here;
     bool whole = true;
     for (const auto& part : fs::path(slashes).relative_path()) {
         const std::string text = part.string();
@@ -57,7 +58,7 @@ std::string FindFile(const std::string& name) {
     }
     if (whole && fs::is_regular_file(found, ec)) return found.string();
     // A folder of the machine that wrote the file: the name alone, here.
-    const fs::path bare = MatchIn(fs::path(), fs::path(slashes).filename().string());
+    const fs::path bare = MatchIn(here, fs::path(slashes).filename().string());
     if (!bare.empty() && fs::is_regular_file(bare, ec)) return bare.string();
     return {};
 }
@@ -76,7 +77,7 @@ HRESULT WINAPI D3DXCreateTextureFromFileA(LPDIRECT3DDEVICE9, LPCSTR fileName, LP
         return D3DXFERR_FILENOTFOUND;
     }
     try {
-        XFile::FileBytes file(path.c_str());
+        FileBytes file(path.c_str());
         const auto bytes = file.Bytes();
         const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
         uint32_t width = 0, height = 0;

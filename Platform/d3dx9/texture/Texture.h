@@ -52,9 +52,10 @@ bool DecodeJpeg(const uint8_t* data, size_t size, uint32_t* width, uint32_t* hei
 bool DecodeDds(const uint8_t* data, size_t size, uint32_t* width, uint32_t* height,
                std::vector<uint8_t>* rgba, std::string* error);
 
-// The file a texture name means: as written, with backslashes as folder
-// separators, each part matched without regard to letter case, and last
-// the bare file name in the current folder. Empty when none exists.
-std::string FindFile(const std::string& name);
+// The file a texture name means, relative to `folder` (the current folder
+// when it is empty): as written, with backslashes as folder separators,
+// each part matched without regard to letter case, and last the bare file
+// name in that folder. Empty when none exists.
+std::string FindFile(const std::string& name, const std::string& folder = {});
 
 }  // namespace Platform::D3DX

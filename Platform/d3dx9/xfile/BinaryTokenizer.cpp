@@ -216,42 +216,15 @@ Token BinaryTokenizer::Next() {
             case 31:
                 token.kind = TokenKind::Template;
                 return token;
-            case 40:
-                token.kind = TokenKind::TypeWord;
-                return token;
-            case 41:
-                token.kind = TokenKind::TypeDword;
-                return token;
-            case 42:
-                token.kind = TokenKind::TypeFloat;
-                return token;
-            case 43:
-                token.kind = TokenKind::TypeDouble;
-                return token;
-            case 44:
-                token.kind = TokenKind::TypeChar;
-                return token;
-            case 45:
-                token.kind = TokenKind::TypeUchar;
-                return token;
-            case 46:
-                token.kind = TokenKind::TypeSword;
-                return token;
-            case 47:
-                token.kind = TokenKind::TypeSdword;
-                return token;
-            case 48:
-                token.kind = TokenKind::TypeVoid;
-                return token;
-            case 49:
-            case 50:
-            case 51:
-                token.kind = TokenKind::TypeString;
-                return token;
             case 52:
                 token.kind = TokenKind::Array;
                 return token;
             default:
+                if (const Primitive* primitive = PrimitiveOfToken(word)) {
+                    token.kind = TokenKind::Primitive;
+                    token.primitive = primitive->kind;
+                    return token;
+                }
                 return Fail(token.position, "an unknown token");
         }
     }

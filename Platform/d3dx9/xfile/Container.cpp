@@ -1,15 +1,13 @@
 #include "d3dx9/xfile/Container.h"
 
-#include <fcntl.h>
 #include <rmxftmpl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <zlib.h>
 
 #include <cerrno>
 #include <cstring>
 #include <mutex>
 
+#include "FileBytes.h"
 #include "d3dx9/LittleEndian.h"
 #include "d3dx9/xfile/BinaryTokenizer.h"
 #include "d3dx9/xfile/Parser.h"
@@ -25,58 +23,6 @@ constexpr size_t kBlockSize = 32768;
 constexpr uint64_t kMaxInflated = uint64_t(1) << 30;
 
 }  // namespace
-
-namespace {
-
-FileBytes::Identity IdentityOf(const struct stat& info) {
-    return {info.st_dev, info.st_ino, info.st_size, info.st_mtim};
-}
-
-}  // namespace
-
-FileBytes::Identity FileBytes::Of(const char* path) {
-    struct stat info {};
-    if (stat(path, &info) != 0 || !S_ISREG(info.st_mode)) return {};
-    return IdentityOf(info);
-}
-
-FileBytes::FileBytes(const char* path) {
-    const int fd = open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        m_error = errno;
-        return;
-    }
-    struct stat info {};
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        m_error = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
-        close(fd);
-        return;
-    }
-    // The size it has now; a file that changes meanwhile gives what was
-    // there to read.
-    m_data.resize(static_cast<size_t>(info.st_size));
-    size_t at = 0;
-    while (at < m_data.size()) {
-        const ssize_t n = read(fd, m_data.data() + at, m_data.size() - at);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            m_error = errno;
-            m_data.clear();
-            break;
-        }
-        if (n == 0) break;
-        at += static_cast<size_t>(n);
-    }
-    if (m_error == 0) {
-        m_data.resize(at);
-        // A version that grew or shrank while it was read is not one to keep.
-        struct stat after {};
-        if (fstat(fd, &after) == 0 && IdentityOf(after) == IdentityOf(info) &&
-            at == static_cast<size_t>(info.st_size))
-            m_identity = IdentityOf(info);
-    }
-    close(fd);
-}
 
 const TemplateSet& StandardTemplates() {
     static const TemplateSet templates = [] {

@@ -2,9 +2,6 @@
 
 #include <windows.h>
 
-#include <sys/types.h>
-
-#include <ctime>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -34,37 +31,6 @@ HRESULT Inflate(std::string_view compressed, std::vector<char>* body, std::strin
 // The inverse, for writers: blocks of 32 KiB compressed with the previous
 // 32 KiB as their dictionary. Returns the bytes that follow the header.
 std::vector<char> Deflate(std::string_view body);
-
-// A whole file's bytes, read into memory. Not mapped: a file that an
-// exporter cuts short or rewrites while it is read would end the process
-// with SIGBUS; a copy stays as it was read.
-class FileBytes {
-public:
-    // Which file, in which version: equal identities are the same bytes.
-    struct Identity {
-        dev_t device = 0;
-        ino_t inode = 0;
-        off_t size = -1;
-        timespec modified{};
-        bool operator==(const Identity& o) const {
-            return device == o.device && inode == o.inode && size == o.size &&
-                   modified.tv_sec == o.modified.tv_sec && modified.tv_nsec == o.modified.tv_nsec;
-        }
-    };
-    // The identity of the file at `path` now; size -1 when it has none.
-    static Identity Of(const char* path);
-
-    explicit FileBytes(const char* path);
-
-    int Error() const { return m_error; }  // an errno value, 0 when readable
-    std::string_view Bytes() const { return std::string_view(m_data.data(), m_data.size()); }
-    const Identity& Read() const { return m_identity; }  // of the version read
-
-private:
-    int m_error = 0;
-    BulkVector<char> m_data;
-    Identity m_identity;
-};
 
 // The standard templates, read once from the text of rmxftmpl.h.
 const TemplateSet& StandardTemplates();

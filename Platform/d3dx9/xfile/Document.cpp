@@ -8,8 +8,22 @@
 
 namespace Platform::XFile {
 
-bool IsInteger(ValueKind kind) {
-    return kind != ValueKind::Float && kind != ValueKind::Double && kind != ValueKind::String;
+static_assert([] {
+    for (size_t k = 0; k <= static_cast<size_t>(ValueKind::String); ++k)
+        if (static_cast<size_t>(kPrimitives[k].kind) != k) return false;
+    return true;
+}());
+
+const Primitive* PrimitiveOfToken(uint16_t token) {
+    for (const Primitive& p : kPrimitives)
+        if (token != 0 && p.token == token) return &p;
+    return nullptr;
+}
+
+const Primitive* PrimitiveOfWord(std::string_view word) {
+    for (const Primitive& p : kPrimitives)
+        if (EqualsIgnoringCase(word, p.word)) return &p;
+    return nullptr;
 }
 
 std::string Lower(std::string_view text) {

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "d3dx9/BulkMemory.h"
+#include "BulkMemory.h"
 
 namespace Platform::XFile {
 
@@ -23,29 +23,48 @@ constexpr int kMaxDepth = 256;
 
 enum class ValueKind : uint8_t { Word, Dword, Float, Double, Char, Uchar, Sword, Sdword, String };
 
-// Payload bytes of one value: packed, little-endian, no padding; a string is
-// a pointer to a NUL-terminated copy owned by the object.
-constexpr size_t PayloadSize(ValueKind kind) {
-    switch (kind) {
-        case ValueKind::Char:
-        case ValueKind::Uchar:
-            return 1;
-        case ValueKind::Word:
-        case ValueKind::Sword:
-            return 2;
-        case ValueKind::Dword:
-        case ValueKind::Sdword:
-        case ValueKind::Float:
-            return 4;
-        case ValueKind::Double:
-            return 8;
-        case ValueKind::String:
-            return sizeof(const char*);
-    }
-    return 0;
-}
+// The format's primitive types, the one table every reader and writer of
+// either encoding uses: a spelling in text templates (matched without
+// regard to case), the token a binary template gives it, and the bytes one
+// value takes in a payload (packed, little-endian, no padding; a string is
+// a pointer to a NUL-terminated copy owned by the object). The first row
+// of each kind, in the order of ValueKind, is how writers spell it.
+struct Primitive {
+    const char* word;
+    uint16_t token;  // 0: none in binary
+    ValueKind kind;
+    uint8_t size;
+    bool integer;
+};
+inline constexpr Primitive kPrimitives[] = {
+    {"WORD", 40, ValueKind::Word, 2, true},
+    {"DWORD", 41, ValueKind::Dword, 4, true},
+    {"FLOAT", 42, ValueKind::Float, 4, false},
+    {"DOUBLE", 43, ValueKind::Double, 8, false},
+    {"CHAR", 44, ValueKind::Char, 1, true},
+    {"UCHAR", 45, ValueKind::Uchar, 1, true},
+    {"SWORD", 46, ValueKind::Sword, 2, true},
+    {"SDWORD", 47, ValueKind::Sdword, 4, true},
+    {"STRING", 49, ValueKind::String, sizeof(const char*), false},
+    // Other spellings: binary has three string tokens, text a BYTE.
+    {"LPSTR", 49, ValueKind::String, sizeof(const char*), false},
+    {"UNICODE", 50, ValueKind::String, sizeof(const char*), false},
+    {"CSTRING", 51, ValueKind::String, sizeof(const char*), false},
+    {"BYTE", 0, ValueKind::Uchar, 1, true},
+};
 
-bool IsInteger(ValueKind kind);
+constexpr const Primitive& PrimitiveOf(ValueKind kind) {
+    return kPrimitives[static_cast<size_t>(kind)];
+}
+constexpr size_t PayloadSize(ValueKind kind) {
+    return PrimitiveOf(kind).size;
+}
+constexpr bool IsInteger(ValueKind kind) {
+    return PrimitiveOf(kind).integer;
+}
+// The primitive a binary token or a text word names; null for none.
+const Primitive* PrimitiveOfToken(uint16_t token);
+const Primitive* PrimitiveOfWord(std::string_view word);
 
 struct Template;
 

@@ -140,56 +140,13 @@ bool Parser::IsWord(const char* lowerCaseWord) const {
 }
 
 bool Parser::TypeOf(const Token& token, ValueKind* kind) const {
-    switch (token.kind) {
-        case TokenKind::TypeWord:
-            *kind = ValueKind::Word;
-            return true;
-        case TokenKind::TypeDword:
-            *kind = ValueKind::Dword;
-            return true;
-        case TokenKind::TypeFloat:
-            *kind = ValueKind::Float;
-            return true;
-        case TokenKind::TypeDouble:
-            *kind = ValueKind::Double;
-            return true;
-        case TokenKind::TypeChar:
-            *kind = ValueKind::Char;
-            return true;
-        case TokenKind::TypeUchar:
-            *kind = ValueKind::Uchar;
-            return true;
-        case TokenKind::TypeSword:
-            *kind = ValueKind::Sword;
-            return true;
-        case TokenKind::TypeSdword:
-            *kind = ValueKind::Sdword;
-            return true;
-        case TokenKind::TypeString:
-            *kind = ValueKind::String;
-            return true;
-        case TokenKind::Name:
-            break;
-        default:
-            return false;
+    if (token.kind == TokenKind::Primitive) {
+        *kind = token.primitive;
+        return true;
     }
-    static const struct {
-        const char* word;
-        ValueKind kind;
-    } kWords[] = {
-        {"word", ValueKind::Word},      {"dword", ValueKind::Dword},  {"float", ValueKind::Float},
-        {"double", ValueKind::Double},  {"char", ValueKind::Char},    {"uchar", ValueKind::Uchar},
-        {"byte", ValueKind::Uchar},     {"sword", ValueKind::Sword},  {"sdword", ValueKind::Sdword},
-        {"string", ValueKind::String},  {"lpstr", ValueKind::String}, {"cstring", ValueKind::String},
-        {"unicode", ValueKind::String},
-    };
-    const std::string lower = Lower(token.text);
-    for (const auto& w : kWords)
-        if (lower == w.word) {
-            *kind = w.kind;
-            return true;
-        }
-    return false;
+    const Primitive* primitive = token.kind == TokenKind::Name ? PrimitiveOfWord(token.text) : nullptr;
+    if (primitive != nullptr) *kind = primitive->kind;
+    return primitive != nullptr;
 }
 
 bool Parser::CountElements(uint64_t count) {

@@ -10,10 +10,6 @@
 namespace Platform::XFile {
 namespace {
 
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
-}
-
 // What each byte is to the tokenizer: a blank, a character that ends a
 // word, a separator between values.
 enum : uint8_t { kBlank = 1, kDelimiter = 2, kSeparator = 4 };
@@ -28,6 +24,10 @@ constexpr std::array<uint8_t, 256> kClasses = [] {
     classes[','] |= kSeparator;
     return classes;
 }();
+
+bool IsBlank(char c) {
+    return kClasses[static_cast<unsigned char>(c)] & kBlank;
+}
 
 bool IsDelimiter(char c) {
     return kClasses[static_cast<unsigned char>(c)] & kDelimiter;

@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "d3dx9/BulkMemory.h"
+#include "BulkMemory.h"
 
 namespace Platform::XFile {
 
@@ -37,17 +37,10 @@ enum class TokenKind : uint8_t {
     // Binary keywords.
     Template,
     Array,
-    TypeWord,
-    TypeDword,
-    TypeFloat,
-    TypeDouble,
-    TypeChar,
-    TypeUchar,
-    TypeSword,
-    TypeSdword,
-    TypeVoid,
-    TypeString,  // LPSTR, UNICODE and CSTRING: all read as strings
+    Primitive,  // a primitive type's token (see kPrimitives)
 };
+
+enum class ValueKind : uint8_t;
 
 struct Token {
     TokenKind kind = TokenKind::End;
@@ -55,10 +48,9 @@ struct Token {
     int64_t integer = 0;
     double number = 0;
     GUID guid{};
-    size_t position = 0;  // line (text) or byte offset (binary) for messages
+    ValueKind primitive{};  // of a Primitive token
+    size_t position = 0;    // line (text) or byte offset (binary) for messages
 };
-
-enum class ValueKind : uint8_t;
 using Bytes = BulkVector<uint8_t>;
 
 // A number as a FLOAT member stores it: beyond the float range it becomes an

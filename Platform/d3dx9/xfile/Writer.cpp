@@ -72,30 +72,6 @@ uint64_t CountOf(const Member& member, const std::vector<uint64_t>& values) {
     return count;
 }
 
-const char* TypeName(ValueKind kind) {
-    switch (kind) {
-        case ValueKind::Word:
-            return "WORD";
-        case ValueKind::Dword:
-            return "DWORD";
-        case ValueKind::Float:
-            return "FLOAT";
-        case ValueKind::Double:
-            return "DOUBLE";
-        case ValueKind::Char:
-            return "CHAR";
-        case ValueKind::Uchar:
-            return "UCHAR";
-        case ValueKind::Sword:
-            return "SWORD";
-        case ValueKind::Sdword:
-            return "SDWORD";
-        case ValueKind::String:
-            return "STRING";
-    }
-    return "DWORD";
-}
-
 uint64_t IntegerOf(const Value& v) {
     switch (v.kind) {
         case ValueKind::Sword:
@@ -128,7 +104,7 @@ private:
         for (const Member& m : t.members) {
             m_out += "  ";
             if (m.isArray) m_out += "array ";
-            m_out += m.type != nullptr ? m.type->name : TypeName(m.kind);
+            m_out += m.type != nullptr ? m.type->name : PrimitiveOf(m.kind).word;
             if (!m.name.empty()) m_out += " " + m.name;
             for (const auto& d : m.dimensions)
                 m_out += "[" +
@@ -315,30 +291,6 @@ private:
         m_out.append(reinterpret_cast<const char*>(g.Data4), 8);
     }
 
-    static uint16_t TypeToken(ValueKind kind) {
-        switch (kind) {
-            case ValueKind::Word:
-                return 40;
-            case ValueKind::Dword:
-                return 41;
-            case ValueKind::Float:
-                return 42;
-            case ValueKind::Double:
-                return 43;
-            case ValueKind::Char:
-                return 44;
-            case ValueKind::Uchar:
-                return 45;
-            case ValueKind::Sword:
-                return 46;
-            case ValueKind::Sdword:
-                return 47;
-            case ValueKind::String:
-                return 49;
-        }
-        return 41;
-    }
-
     void Declaration(const Template& t) {
         Word(kTemplate);
         Text(kName, t.name);
@@ -349,7 +301,7 @@ private:
             if (m.type != nullptr)
                 Text(kName, m.type->name);
             else
-                Word(TypeToken(m.kind));
+                Word(PrimitiveOf(m.kind).token);
             if (!m.name.empty()) Text(kName, m.name);
             for (const auto& d : m.dimensions) {
                 Word(kOBracket);

@@ -18,7 +18,7 @@ TEST(XFileCorpus, EveryFileReadsAndSurvivesEveryEncoding) {
     MutedDebugOutput quiet;  // the corpus has known warnings
     for (const fs::path& path : files) {
         SCOPED_TRACE(path.string());
-        Platform::XFile::FileBytes file(path.c_str());
+        Platform::FileBytes file(path.c_str());
         ASSERT_EQ(file.Error(), 0);
         Document original;
         ASSERT_EQ(ReadDocument(file.Bytes(), path.string(), StandardTemplates(), &original), S_OK);

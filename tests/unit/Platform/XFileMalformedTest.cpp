@@ -216,14 +216,14 @@ TEST(XFileMalformed, AFileCutShortWhileItIsReadIsReadAsItWas) {
     const std::string path = (scratch.Path() / "model.x").string();
     const std::string text = "xof 0303txt 0032\n" + std::string(100000, ' ') + "Frame F { }\n";
     std::ofstream(path, std::ios::binary) << text;
-    FileBytes file(path.c_str());
+    Platform::FileBytes file(path.c_str());
     std::ofstream(path, std::ios::binary | std::ios::trunc).flush();  // cut to nothing
     ASSERT_EQ(file.Error(), 0);
     EXPECT_EQ(file.Bytes(), text);
     Document document;
     EXPECT_EQ(Read(file.Bytes(), &document), S_OK);
-    EXPECT_EQ(FileBytes((scratch.Path() / "missing.x").c_str()).Error(), ENOENT);
-    EXPECT_EQ(FileBytes(scratch.Path().c_str()).Error(), EISDIR);
+    EXPECT_EQ(Platform::FileBytes((scratch.Path() / "missing.x").c_str()).Error(), ENOENT);
+    EXPECT_EQ(Platform::FileBytes(scratch.Path().c_str()).Error(), EISDIR);
 }
 
 // A model's hierarchy and then its animation data: the next reading of the

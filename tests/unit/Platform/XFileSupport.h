@@ -9,6 +9,7 @@
 #include <sstream>
 #include <string>
 
+#include "FileBytes.h"
 #include "d3dx9/xfile/Container.h"
 #include "d3dx9/xfile/Writer.h"
 

@@ -1,4 +1,4 @@
-#include "d3dx9/BulkMemory.h"
+#include "BulkMemory.h"
 
 #include <sys/mman.h>
 
