@@ -9,6 +9,7 @@
 #include <fstream>
 #include <string>
 
+#include "Common.h"
 #include "Goals.h"
 #include "ModelGenerator.h"
 #include "cMeshContainer.h"
@@ -39,8 +40,8 @@ void Frame(benchmark::State& state, const std::string& path) {
 
 int main(int argc, char** argv) {
     Platform::SetDebugSink([](std::string_view) {});  // the generated model names textures that are not there
-    std::string pattern = (std::filesystem::temp_directory_path() / "vorel-bench-XXXXXX").string();
-    const std::filesystem::path folder = mkdtemp(pattern.data());
+    const VorelTest::ScratchFolder scratch;
+    const std::filesystem::path& folder = scratch.Path();
     for (const char* sample : {"Lumen.x", "Blocks.x"}) {
         const std::string path = std::string(VOREL_SOURCE_DIR) + "/Assets/Models/" + sample;
         benchmark::RegisterBenchmark((std::string("FrameUpdate/") + sample).c_str(),

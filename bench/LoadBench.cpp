@@ -18,6 +18,7 @@
 #include <fstream>
 #include <string>
 
+#include "Common.h"
 #include "Goals.h"
 #include "ModelGenerator.h"
 #include "cModelLoader.h"
@@ -128,8 +129,8 @@ void NumbersFloor(benchmark::State& state, const std::string& text) {
 
 int main(int argc, char** argv) {
     Platform::SetDebugSink([](std::string_view) {});  // the models name textures that are not there
-    std::string pattern = (std::filesystem::temp_directory_path() / "vorel-bench-XXXXXX").string();
-    const std::filesystem::path folder = mkdtemp(pattern.data());
+    const VorelTest::ScratchFolder scratch;
+    const std::filesystem::path& folder = scratch.Path();
     const std::pair<const char*, size_t> sizes[] = {{"10MB", 35000}, {"50MB", 170000}, {"200MB", 700000}};
     for (const auto& [size, vertices] : sizes) {
         VorelBench::ModelShape shape;

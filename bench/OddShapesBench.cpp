@@ -9,6 +9,7 @@
 #include <fstream>
 #include <string>
 
+#include "Common.h"
 #include "OddShapes.h"
 #include "cModelLoader.h"
 #include "win32/DebugOutput.h"
@@ -28,8 +29,8 @@ void Load(benchmark::State& state, const std::string& path) {
 
 int main(int argc, char** argv) {
     Platform::SetDebugSink([](std::string_view) {});  // the refusals' messages
-    std::string pattern = (std::filesystem::temp_directory_path() / "vorel-bench-XXXXXX").string();
-    const std::filesystem::path folder = mkdtemp(pattern.data());
+    const VorelTest::ScratchFolder scratch;
+    const std::filesystem::path& folder = scratch.Path();
     for (const VorelTest::OddShape& shape : VorelTest::OddShapes()) {
         const std::string path = (folder / (std::string(shape.name) + ".x")).string();
         std::ofstream(path) << shape.text;

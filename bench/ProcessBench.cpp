@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "Common.h"
 #include "Goals.h"
 #include "ModelGenerator.h"
 #include "d3dx9/xfile/Container.h"
@@ -63,8 +64,8 @@ void Process(benchmark::State& state, const std::vector<std::string>& command) {
 int main(int argc, char** argv) {
     using namespace Platform::XFile;
     setenv("SDL_VIDEODRIVER", "offscreen", 0);  // vorel-snapshot draws without a display
-    std::string pattern = (std::filesystem::temp_directory_path() / "vorel-bench-XXXXXX").string();
-    const std::filesystem::path folder = mkdtemp(pattern.data());
+    const VorelTest::ScratchFolder scratch;
+    const std::filesystem::path& folder = scratch.Path();
     const std::string bin = (folder / "50MB.bin.x").string(), txt = (folder / "50MB.txt.x").string();
     {
         VorelBench::ModelShape shape;

@@ -5,10 +5,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
+
+#include "Common.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 extern "C" __attribute__((weak)) int LLVMFuzzerInitialize(int* argc, char*** argv);
@@ -16,8 +16,8 @@ extern "C" __attribute__((weak)) int LLVMFuzzerInitialize(int* argc, char*** arg
 int main(int argc, char** argv) {
     namespace fs = std::filesystem;
     std::vector<fs::path> inputs;
+    std::error_code ec;
     for (int i = 1; i < argc; ++i) {
-        std::error_code ec;
         if (fs::is_directory(argv[i], ec)) {
             for (const auto& entry : fs::directory_iterator(argv[i], ec))
                 if (entry.is_regular_file()) inputs.push_back(fs::absolute(entry.path()));
@@ -33,17 +33,14 @@ int main(int argc, char** argv) {
     }
     if (LLVMFuzzerInitialize != nullptr) LLVMFuzzerInitialize(&argc, &argv);
     for (const fs::path& input : inputs) {
-        std::ifstream in(input, std::ios::binary);
-        if (!in) {
+        // A copy of exactly the input's size, so that a read past its end
+        // is seen.
+        const std::string bytes = VorelTest::ReadFile(input);
+        const std::vector<uint8_t> exact(bytes.begin(), bytes.end());
+        if (exact.empty() && fs::file_size(input, ec) != 0) {
             std::fprintf(stderr, "replay: %s cannot be read\n", input.c_str());
             return 1;
         }
-        const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                                         std::istreambuf_iterator<char>());
-        // A copy of exactly the input's size, so that a read past its end
-        // is seen.
-        std::vector<uint8_t> exact(bytes);
-        exact.shrink_to_fit();
         LLVMFuzzerTestOneInput(exact.empty() ? nullptr : exact.data(), exact.size());
     }
     std::printf("replay: %zu inputs, no fault\n", inputs.size());

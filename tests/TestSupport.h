@@ -1,5 +1,5 @@
 // Helpers shared by the tests: captured debugger output, a driven clock,
-// and a scratch folder.
+// the real model files.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,11 +8,13 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "Common.h"
 #include "DeviceWindow.h"
 #include "win32/Clock.h"
 #include "win32/DebugOutput.h"
@@ -85,23 +87,6 @@ private:
     uint64_t m_reads = 0;
 };
 
-// A fresh folder under the system's temporary folder, removed afterwards.
-class ScratchFolder {
-public:
-    ScratchFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "vorel-test-XXXXXX").string();
-        m_path = mkdtemp(pattern.data());
-    }
-    ~ScratchFolder() {
-        std::error_code ec;
-        std::filesystem::remove_all(m_path, ec);
-    }
-    const std::filesystem::path& Path() const { return m_path; }
-
-private:
-    std::filesystem::path m_path;
-};
-
 // Restores the current directory when it goes out of scope.
 class KeepCurrentDirectory {
 public:
@@ -113,21 +98,22 @@ private:
 };
 
 // The real .x files of ../shared/models beside the project, in a stable
-// order; none when the folder is not there.
+// order, and how many there are in the test's output; none when the folder
+// is not there. A test of them alone skips when there are none.
 inline std::vector<std::filesystem::path> RealModelFiles() {
     namespace fs = std::filesystem;
     const fs::path root = fs::path(VOREL_SOURCE_DIR) / ".." / "shared" / "models";
     std::vector<fs::path> files;
     std::error_code ec;
-    if (!fs::is_directory(root, ec)) return files;
-    for (fs::recursive_directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
-        std::string ext = it->path().extension().string();
-        for (char& c : ext)
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        if (it->is_regular_file() && ext == ".x") files.push_back(it->path());
-    }
+    if (fs::is_directory(root, ec))
+        for (fs::recursive_directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
+            std::string ext = it->path().extension().string();
+            for (char& c : ext)
+                c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            if (it->is_regular_file() && ext == ".x") files.push_back(it->path());
+        }
     std::sort(files.begin(), files.end());
+    std::printf("[ covered  ] %zu real model files\n", files.size());
     return files;
 }
-
 }  // namespace VorelTest

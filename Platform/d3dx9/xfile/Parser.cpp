@@ -13,6 +13,26 @@ namespace Platform::XFile {
 namespace {
 
 constexpr int kMaxWarnings = 8;
+
+// A message quotes the file's names and words: a control byte among them
+// (a NUL would end the line where it is written) is shown as \xNN.
+std::string Printable(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte != 0x7F) {
+            out += c;
+            continue;
+        }
+        const char hex[] = "0123456789abcdef";
+        out += "\\x";
+        out += hex[byte >> 4];
+        out += hex[byte & 15];
+    }
+    return out;
+}
+
 // Templates built from templates: the standard set nests three deep.
 constexpr int kMaxTemplateDepth = 32;
 
@@ -121,16 +141,17 @@ std::string Parser::Describe(const Token& token) const {
 bool Parser::Fail(const std::string& expected) {
     if (m_consumed) Advance();  // what is found is what follows the last value
     if (m_error.empty()) {
-        m_error = m_fileName + ": " + m_tokens.Where(m_token.position) + ": ";
-        m_error += m_token.kind == TokenKind::Error ? Describe(m_token)
-                                                    : "expected " + expected + ", found " + Describe(m_token);
+        m_error = Printable(m_fileName + ": " + m_tokens.Where(m_token.position) + ": " +
+                            (m_token.kind == TokenKind::Error
+                                 ? Describe(m_token)
+                                 : "expected " + expected + ", found " + Describe(m_token)));
     }
     return false;
 }
 
 void Parser::Warn(size_t position, const std::string& text) {
     if (m_warnings++ >= kMaxWarnings) return;
-    std::string line = m_fileName + ": " + m_tokens.Where(position) + ": warning: " + text + "\n";
+    std::string line = Printable(m_fileName + ": " + m_tokens.Where(position) + ": warning: " + text) + "\n";
     if (m_warnings == kMaxWarnings) line += m_fileName + ": further warnings are not shown\n";
     OutputDebugStringA(line.c_str());
 }
@@ -452,11 +473,18 @@ bool Parser::ReadValues(ValueKind kind, uint64_t count, Node& node, uint64_t* la
     return true;
 }
 
+std::string Parser::StringOf(const Token& token) const {
+    // A payload's string ends at its first NUL, as every reader of it sees.
+    std::string value = m_tokens.StringValue(token);
+    value.resize(std::min(value.size(), value.find('\0')));
+    return value;
+}
+
 bool Parser::StoreValue(ValueKind kind, Node& node, uint64_t* integer) {
     if (kind == ValueKind::String) {
         if (m_token.kind != TokenKind::String) return Fail("a string");
         node.stringSlots.push_back(node.payload.size());
-        node.strings.push_back(m_tokens.StringValue(m_token));
+        node.strings.push_back(StringOf(m_token));
         Append<const char*>(node.payload, nullptr);  // fixed once the object is complete
         return true;
     }
@@ -520,7 +548,7 @@ bool Parser::ReadUntyped(Node& node) {
         Value value{};
         if (m_token.kind == TokenKind::String) {
             value.kind = ValueKind::String;
-            value.text = m_tokens.StringValue(m_token);
+            value.text = StringOf(m_token);
             node.stringSlots.push_back(node.payload.size());
             node.strings.push_back(value.text);
             Append<const char*>(node.payload, nullptr);

@@ -51,6 +51,7 @@ private:
     // `count` values of `kind`; `last` gets the last one's integer value.
     bool ReadValues(ValueKind kind, uint64_t count, Node& node, uint64_t* last);
     // The current token as a value of `kind`, not yet advanced past.
+    std::string StringOf(const Token& token) const;
     bool StoreValue(ValueKind kind, Node& node, uint64_t* integer);
     bool ReadUntyped(Node& node);
     bool Resolve();

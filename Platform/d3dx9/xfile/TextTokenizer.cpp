@@ -16,7 +16,9 @@ enum : uint8_t { kBlank = 1, kDelimiter = 2, kSeparator = 4 };
 
 constexpr std::array<uint8_t, 256> kClasses = [] {
     std::array<uint8_t, 256> classes{};
-    for (unsigned char c : std::string_view(" \t\r\n\f\v"))
+    // A NUL is a blank too: files padded with them read as the binary
+    // encoding reads its names, which end at the first.
+    for (unsigned char c : std::string_view(" \t\r\n\f\v\0", 7))
         classes[c] = kBlank | kDelimiter;
     for (unsigned char c : std::string_view("{}[]();,\"<>"))
         classes[c] = kDelimiter;

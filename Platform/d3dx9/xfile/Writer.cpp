@@ -7,6 +7,14 @@
 namespace Platform::XFile {
 namespace {
 
+// What an object is written as: its template's name, which is how the
+// template is written too (a file may declare a known template under a name
+// of its own, which then names nothing in what is written); an object of a
+// template not declared keeps the word it had.
+const std::string& Identifier(const Node& node) {
+    return node.type != nullptr ? node.type->name : node.identifier;
+}
+
 // Reads a payload back as its template lays it out.
 class Cursor {
 public:
@@ -99,16 +107,31 @@ public:
 private:
     void Indent(int depth) { m_out.append(static_cast<size_t>(depth) * 2, ' '); }
 
+    // A name as text holds it. A binary file can name things with what ends
+    // a word in text (blanks, delimiters, control bytes, or a comment's
+    // start): each such byte is written as '_', the same wherever the name
+    // is written, so that references still find what they name.
+    std::string Name(std::string_view name) {
+        std::string word(name);
+        for (size_t i = 0; i < word.size(); ++i) {
+            const auto c = static_cast<unsigned char>(word[i]);
+            if (c <= ' ' || c == 0x7F || std::strchr("{}[]();,\"<>", c) != nullptr ||
+                (i == 0 && (c == '#' || c == '/')))
+                word[i] = '_';
+        }
+        return word;
+    }
+
     void Declaration(const Template& t) {
-        m_out += "template " + t.name + " {\n  <" + FormatGuid(t.guid) + ">\n";
+        m_out += "template " + Name(t.name) + " {\n  <" + FormatGuid(t.guid) + ">\n";
         for (const Member& m : t.members) {
             m_out += "  ";
             if (m.isArray) m_out += "array ";
-            m_out += m.type != nullptr ? m.type->name : PrimitiveOf(m.kind).word;
-            if (!m.name.empty()) m_out += " " + m.name;
+            m_out += m.type != nullptr ? Name(m.type->name) : PrimitiveOf(m.kind).word;
+            if (!m.name.empty()) m_out += " " + Name(m.name);
             for (const auto& d : m.dimensions)
                 m_out += "[" +
-                         (d.member >= 0 ? t.members[static_cast<size_t>(d.member)].name
+                         (d.member >= 0 ? Name(t.members[static_cast<size_t>(d.member)].name)
                                         : std::to_string(d.fixed)) +
                          "]";
             m_out += ";\n";
@@ -118,7 +141,7 @@ private:
             m_out += "  [";
             for (size_t i = 0; i < t.allowed.size(); ++i) {
                 if (i > 0) m_out += ", ";
-                m_out += t.allowed[i].first;
+                m_out += Name(t.allowed[i].first);
                 if (t.allowed[i].second != GUID{}) m_out += " <" + FormatGuid(t.allowed[i].second) + ">";
             }
             m_out += "]\n";
@@ -208,8 +231,8 @@ private:
 
     void Object(const Node& node, int depth) {
         Indent(depth);
-        m_out += node.identifier;
-        if (!node.name.empty()) m_out += " " + node.name;
+        m_out += Name(Identifier(node));
+        if (!node.name.empty()) m_out += " " + Name(node.name);
         m_out += " {\n";
         if (node.hasId) {
             Indent(depth + 1);
@@ -233,7 +256,8 @@ private:
             }
             Indent(depth + 1);
             m_out += "{ ";
-            m_out += child.node->name.empty() ? "<" + FormatGuid(child.node->id) + ">" : child.node->name;
+            m_out +=
+                child.node->name.empty() ? "<" + FormatGuid(child.node->id) + ">" : Name(child.node->name);
             m_out += " }\n";
         }
         Indent(depth);
@@ -381,7 +405,7 @@ private:
     }
 
     void Object(const Node& node) {
-        Text(kName, node.identifier);
+        Text(kName, Identifier(node));
         if (!node.name.empty()) Text(kName, node.name);
         Word(kOBrace);
         if (node.hasId) Guid(node.id);

@@ -13,17 +13,10 @@ namespace {
 using namespace VorelTest;
 
 const char* Name(Format format) {
-    switch (format) {
-        case Format::Text:
-            return "txt";
-        case Format::Binary:
-            return "bin";
-        case Format::TextCompressed:
-            return "tzip";
-        case Format::BinaryCompressed:
-            return "bzip";
-    }
-    return "?";
+    return format == Format::Text             ? "txt"
+           : format == Format::Binary         ? "bin"
+           : format == Format::TextCompressed ? "tzip"
+                                              : "bzip";
 }
 
 TEST(XFileReader, EveryEncodingReadsBackToTheSameObjects) {
@@ -266,51 +259,17 @@ TEST(XFileReader, EveryValueOfAnArrayReadsAsTheFirstDoes) {
         "template F { <11111111-0000-0000-0000-000000000001> DWORD n; array FLOAT v[n]; }\n"
         "template D { <11111111-0000-0000-0000-000000000002> DWORD n; array DOUBLE v[n]; }\n"
         "template W { <11111111-0000-0000-0000-000000000003> DWORD n; array DWORD v[n]; }\n";
-    const char* spellings[] = {"0.800000",
-                               "-0",
-                               "-0.0",
-                               "0",
-                               "1e5",
-                               "1E-5",
-                               "1.5e+3",
-                               "12345678901234567",
-                               "0.1234567890123456789",
-                               "0.9007199254740993",
-                               "8.589973e9",
-                               "2.2250738585072011e-308",
-                               "7.3177701707893310e15",
-                               "1e-40",
-                               "3.4028235e38",
-                               "3.5e38",
-                               "-1e39",
-                               "1e400",
-                               "-1e400",
-                               "1e-400",
-                               ".5",
-                               "5.",
-                               "-.25",
-                               "1.#QNAN0",
-                               "-1.#IND00",
-                               "1.#INF00",
-                               "-1.#INF00",
-                               "nan",
-                               "INF",
-                               "+1",
-                               "0000001",
-                               "4294967296",
-                               "-5",
-                               "1e3",
-                               "3.7",
-                               "-2147483648",
-                               "99999999999999999999",
-                               "1e",
-                               "1-2",
-                               "- 1",
-                               "0x10"};
+    // Separated by '|': some hold a space.
+    const std::string spellings =
+        "0.800000|-0|-0.0|0|1e5|1E-5|1.5e+3|12345678901234567|0.1234567890123456789|0.9007199254740993|"
+        "8.589973e9|2.2250738585072011e-308|7.3177701707893310e15|1e-40|3.4028235e38|3.5e38|-1e39|1e400|"
+        "-1e400|1e-400|.5|5.|-.25|1.#QNAN0|-1.#IND00|1.#INF00|-1.#INF00|nan|INF|+1|0000001|4294967296|-5|1e3|"
+        "3.7|-2147483648|99999999999999999999|1e|1-2|- 1|0x10";
     for (const char* type : {"F", "D", "W"}) {
         const size_t width = std::string(type) == "D" ? 8 : 4;
-        for (const char* spelling : spellings) {
-            const std::string x = spelling;
+        for (size_t at = 0, end = 0; end != std::string::npos; at = end + 1) {
+            end = spellings.find('|', at);
+            const std::string x = spellings.substr(at, end == std::string::npos ? end : end - at);
             Document document;
             MutedDebugOutput quiet;  // fractions where integers belong are warned of
             const HRESULT hr = Read(
@@ -350,34 +309,15 @@ TEST(XFileReader, FacesReadTheSameHoweverTheyAreWritten) {
         EXPECT_EQ(Dump(document), Dump(plain)) << f;
     }
     // In binary: all in one list, a list per face, counts and indices apart.
-    const auto word = [](std::string& s, uint16_t w) { s.append(reinterpret_cast<const char*>(&w), 2); };
-    const auto list = [&](std::string& s, std::initializer_list<uint32_t> values) {
-        word(s, 6);
-        const auto n = static_cast<uint32_t>(values.size());
-        s.append(reinterpret_cast<const char*>(&n), 4);
-        for (uint32_t v : values)
-            s.append(reinterpret_cast<const char*>(&v), 4);
-    };
-    const auto floats = [&](std::string& s) {
-        word(s, 7);
-        const uint32_t n = 12;
-        s.append(reinterpret_cast<const char*>(&n), 4);
-        for (float v : {0.f, 0.f, 0.f, 1.f, 0.f, 0.f, 1.f, 1.f, 0.f, 0.f, 1.f, 0.f})
-            s.append(reinterpret_cast<const char*>(&v), 4);
-    };
     for (int split = 0; split < 3; ++split) {
-        std::string file = "xof 0303bin 0032";
-        word(file, 1);
-        file.append("\4\0\0\0Mesh", 8);
-        word(file, 10);
-        list(file, {4});
-        floats(file);
-        if (split == 0) list(file, {2, 3, 0, 1, 2, 3, 0, 2, 3});
-        if (split == 1) list(file, {2}), list(file, {3, 0, 1, 2}), list(file, {3, 0, 2, 3});
-        if (split == 2) list(file, {2, 3}), list(file, {0, 1, 2, 3}), list(file, {0, 2, 3});
-        word(file, 11);
+        BinaryFile file("xof 0303bin 0032");
+        file.Name("Mesh").Word(10).Integers({4}).Floats({0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0});
+        if (split == 0) file.Integers({2, 3, 0, 1, 2, 3, 0, 2, 3});
+        if (split == 1) file.Integers({2}).Integers({3, 0, 1, 2}).Integers({3, 0, 2, 3});
+        if (split == 2) file.Integers({2, 3}).Integers({0, 1, 2, 3}).Integers({0, 2, 3});
+        file.Word(11);
         Document document;
-        ASSERT_EQ(Read(file, &document), S_OK) << split;
+        ASSERT_EQ(Read(file.bytes, &document), S_OK) << split;
         ASSERT_EQ(document.top.size(), 1u);
         EXPECT_EQ(document.top[0]->payload, plain.top[0]->payload) << split;
     }
@@ -407,24 +347,33 @@ TEST(XFileReader, TextDetailsOfRealFiles) {
     EXPECT_TRUE(document.top[3]->children[0].reference);
 }
 
+// Binary names may hold what ends a word in text (3ds Max's "Bip01 L
+// Hand"): written as text, such a name keeps a form that reads back, the
+// same for the frame and the reference to it.
+TEST(XFileReader, NamesOfBinaryFilesWrittenAsTextReadBack) {
+    BinaryFile file("xof 0303bin 0032");
+    file.Name("Frame").Name("Bip01 L{Hand}").Word(10).Word(11);
+    file.Name("Animation").Word(10).Word(10).Name("Bip01 L{Hand}").Word(11).Word(11);
+    Document binary, text;
+    ASSERT_EQ(Read(file.bytes, &binary), S_OK);
+    ASSERT_EQ(Read(WriteDocument(binary, Format::Text, 32), &text), S_OK);
+    ASSERT_EQ(text.top.size(), 2u);
+    EXPECT_EQ(text.top[0]->name, "Bip01_L_Hand_");
+    ASSERT_EQ(text.top[1]->children.size(), 1u);
+    EXPECT_EQ(text.top[1]->children[0].node, text.top[0]);
+}
+
 TEST(XFileReader, BinaryListsMaySpanMembersOrSplitThem) {
     // One Vector as one list of three floats, then as three lists of one.
-    const auto word = [](std::string& s, uint16_t w) { s.append(reinterpret_cast<const char*>(&w), 2); };
-    const auto dword = [](std::string& s, uint32_t d) { s.append(reinterpret_cast<const char*>(&d), 4); };
-    const auto flt = [](std::string& s, float f) { s.append(reinterpret_cast<const char*>(&f), 4); };
     for (bool split : {false, true}) {
-        std::string file = "xof 0303bin 0032";
-        word(file, 1), dword(file, 6), file += "Vector";
-        word(file, 10);
-        const float values[3] = {4.0f, 5.0f, 6.0f};
-        if (!split) word(file, 7), dword(file, 3);
-        for (float v : values) {
-            if (split) word(file, 7), dword(file, 1);
-            flt(file, v);
-        }
-        word(file, 11);
+        BinaryFile file("xof 0303bin 0032");
+        file.Name("Vector").Word(10);
+        if (split)
+            file.Floats({4}).Floats({5}).Floats({6});
+        else
+            file.Floats({4, 5, 6});
         Document document;
-        ASSERT_EQ(Read(file, &document), S_OK) << split;
+        ASSERT_EQ(Read(file.Word(11).bytes, &document), S_OK) << split;
         float v[3];
         std::memcpy(v, document.top[0]->payload.data(), sizeof v);
         EXPECT_EQ(v[1], 5.0f) << split;

@@ -5,10 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <string>
 
+#include "Common.h"
 #include "FileBytes.h"
 #include "d3dx9/xfile/Container.h"
 #include "d3dx9/xfile/Writer.h"
@@ -18,11 +17,37 @@ namespace VorelTest {
 using namespace Platform::XFile;
 
 inline std::string ReadFixture(const std::string& name) {
-    std::ifstream in(std::string(VOREL_SOURCE_DIR) + "/tests/fixtures/xfile/" + name, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return ReadFile(std::string(VOREL_SOURCE_DIR) + "/tests/fixtures/xfile/" + name);
 }
+
+// A binary file written token by token (the header is the caller's).
+struct BinaryFile {
+    std::string bytes;
+    explicit BinaryFile(std::string header) : bytes(std::move(header)) {}
+    BinaryFile& Word(uint16_t w) { return Raw(&w, 2); }
+    BinaryFile& Dword(uint32_t d) { return Raw(&d, 4); }
+    BinaryFile& Name(std::string_view name) {
+        Word(1).Dword(static_cast<uint32_t>(name.size()));
+        bytes += name;
+        return *this;
+    }
+    BinaryFile& Integers(std::initializer_list<uint32_t> values) {
+        Word(6).Dword(static_cast<uint32_t>(values.size()));
+        for (uint32_t v : values)
+            Dword(v);
+        return *this;
+    }
+    BinaryFile& Floats(std::initializer_list<float> values) {
+        Word(7).Dword(static_cast<uint32_t>(values.size()));
+        for (float v : values)
+            Raw(&v, 4);
+        return *this;
+    }
+    BinaryFile& Raw(const void* data, size_t size) {
+        bytes.append(static_cast<const char*>(data), size);
+        return *this;
+    }
+};
 
 // Reads from a heap copy of exactly the input's size, so that the sanitizer
 // sees any read past its end.
@@ -33,13 +58,15 @@ inline HRESULT Read(std::string_view bytes, Document* document) {
                         document);
 }
 
-// Everything a reader of the document can see, as text: identifiers, names,
+// Everything a reader of the document can see, as text: templates (the
+// identifier of an object of none), names,
 // GUIDs, payload bytes (string pointers replaced by the strings), untyped
 // values and children, references by the position of their target.
 inline std::string Dump(const Document& document) {
     std::string out;
     const auto node = [&](auto&& self, const Node& n, int depth) -> void {
-        out += std::string(static_cast<size_t>(depth) * 2, ' ') + Lower(n.identifier) + " '" + n.name +
+        out += std::string(static_cast<size_t>(depth) * 2, ' ') +
+               Lower(n.type ? n.type->name : n.identifier) + " '" + n.name +
                "' type=" + FormatGuid(n.TypeGuid());
         if (n.hasId) out += " id=" + FormatGuid(n.id);
         out += " payload=";

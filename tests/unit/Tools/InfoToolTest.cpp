@@ -3,9 +3,7 @@
 
 #include <array>
 #include <cmath>
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <set>
 #include <sstream>
 #include <vector>
@@ -19,15 +17,8 @@ namespace {
 namespace fs = std::filesystem;
 
 int RunInfo(const fs::path& file, std::string* output, const std::string& options = "--json") {
-    const std::string command =
-        std::string(VOREL_BINARY_DIR) + "/vorel-info " + options + " '" + file.string() + "' 2>/dev/null";
-    FILE* pipe = popen(command.c_str(), "r");
-    std::array<char, 4096> buffer;
     output->clear();
-    while (size_t n = fread(buffer.data(), 1, buffer.size(), pipe))
-        output->append(buffer.data(), n);
-    const int status = pclose(pipe);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return VorelTest::RunTool("vorel-info " + options + " '" + file.string() + "'", output);
 }
 
 nlohmann::json Describe(const fs::path& file) {
@@ -149,9 +140,8 @@ TEST(InfoTool, PosesTheSampleAndRefusesSetsItDoesNotHave) {
 TEST(InfoTool, SaysWhenAFileCannotBeReadOrHoldsNoModel) {
     VorelTest::ScratchFolder scratch;
     const fs::path templates = scratch.Path() / "templates.x";
-    std::ofstream(templates)
-        << "xof 0303txt 0032\ntemplate Thing {\n <11111111-2222-3333-4444-555555555555>\n"
-           " DWORD n;\n}\n";
+    VorelTest::WriteFile(
+        templates, "xof 0303txt 0032\ntemplate Thing { <11111111-2222-3333-4444-555555555555> DWORD n; }\n");
     for (const fs::path& file : {scratch.Path() / "missing.x", templates})
         for (const char* options : {"--json", "", "--pose 0"}) {
             std::string output;
