@@ -10,8 +10,8 @@
 #include <string>
 
 #include "Common.h"
-#include "OddShapes.h"
 #include "cModelLoader.h"
+#include "fixtures/OddShapes.h"
 #include "win32/DebugOutput.h"
 
 namespace {

@@ -10,8 +10,13 @@ namespace VorelTest {
 
 // Float round-off of a few operations on values near 1.
 constexpr float kTight = 1e-5f;
-// After a decomposition and a rebuild, or a chain of products.
+// A chain of products, or a rotation against one computed in double.
 constexpr float kLoose = 1e-4f;
+// After a decomposition and a rebuild, on values up to about 50: a
+// transform taken apart and put together again, or blended four ways.
+constexpr float kRebuilt = 1e-3f;
+// The same, composed with a parent's transform on top.
+constexpr float kRebuiltTwice = 2e-3f;
 
 inline void ExpectNear(const D3DXMATRIX& actual, const D3DXMATRIX& expected, float tolerance) {
     for (int r = 0; r < 4; ++r)
@@ -25,6 +30,15 @@ inline void ExpectNear(const D3DXVECTOR3& actual, const D3DXVECTOR3& expected, f
     EXPECT_NEAR(actual.x, expected.x, tolerance);
     EXPECT_NEAR(actual.y, expected.y, tolerance);
     EXPECT_NEAR(actual.z, expected.z, tolerance);
+}
+
+// Anything of x, y, z and w: quaternions.
+template <class Quaternion>
+void ExpectNear(const Quaternion& actual, const Quaternion& expected, float tolerance) {
+    EXPECT_NEAR(actual.x, expected.x, tolerance);
+    EXPECT_NEAR(actual.y, expected.y, tolerance);
+    EXPECT_NEAR(actual.z, expected.z, tolerance);
+    EXPECT_NEAR(actual.w, expected.w, tolerance);
 }
 
 // p · m for a point (w = 1), without the divide.

@@ -72,7 +72,7 @@ protected:
     HWND m_window = nullptr;
 };
 
-TEST_F(WindowTest, ClientAreaIsThePictureSizePlusTheMenuBar) {
+TEST_F(WindowTest, ClientAreaIsThePictureSizePlusTheMenuBarAndBadRequestsAreRefused) {
     EXPECT_GT(m_window->menuBarHeight, 10);
     int w = 0, h = 0;
     SDL_GetWindowSize(m_window->sdl, &w, &h);
@@ -82,17 +82,20 @@ TEST_F(WindowTest, ClientAreaIsThePictureSizePlusTheMenuBar) {
     EXPECT_EQ(GetActiveWindow(), nullptr) << "not active until shown";
     ShowWindow(m_window, SW_SHOWNORMAL);
     EXPECT_EQ(GetActiveWindow(), m_window);
-}
 
-TEST_F(WindowTest, AClassInUseCannotBeUnregisteredOrRegisteredTwice) {
-    EXPECT_FALSE(UnregisterClassA("VorelTestWindow", Instance()));
+    EXPECT_FALSE(UnregisterClassA("VorelTestWindow", Instance())) << "a class in use";
     WNDCLASSEXA wc{};
     wc.cbSize = sizeof wc;
     wc.lpfnWndProc = RecordingProc;
     wc.lpszClassName = "VorelTestWindow";
-    EXPECT_EQ(RegisterClassExA(&wc), 0);
+    EXPECT_EQ(RegisterClassExA(&wc), 0) << "registered twice";
     EXPECT_EQ(CreateWindowExA(0, "NoSuchClass", "x", 0, 0, 0, 10, 10, nullptr, nullptr, Instance(), nullptr),
               nullptr);
+    OPENFILENAMEA ofn{};
+    EXPECT_FALSE(GetOpenFileNameA(nullptr));
+    EXPECT_FALSE(GetOpenFileNameA(&ofn)) << "no structure size";
+    ofn.lStructSize = sizeof ofn;
+    EXPECT_FALSE(GetOpenFileNameA(&ofn)) << "no buffer";
 }
 
 TEST_F(WindowTest, KeysArriveAsPostedMessagesOnePerPeek) {
@@ -142,18 +145,6 @@ TEST_F(WindowTest, TheCloseBoxDestroysTheWindowAndTheQuitMessageSurvivesIt) {
     EXPECT_FALSE(PostMessageA(m_window, WM_USER, 0, 0)) << "no posting to a destroyed window";
     m_window = nullptr;
 }
-
-TEST_F(WindowTest, OpenFileDialogRefusesBadRequests) {
-    OPENFILENAMEA ofn{};
-    EXPECT_FALSE(GetOpenFileNameA(nullptr));
-    EXPECT_FALSE(GetOpenFileNameA(&ofn)) << "no structure size";
-    ofn.lStructSize = sizeof ofn;
-    EXPECT_FALSE(GetOpenFileNameA(&ofn)) << "no buffer";
-}
-
-}  // namespace
-
-namespace {
 
 // The files of one drop arrive as one WM_DROPFILES; a file dropped alone
 // (no begin event) as one of its own.
@@ -224,12 +215,10 @@ TEST_F(WindowTest, MouseMessagesCarryTheirOwnEventsPositionAndButtons) {
         UINT message;
         WPARAM wParam;
         int x, y;
-    } expected[] = {
-        {WM_LBUTTONDOWN, MK_LBUTTON, 100, 50},
-        {WM_MOUSEMOVE, MK_LBUTTON, 160, 75},
-        {WM_LBUTTONUP, 0, 160, 75},
-        {WM_MOUSEMOVE, 0, 300, 300},
-    };
+    } expected[] = {{WM_LBUTTONDOWN, MK_LBUTTON, 100, 50},
+                    {WM_MOUSEMOVE, MK_LBUTTON, 160, 75},
+                    {WM_LBUTTONUP, 0, 160, 75},
+                    {WM_MOUSEMOVE, 0, 300, 300}};
     std::vector<MSG> mouse;
     for (const MSG& m : Drain())
         if (m.message >= WM_MOUSEMOVE && m.message <= WM_MOUSEWHEEL) mouse.push_back(m);

@@ -6,7 +6,6 @@
 #include <string>
 
 #include "TestSupport.h"
-#include "win32/AssetFolder.h"
 
 namespace {
 
@@ -63,30 +62,6 @@ TEST(SetCurrentDirectory, AcceptsBackslashesAndRefusesMissingFolders) {
     EXPECT_FALSE(SetCurrentDirectoryA(""));
     EXPECT_FALSE(SetCurrentDirectoryA(nullptr));
     EXPECT_EQ(fs::current_path(), fs::canonical(scratch.Path() / "Assets" / "Models"));
-}
-
-// The folder a program starts in: where Assets/XML is, beside the program
-// or above it, directly (a build tree) or under share/vorel (an install).
-TEST(FindAssetFolder, LooksBesideAndAboveTheExecutable) {
-    ScratchFolder scratch;
-    const fs::path root = fs::canonical(scratch.Path());
-    for (const char* assets : {"repo/Assets/XML", "prefix/share/vorel/Assets/XML", "flat/Assets/XML"})
-        fs::create_directories(root / assets);
-    fs::create_directories(root / "none/bin");
-    const struct {
-        const char *executable, *folder;
-    } cases[] = {
-        {"repo/build/vorel", "repo"},
-        {"repo/build/deeper/vorel", "repo"},
-        {"prefix/bin/vorel", "prefix/share/vorel"},
-        {"prefix/bin/../bin/vorel-snapshot", "prefix/share/vorel"},
-        {"flat/vorel", "flat"},
-        {"none/bin/vorel", nullptr},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(Platform::FindAssetFolder((root / c.executable).string()),
-                  c.folder ? (root / c.folder).string() : std::string())
-            << c.executable;
 }
 
 }  // namespace

@@ -67,14 +67,19 @@ public:
 
 class MeshLoaderTest : public ::testing::Test {
 protected:
-    // Loads the text as a .x file; the root frame, or null.
-    LPD3DXFRAME Load(const std::string& body, HRESULT expected = S_OK) {
-        const std::string path = (m_scratch.Path() / "model.x").string();
-        std::ofstream(path) << "xof 0303txt 0032\n" << body;
+    // Loads the file; the root frame, or null.
+    LPD3DXFRAME LoadFile(const std::string& path, HRESULT expected = S_OK) {
         EXPECT_EQ(D3DXLoadMeshHierarchyFromX(path.c_str(), D3DXMESH_MANAGED, nullptr, &m_allocator, nullptr,
                                              &m_root, &m_controller),
                   expected);
         return m_root;
+    }
+    LPD3DXFRAME LoadFixture(const std::string& name) {
+        return LoadFile(std::string(VOREL_SOURCE_DIR) + "/tests/fixtures/mesh/" + name);
+    }
+    LPD3DXFRAME Load(const std::string& body, HRESULT expected = S_OK) {
+        WriteFile(m_scratch.Path() / "model.x", "xof 0303txt 0032\n" + body);
+        return LoadFile((m_scratch.Path() / "model.x").string(), expected);
     }
     void TearDown() override {
         if (m_root) {
@@ -117,18 +122,8 @@ protected:
     LPD3DXANIMATIONCONTROLLER m_controller = nullptr;
 };
 
-// A square and a triangle sharing an edge, with two materials.
-const char* kSquareAndTriangle =
-    "Material A { 1;0;0;1;; 5; 0;0;0;; 0;0;0;; }\n"
-    "Frame F { FrameTransformMatrix { 1,0,0,0, 0,1,0,0, 0,0,1,0, 0,0,0,1;; }\n"
-    " Mesh M { 5; 0;0;0;, 0;1;0;, 1;1;0;, 1;0;0;, 2;0;0;;\n"
-    "  2; 4;0,1,2,3;, 3;3,2,4;;\n"
-    "  MeshMaterialList { 2; 2; 1, 0;; { A } Material B { 0;0;1;1;; 5; 0;0;0;; 0;0;0;; TextureFilename { "
-    "\"b.png\"; } } }\n"
-    " } }\n";
-
 TEST_F(MeshLoaderTest, PolygonsBecomeFansSortedByMaterial) {
-    LPD3DXFRAME frame = Load(kSquareAndTriangle);
+    LPD3DXFRAME frame = LoadFixture("square-and-triangle.x");
     ASSERT_NE(frame, nullptr);
     EXPECT_STREQ(frame->Name, "F");
     LPD3DXMESH mesh = Mesh(frame);
@@ -152,11 +147,7 @@ TEST_F(MeshLoaderTest, PolygonsBecomeFansSortedByMaterial) {
 
 TEST_F(MeshLoaderTest, APositionWithSeveralNormalsIsSplit) {
     // One corner of two faces that meet at a right angle, each with its own normal.
-    LPD3DXFRAME frame = Load(
-        "Mesh M { 4; 0;0;0;, 1;0;0;, 0;1;0;, 0;0;1;;\n"
-        " 2; 3;0,1,2;, 3;0,3,1;;\n"
-        " MeshNormals { 2; 0;0;-1;, 0;-1;0;; 2; 3;0,0,0;, 3;1,1,1;; }\n"
-        " MeshTextureCoords { 4; 0;0;, 1;0;, 0;1;, 1;1;; } }");
+    LPD3DXFRAME frame = LoadFixture("split-normals.x");
     ASSERT_NE(frame, nullptr);
     EXPECT_EQ(frame->Name, nullptr) << "a mesh outside any frame gets an unnamed frame of its own";
     LPD3DXMESH mesh = Mesh(frame);
@@ -178,13 +169,7 @@ TEST_F(MeshLoaderTest, APositionWithSeveralNormalsIsSplit) {
 
 TEST_F(MeshLoaderTest, SkinWeightsFollowEveryCopyAndBadEntriesAreSkipped) {
     CapturedDebugOutput out;
-    LPD3DXFRAME frame = Load(
-        "Frame Bone { }\n"
-        "Mesh M { 4; 0;0;0;, 1;0;0;, 0;1;0;, 0;0;1;;\n"
-        " 3; 3;0,1,2;, 3;0,3,1;, 3;0,9,1;;\n"
-        " MeshNormals { 2; 0;0;-1;, 0;-1;0;; 3; 3;0,0,0;, 3;1,1,1;, 3;1,1,1;; }\n"
-        " XSkinMeshHeader { 1; 1; 1; }\n"
-        " SkinWeights { \"Bone\"; 3; 0, 7, 2; 0.25, 1.0, 0.75; 1,0,0,0, 0,1,0,0, 0,0,1,0, 0,0,0,1;; } }");
+    LPD3DXFRAME frame = LoadFixture("skin-weights.x");
     ASSERT_NE(frame, nullptr);
     EXPECT_NE(out.Text().find("1 faces with indices out of range are skipped"), std::string::npos)
         << out.Text();
@@ -214,12 +199,7 @@ TEST_F(MeshLoaderTest, SkinWeightsFollowEveryCopyAndBadEntriesAreSkipped) {
 }
 
 TEST_F(MeshLoaderTest, ColoursDeclDataAndAnimationSets) {
-    LPD3DXFRAME frame = Load(
-        "Mesh M { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;;\n"
-        " MeshVertexColors { 1; 2; 1;0;0;1;; }\n"
-        " DeclData { 2; 2;0;3;0;, 1;0;5;0;; 15;\n"
-        "  0,0,1065353216, 0,0, 0,0,1065353216, 1065353216,0, 0,0,1065353216, 0,1065353216; } }\n"
-        "AnimationSet A { } AnimationSet B { }\n");
+    LPD3DXFRAME frame = LoadFixture("colours-and-decldata.x");
     ASSERT_NE(frame, nullptr);
     LPD3DXMESH mesh = Mesh(frame);
     EXPECT_EQ(mesh->GetFVF(), DWORD(D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE | D3DFVF_TEX1));
@@ -233,9 +213,7 @@ TEST_F(MeshLoaderTest, ColoursDeclDataAndAnimationSets) {
 }
 
 TEST_F(MeshLoaderTest, BoundingSphereHoldsEveryVertexInTheBindPose) {
-    LPD3DXFRAME frame = Load(
-        "Frame Up { FrameTransformMatrix { 2,0,0,0, 0,2,0,0, 0,0,2,0, 0,10,0,1;; }\n"
-        " Mesh M { 3; -1;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; } }");
+    LPD3DXFRAME frame = LoadFixture("bounding-sphere.x");
     ASSERT_NE(frame, nullptr);
     D3DXVECTOR3 center;
     float radius = 0;
@@ -257,7 +235,7 @@ TEST_F(MeshLoaderTest, FailuresAreReportedAndNothingLeaks) {
         D3DXFERR_FILENOTFOUND);
     EXPECT_EQ(none, nullptr);
     // A loaded tree is given back whole: every frame and container.
-    ASSERT_NE(Load(kSquareAndTriangle), nullptr);
+    ASSERT_NE(LoadFixture("square-and-triangle.x"), nullptr);
     ASSERT_EQ(D3DXFrameDestroy(m_root, &m_allocator), S_OK);
     m_root = nullptr;
     EXPECT_EQ(m_allocator.frames, 1);
@@ -288,34 +266,6 @@ TEST_F(MeshLoaderTest, AMeshReferencedFromManyFramesIsBuiltOnce) {
          at = out.Text().find("mesh Shared", at + 1))
         ++reports;
     EXPECT_EQ(reports, 1u) << out.Text().substr(0, 400);
-}
-
-// Corrupted copies of the skinned sample, in binary: each loads or is
-// refused, and whatever loads is given back whole.
-TEST_F(MeshLoaderTest, CorruptFilesNeverCrashTheLoader) {
-    std::ifstream in(std::string(VOREL_SOURCE_DIR) + "/Assets/Models/Lumen.x", std::ios::binary);
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    Platform::XFile::Document document;
-    ASSERT_EQ(Platform::XFile::ReadDocument(text, "Lumen.x", Platform::XFile::StandardTemplates(), &document),
-              S_OK);
-    const std::string binary = Platform::XFile::WriteDocument(document, Platform::XFile::Format::Binary, 32);
-    const std::string path = (m_scratch.Path() / "corrupt.x").string();
-    MutedDebugOutput quiet;
-    for (size_t i = 16; i < binary.size(); i += 5) {
-        std::string corrupt = binary;
-        corrupt[i] = static_cast<char>(corrupt[i] ^ 0x5A);
-        std::ofstream(path, std::ios::binary) << corrupt;
-        LPD3DXFRAME root = nullptr;
-        LPD3DXANIMATIONCONTROLLER controller = nullptr;
-        if (SUCCEEDED(D3DXLoadMeshHierarchyFromX(path.c_str(), 0, nullptr, &m_allocator, nullptr, &root,
-                                                 &controller))) {
-            D3DXVECTOR3 center;
-            float radius = 0;
-            D3DXFrameCalculateBoundingSphere(root, &center, &radius);
-            EXPECT_EQ(D3DXFrameDestroy(root, &m_allocator), S_OK);
-        }
-        if (controller != nullptr) controller->Release();
-    }
 }
 
 }  // namespace

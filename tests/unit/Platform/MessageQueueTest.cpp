@@ -34,21 +34,6 @@ TEST(MessageQueue, TakesOneMessageAtATimeInPostingOrder) {
     EXPECT_EQ(msg.message, static_cast<UINT>(WM_KEYUP)) << "a failed take leaves the record as it was";
 }
 
-TEST(MessageQueue, FiltersByWindowAndByNumberRange) {
-    Platform::MessageQueue queue;
-    queue.Post(Message(Handle(1), WM_KEYDOWN));
-    queue.Post(Message(Handle(2), WM_COMMAND));
-    queue.Post(Message(nullptr, WM_QUIT));
-
-    MSG msg{};
-    ASSERT_TRUE(queue.Take(&msg, Handle(2), 0, 0, false));
-    EXPECT_EQ(msg.message, static_cast<UINT>(WM_COMMAND));
-    ASSERT_TRUE(queue.Take(&msg, nullptr, WM_QUIT, WM_QUIT, false));
-    EXPECT_EQ(msg.message, static_cast<UINT>(WM_QUIT));
-    EXPECT_FALSE(queue.Take(&msg, Handle(3), 0, 0, true));
-    EXPECT_EQ(queue.Size(), 3u) << "PM_NOREMOVE keeps messages";
-}
-
 TEST(MessageQueue, DiscardsADestroyedWindowsMessagesButNotThreadMessages) {
     Platform::MessageQueue queue;
     queue.Post(Message(Handle(1), WM_KEYDOWN));
@@ -60,10 +45,6 @@ TEST(MessageQueue, DiscardsADestroyedWindowsMessagesButNotThreadMessages) {
     EXPECT_EQ(msg.message, static_cast<UINT>(WM_QUIT));
     EXPECT_EQ(queue.Size(), 0u);
 }
-
-}  // namespace
-
-namespace {
 
 // Mouse moves keep only the latest of a run; a key between two moves keeps
 // both in their order.

@@ -45,57 +45,46 @@ protected:
     OPENFILENAMEA m_request{};
 };
 
-TEST_F(OpenFileDialogTest, ListsFoldersThenMatchingFilesWhateverTheirCase) {
+TEST_F(OpenFileDialogTest, ListsFoldersThenTheFilesOfTheFilterWhateverTheirCase) {
     OpenFileDialog dialog(m_request);
     EXPECT_EQ(dialog.Folder(), fs::canonical(m_scratch.Path() / "Models"));
     EXPECT_EQ(Names(dialog), (std::vector<std::string>{"[sub]", "a.x", "Mesh.X"}));
-}
-
-TEST_F(OpenFileDialogTest, StartsInAFolderWrittenWithBackslashes) {
     m_request.lpstrInitialDir = "Models\\sub";
-    OpenFileDialog dialog(m_request);
-    EXPECT_EQ(Names(dialog), (std::vector<std::string>{"b.x"}));
-
+    EXPECT_EQ(Names(OpenFileDialog(m_request)), (std::vector<std::string>{"b.x"}))
+        << "a folder with backslashes";
     m_request.lpstrInitialDir = "Missing\\Folder";
-    OpenFileDialog fallback(m_request);
-    EXPECT_EQ(fallback.Folder(), fs::canonical(m_scratch.Path()))
-        << "a missing folder starts in the current one";
-}
+    EXPECT_EQ(OpenFileDialog(m_request).Folder(), fs::canonical(m_scratch.Path()))
+        << "missing: the current one";
 
-TEST_F(OpenFileDialogTest, ChoosesAmongSeveralFilters) {
+    m_request.lpstrInitialDir = "Models";
     m_request.lpstrFilter = "Models (*.x)\0*.x\0Text\0*.txt;*.md\0All\0*.*\0";
     m_request.nFilterIndex = 2;
-    OpenFileDialog dialog(m_request);
-    ASSERT_EQ(dialog.Filters().size(), 3u);
-    EXPECT_EQ(Names(dialog), (std::vector<std::string>{"[sub]", "notes.txt"}));
-    dialog.SetFilter(2);
-    EXPECT_EQ(Names(dialog), (std::vector<std::string>{"[sub]", "a.x", "Mesh.X", "notes.txt"}));
-
+    OpenFileDialog filtered(m_request);
+    ASSERT_EQ(filtered.Filters().size(), 3u);
+    EXPECT_EQ(Names(filtered), (std::vector<std::string>{"[sub]", "notes.txt"}));
+    filtered.SetFilter(2);
+    EXPECT_EQ(Names(filtered), (std::vector<std::string>{"[sub]", "a.x", "Mesh.X", "notes.txt"}));
     m_request.nFilterIndex = 9;  // past the list: the first filter
     EXPECT_EQ(OpenFileDialog(m_request).FilterIndex(), 0u);
 }
 
-TEST_F(OpenFileDialogTest, TypedNamesEnterFoldersOrChooseExistingFiles) {
+TEST_F(OpenFileDialogTest, TypedNamesEnterFoldersOrChooseFilesThatExistWhenTheyMust) {
     OpenFileDialog dialog(m_request);
     dialog.Accept("sub");
     EXPECT_EQ(dialog.Folder(), fs::canonical(m_scratch.Path() / "Models" / "sub"));
     EXPECT_EQ(dialog.GetState(), OpenFileDialog::State::Open);
-
     dialog.Accept("missing.x");
     EXPECT_EQ(dialog.GetState(), OpenFileDialog::State::Open);
     EXPECT_NE(dialog.Error().find("file not found"), std::string::npos);
-
     dialog.Up();
     dialog.Accept("sub/../Mesh.X");
     ASSERT_EQ(dialog.GetState(), OpenFileDialog::State::Accepted);
     EXPECT_EQ(dialog.Chosen(), (fs::canonical(m_scratch.Path() / "Models") / "Mesh.X").string());
-}
 
-TEST_F(OpenFileDialogTest, AcceptsAMissingFileWhenItNeedNotExist) {
     m_request.Flags = 0;
-    OpenFileDialog dialog(m_request);
-    dialog.Accept("new.x");
-    EXPECT_EQ(dialog.GetState(), OpenFileDialog::State::Accepted);
+    OpenFileDialog free(m_request);
+    free.Accept("new.x");
+    EXPECT_EQ(free.GetState(), OpenFileDialog::State::Accepted) << "a missing file, when it need not exist";
 }
 
 TEST_F(OpenFileDialogTest, WritesThePathWithTheOffsetsOfNameAndExtension) {

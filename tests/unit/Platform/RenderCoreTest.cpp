@@ -2,11 +2,9 @@
 // effect file, text layout, JPEG textures and PNG pictures.
 #include <d3dx9.h>
 #include <gtest/gtest.h>
-#include <stb_image.h>
 #include <stb_image_write.h>
 
 #include <cstring>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -90,21 +88,19 @@ TEST(EffectFile, MalformedFilesNameTheirLine) {
     const struct {
         const char* text;
         const char* message;
-    } cases[] = {
-        {"", "(0): no technique"},
-        {"parameter float3\n", "(1): a parameter needs a type and a name"},
-        {"parameter double X\n", "(1): unknown parameter type \"double\""},
-        {"parameter float 9X\n", "(1): \"9X\" is not a name"},
-        {"parameter float4 C = 1 2\n", "(1): \"C\" needs \"=\" and 4 values"},
-        {"parameter float C = x\n", "(1): \"x\" is not a number"},
-        {"parameter float C\nparameter int C\n", "(2): \"C\" is declared twice"},
-        {"pass P V F\n", "(1): a pass outside a technique"},
-        {"technique T\n pass P V\n", "(2): a pass needs a name"},
-        {"technique T\n", "technique \"T\" has no pass"},
-        {"technique T\n pass P V F\nstage V\nvoid main() {}\nend\n", "(2): no stage \"F\""},
-        {"technique T\n pass P V V\nstage V\nvoid main() {}\n", "(3): stage \"V\" has no \"end\""},
-        {"shader X\n", "(1): \"shader\" is not parameter"},
-    };
+    } cases[] = {{"", "(0): no technique"},
+                 {"parameter float3\n", "(1): a parameter needs a type and a name"},
+                 {"parameter double X\n", "(1): unknown parameter type \"double\""},
+                 {"parameter float 9X\n", "(1): \"9X\" is not a name"},
+                 {"parameter float4 C = 1 2\n", "(1): \"C\" needs \"=\" and 4 values"},
+                 {"parameter float C = x\n", "(1): \"x\" is not a number"},
+                 {"parameter float C\nparameter int C\n", "(2): \"C\" is declared twice"},
+                 {"pass P V F\n", "(1): a pass outside a technique"},
+                 {"technique T\n pass P V\n", "(2): a pass needs a name"},
+                 {"technique T\n", "technique \"T\" has no pass"},
+                 {"technique T\n pass P V F\nstage V\nvoid main() {}\nend\n", "(2): no stage \"F\""},
+                 {"technique T\n pass P V V\nstage V\nvoid main() {}\n", "(3): stage \"V\" has no \"end\""},
+                 {"shader X\n", "(1): \"shader\" is not parameter"}};
     for (const auto& c : cases) {
         D3DX::EffectDescription effect;
         std::string error;
@@ -163,12 +159,10 @@ TEST(TextLayout, MeasuringKeepsTheEdgesTheAlignmentNames) {
         RECT start;
         DWORD format;
         RECT measured;
-    } cases[] = {
-        {{1024, 768, 1024, 768}, DT_RIGHT | DT_BOTTOM, {964, 732, 1024, 768}},  // the corner stays
-        {{5, 5, 5, 5}, DT_LEFT | DT_TOP, {5, 5, 65, 41}},
-        {{1019, 5, 1019, 5}, DT_RIGHT, {959, 5, 1019, 41}},
-        {{0, 0, 100, 100}, DT_CENTER | DT_VCENTER, {20, 32, 80, 68}},
-    };
+    } cases[] = {{{1024, 768, 1024, 768}, DT_RIGHT | DT_BOTTOM, {964, 732, 1024, 768}},  // the corner stays
+                 {{5, 5, 5, 5}, DT_LEFT | DT_TOP, {5, 5, 65, 41}},
+                 {{1019, 5, 1019, 5}, DT_RIGHT, {959, 5, 1019, 41}},
+                 {{0, 0, 100, 100}, DT_CENTER | DT_VCENTER, {20, 32, 80, 68}}};
     for (const auto& c : cases) {
         const RECT r = D3DX::AlignedRect(c.start, c.format, 60, 36);
         EXPECT_EQ(r.left, c.measured.left) << c.format;
@@ -199,63 +193,17 @@ TEST(JpegTexture, DecodesToTheImagesSizeAndColours) {
 
     // A file cut short in its scan data still gives its picture, as real
     // packs need; a file with no image at all is refused with a message.
-    std::string bytes;
-    {
-        std::ifstream in(path, std::ios::binary);
-        bytes.assign(std::istreambuf_iterator<char>(in), {});
-    }
-    std::ofstream(scratch.Path() / "cut.jpg", std::ios::binary)
-        .write(bytes.data(), std::streamsize(bytes.size() - 6));
-    {
-        VorelTest::CapturedDebugOutput output;
-        EXPECT_EQ(D3DXCreateTextureFromFileA(nullptr, (scratch.Path() / "cut.jpg").c_str(), &texture), S_OK)
-            << output.Text() << bytes.size();
-    }
-    if (texture != nullptr) texture->Release();
-    std::ofstream(scratch.Path() / "head.jpg", std::ios::binary).write(bytes.data(), 20);
+    const std::string bytes = VorelTest::ReadFile(path);
+    VorelTest::WriteFile(scratch.Path() / "cut.jpg", bytes.substr(0, bytes.size() - 6));
+    VorelTest::WriteFile(scratch.Path() / "head.jpg", bytes.substr(0, 20));
     VorelTest::CapturedDebugOutput output;
+    EXPECT_EQ(D3DXCreateTextureFromFileA(nullptr, (scratch.Path() / "cut.jpg").c_str(), &texture), S_OK)
+        << output.Text();
+    if (texture != nullptr) texture->Release();
     EXPECT_EQ(D3DXCreateTextureFromFileA(nullptr, (scratch.Path() / "head.jpg").c_str(), &texture),
               D3DXERR_INVALIDDATA);
     EXPECT_NE(output.Text().find("head.jpg: cannot be read as a texture"), std::string::npos)
         << output.Text();
-}
-
-// A surface of fixed pixels, as a device's back buffer reads back.
-class PixelSurface : public IDirect3DSurface9 {
-public:
-    ULONG WINAPI AddRef() override { return 1; }
-    ULONG WINAPI Release() override { return 1; }
-    HRESULT WINAPI GetDesc(D3DSURFACE_DESC* d) override {
-        *d = {D3DFMT_X8R8G8B8, 4, 2};
-        return S_OK;
-    }
-    HRESULT WINAPI LockRect(D3DLOCKED_RECT* locked, const RECT* rect, DWORD) override {
-        locked->Pitch = 16;
-        locked->pBits = m_pixels + rect->top * 16 + rect->left * 4;
-        return S_OK;
-    }
-    HRESULT WINAPI UnlockRect() override { return S_OK; }
-    uint8_t m_pixels[32] = {};
-};
-
-TEST(SaveSurface, WritesThePictureAsPng) {
-    VorelTest::ScratchFolder scratch;
-    PixelSurface surface;
-    surface.m_pixels[4 * 5 + 2] = 255;  // (1, 1): blue, green, red, x
-    const std::string path = (scratch.Path() / "out.png").string();
-    ASSERT_EQ(D3DXSaveSurfaceToFileA(path.c_str(), D3DXIFF_PNG, &surface, nullptr, nullptr), S_OK);
-    int w = 0, h = 0, channels = 0;
-    stbi_uc* png = stbi_load(path.c_str(), &w, &h, &channels, 3);
-    ASSERT_NE(png, nullptr);
-    EXPECT_EQ(w, 4);
-    EXPECT_EQ(h, 2);
-    EXPECT_EQ(png[(1 * 4 + 1) * 3 + 0], 255) << "red where the surface has it";
-    EXPECT_EQ(png[0], 0);
-    stbi_image_free(png);
-    EXPECT_EQ(D3DXSaveSurfaceToFileA(path.c_str(), D3DXIFF_BMP, &surface, nullptr, nullptr), E_NOTIMPL);
-    EXPECT_EQ(D3DXSaveSurfaceToFileA((scratch.Path() / "no/such/dir.png").c_str(), D3DXIFF_PNG, &surface,
-                                     nullptr, nullptr),
-              E_FAIL);
 }
 
 }  // namespace

@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
-
+#include "Common.h"
 #include "win32/ResourceScript.h"
 
 namespace {
@@ -10,16 +8,10 @@ namespace {
 using Platform::MenuItem;
 using Platform::ResourceScript;
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 TEST(ResourceScript, ReadsTheApplicationsMenu) {
     const std::string dir = std::string(VOREL_SOURCE_DIR) + "/Source/";
-    const std::string text = ReadFile(dir + "resource.h") + "\n" + ReadFile(dir + "Vorel.rc");
+    const std::string text =
+        VorelTest::ReadFile(dir + "resource.h") + "\n" + VorelTest::ReadFile(dir + "Vorel.rc");
     ResourceScript script;
     std::string error;
     ASSERT_TRUE(script.Parse(text, &error)) << error;
@@ -78,8 +70,7 @@ TEST(ResourceScript, RefusesBrokenScriptsNamingTheLine) {
         {"1 ICON \"app.ico\"", "line 1: only MENU resources are supported"},
         {"1 MENU\nBEGIN\n  MENUITEM \"A\" 5\nEND", "line 3: expected ','"},
         {"1 MENU\nBEGIN\n  MENUITEM \"A, 5\nEND", "unterminated string"},
-        {"1 MENU\nBEGIN\n  MENUITEM \"A\", 70000\nEND", "is not a number"},
-    };
+        {"1 MENU\nBEGIN\n  MENUITEM \"A\", 70000\nEND", "is not a number"}};
     for (const auto& c : cases) {
         ResourceScript script;
         std::string error;

@@ -84,8 +84,8 @@ TEST(Skinning, BlendsPositionsAndNormalsLikeAPlainReference) {
             std::memcpy(gp, out, 12);
             std::memcpy(gn, out + layout.normal, 12);
             for (int c = 0; c < 3; ++c) {
-                EXPECT_NEAR(gp[c], ep[c], kLoose * 10);
-                EXPECT_NEAR(gn[c], en[c], kLoose * 10);
+                EXPECT_NEAR(gp[c], ep[c], kRebuilt);
+                EXPECT_NEAR(gn[c], en[c], kRebuilt);
             }
             EXPECT_EQ(std::memcmp(in + layout.texcoord, out + layout.texcoord, 8), 0)
                 << "texture coordinates untouched";

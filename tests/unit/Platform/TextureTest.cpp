@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <fstream>
 
 #include "TestSupport.h"
 #include "d3dx9/texture/Texture.h"
@@ -27,82 +26,58 @@ std::string DdsHeader(uint32_t width, uint32_t height, const char* fourCc, uint3
     return h;
 }
 
-TEST(Dds, DecodesDxt1Dxt5AndUncompressedPixels) {
+// The pixels of a DDS file, or nothing (with a capacity of 0) when it is
+// refused.
+std::vector<uint8_t> Dds(const std::string& file) {
     uint32_t w = 0, h = 0;
     std::vector<uint8_t> rgba;
     std::string error;
-
-    // DXT1: red and blue endpoints, texel 0 = red, texel 1 = blue, texel 2 =
-    // two thirds red.
-    std::string dxt1 = DdsHeader(4, 4, "DXT1", 0, 0x4, nullptr);
-    const uint16_t red = 0xF800, blue = 0x001F;
-    const uint32_t indices = 0 | (1 << 2) | (2 << 4);
-    dxt1.append(reinterpret_cast<const char*>(&red), 2).append(reinterpret_cast<const char*>(&blue), 2);
-    dxt1.append(reinterpret_cast<const char*>(&indices), 4);
-    ASSERT_TRUE(Platform::D3DX::DecodeDds(reinterpret_cast<const uint8_t*>(dxt1.data()), dxt1.size(), &w, &h,
-                                          &rgba, &error))
-        << error;
-    EXPECT_EQ(w, 4u);
-    EXPECT_EQ(std::vector<uint8_t>(rgba.begin(), rgba.begin() + 12),
-              (std::vector<uint8_t>{255, 0, 0, 255, 0, 0, 255, 255, 170, 0, 85, 255}));
-
-    // DXT5: alpha endpoints 255 and 0, texel 0 takes alpha index 1 (0).
-    std::string dxt5 = DdsHeader(4, 4, "DXT5", 0, 0x4, nullptr);
-    const uint8_t alpha[8] = {255, 0, 1, 0, 0, 0, 0, 0};
-    dxt5.append(reinterpret_cast<const char*>(alpha), 8);
-    dxt5.append(reinterpret_cast<const char*>(&red), 2).append(reinterpret_cast<const char*>(&blue), 2);
-    dxt5.append(reinterpret_cast<const char*>(&indices), 4);
-    ASSERT_TRUE(Platform::D3DX::DecodeDds(reinterpret_cast<const uint8_t*>(dxt5.data()), dxt5.size(), &w, &h,
-                                          &rgba, &error))
-        << error;
-    EXPECT_EQ(rgba[3], 0);
-    EXPECT_EQ(rgba[7], 255);
-
-    // 32-bit BGRA.
-    const uint32_t masks[4] = {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000};
-    std::string raw = DdsHeader(1, 1, nullptr, 32, 0x41, masks);
-    const uint32_t pixel = 0x80102030;
-    raw.append(reinterpret_cast<const char*>(&pixel), 4);
-    ASSERT_TRUE(Platform::D3DX::DecodeDds(reinterpret_cast<const uint8_t*>(raw.data()), raw.size(), &w, &h,
-                                          &rgba, &error))
-        << error;
-    EXPECT_EQ(rgba, (std::vector<uint8_t>{0x10, 0x20, 0x30, 0x80}));
-
-    // Cut short, or impossibly large: refused.
-    EXPECT_FALSE(Platform::D3DX::DecodeDds(reinterpret_cast<const uint8_t*>(dxt1.data()), dxt1.size() - 1, &w,
-                                           &h, &rgba, &error));
-    const std::string huge = DdsHeader(100000, 100000, "DXT1", 0, 0x4, nullptr);
-    EXPECT_FALSE(Platform::D3DX::DecodeDds(reinterpret_cast<const uint8_t*>(huge.data()), huge.size(), &w, &h,
-                                           &rgba, &error));
-    // A header of a large image with no texels after it costs no image.
-    for (const std::string& bare :
-         {DdsHeader(4096, 4096, "DXT1", 0, 0x4, nullptr), DdsHeader(4096, 4096, nullptr, 32, 0x41, masks)}) {
-        std::vector<uint8_t> none;
-        EXPECT_FALSE(Platform::D3DX::DecodeDds(reinterpret_cast<const uint8_t*>(bare.data()), bare.size(), &w,
-                                               &h, &none, &error));
-        EXPECT_EQ(none.capacity(), 0u) << error;
-    }
+    Platform::D3DX::DecodeDds(reinterpret_cast<const uint8_t*>(file.data()), file.size(), &w, &h, &rgba,
+                              &error);
+    return rgba;
 }
 
+TEST(Dds, DecodesDxt1Dxt5AndUncompressedPixels) {
+    // Red and blue endpoints, texel 0 = red, texel 1 = blue, texel 2 = two
+    // thirds red; DXT5's alpha endpoints 255 and 0, texel 0 taking index 1.
+    const std::string colours("\x00\xF8\x1F\x00\x24\x00\x00\x00", 8);
+    const std::string dxt1 = DdsHeader(4, 4, "DXT1", 0, 0x4, nullptr) + colours;
+    const auto red = Dds(dxt1);
+    ASSERT_EQ(red.size(), 64u);
+    EXPECT_EQ(std::vector<uint8_t>(red.begin(), red.begin() + 12),
+              (std::vector<uint8_t>{255, 0, 0, 255, 0, 0, 255, 255, 170, 0, 85, 255}));
+    const auto dxt5 =
+        Dds(DdsHeader(4, 4, "DXT5", 0, 0x4, nullptr) + std::string("\xFF\0\1\0\0\0\0\0", 8) + colours);
+    ASSERT_EQ(dxt5.size(), 64u);
+    EXPECT_EQ(dxt5[3], 0);
+    EXPECT_EQ(dxt5[7], 255);
+    const uint32_t masks[4] = {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000};
+    EXPECT_EQ(Dds(DdsHeader(1, 1, nullptr, 32, 0x41, masks) + "\x30\x20\x10\x80"),
+              (std::vector<uint8_t>{0x10, 0x20, 0x30, 0x80}))
+        << "32-bit BGRA";
+    // Cut short, impossibly large, or a large image's header without its
+    // texels: refused, and no image made.
+    for (const std::string& refused :
+         {dxt1.substr(0, dxt1.size() - 1), DdsHeader(100000, 100000, "DXT1", 0, 0x4, nullptr),
+          DdsHeader(4096, 4096, "DXT1", 0, 0x4, nullptr), DdsHeader(4096, 4096, nullptr, 32, 0x41, masks)})
+        EXPECT_EQ(Dds(refused).capacity(), 0u);
+}
+
+// Found in the folder given (the current one, for the texture loader).
 TEST(TextureFiles, NamesWrittenOnWindowsAreFound) {
     KeepCurrentDirectory keep;
     ScratchFolder scratch;
-    fs::create_directories(scratch.Path() / "Textures");
-    fs::copy_file(fs::path(VOREL_SOURCE_DIR) / "Assets" / "Models" / "lumen.png",
-                  scratch.Path() / "Textures" / "Lumen.PNG");
-    fs::current_path(scratch.Path());
-    for (const char* name : {"Textures/Lumen.PNG", "textures\\lumen.png", ".\\TEXTURES\\LUMEN.png",
-                             "C:\\Users\\artist\\work\\lumen.png"}) {
-        SCOPED_TRACE(name);
-        const std::string found = Platform::D3DX::FindFile(name);
-        if (std::string(name).rfind("C:", 0) == 0) {
-            EXPECT_TRUE(found.empty()) << "a folder of another machine: only the bare name here";
-            continue;
-        }
-        EXPECT_EQ(fs::canonical(found), fs::canonical(scratch.Path() / "Textures" / "Lumen.PNG"));
-    }
-    fs::copy_file(scratch.Path() / "Textures" / "Lumen.PNG", scratch.Path() / "lumen.png");
-    EXPECT_FALSE(Platform::D3DX::FindFile("C:\\Users\\artist\\work\\lumen.png").empty());
+    const fs::path folder = scratch.Path(), file = folder / "Textures" / "Lumen.PNG";
+    fs::create_directories(folder / "Textures");
+    fs::copy_file(fs::path(VOREL_SOURCE_DIR) / "Assets" / "Models" / "lumen.png", file);
+    for (const char* name : {"Textures/Lumen.PNG", "textures\\lumen.png", ".\\TEXTURES\\LUMEN.png"})
+        EXPECT_EQ(fs::canonical(Platform::D3DX::FindFile(name, folder)), fs::canonical(file)) << name;
+    const char* elsewhere = "C:\\Users\\artist\\work\\lumen.png";
+    EXPECT_TRUE(Platform::D3DX::FindFile(elsewhere, folder).empty()) << "a folder of another machine";
+    fs::copy_file(file, folder / "lumen.png");
+    EXPECT_EQ(fs::canonical(Platform::D3DX::FindFile(elsewhere, folder)), fs::canonical(folder / "lumen.png"))
+        << "its bare name here";
+    fs::current_path(folder);
 
     IDirect3DTexture9* texture = nullptr;
     ASSERT_EQ(D3DXCreateTextureFromFileA(nullptr, "TEXTURES\\lumen.png", &texture), S_OK);
@@ -113,7 +88,7 @@ TEST(TextureFiles, NamesWrittenOnWindowsAreFound) {
     texture->Release();
 
     CapturedDebugOutput out;
-    std::ofstream("broken.png") << "not an image";
+    WriteFile("broken.png", "not an image");
     EXPECT_EQ(D3DXCreateTextureFromFileA(nullptr, "broken.png", &texture), D3DXERR_INVALIDDATA);
     EXPECT_EQ(texture, nullptr);
     EXPECT_EQ(D3DXCreateTextureFromFileA(nullptr, "missing.png", &texture), D3DXFERR_FILENOTFOUND);
@@ -138,7 +113,7 @@ TEST(TextureFiles, ImagesPastTheSizeLimitAreRefusedFromTheirHeader) {
     const std::string dds = DdsHeader(side, side, "DXT1", 0, 4, nullptr) + std::string(64, '\0');
     for (const auto& [name, bytes] : {std::pair{"huge.bmp", bmp}, {"huge.png", png}, {"huge.dds", dds}}) {
         SCOPED_TRACE(name);
-        std::ofstream(name, std::ios::binary) << bytes;
+        WriteFile(name, bytes);
         CapturedDebugOutput out;
         IDirect3DTexture9* texture = nullptr;
         EXPECT_EQ(D3DXCreateTextureFromFileA(nullptr, name, &texture), D3DXERR_INVALIDDATA);
@@ -151,7 +126,7 @@ TEST(TextureFiles, ImagesPastTheSizeLimitAreRefusedFromTheirHeader) {
     // 55-byte BMP of 5 million by 4 pixels, found by fuzzing, took seconds).
     std::string tga("\0\0\x02\0\0\0\0\0\0\0\0\0", 12);
     tga += std::string("\xA0\x0F\xA0\x0F\x20\x08", 6) + std::string(64, '\0');  // 4000 x 4000, 32 bits
-    std::ofstream("claims.tga", std::ios::binary) << tga;
+    WriteFile("claims.tga", tga);
     CapturedDebugOutput out;
     IDirect3DTexture9* texture = nullptr;
     EXPECT_EQ(D3DXCreateTextureFromFileA(nullptr, "claims.tga", &texture), D3DXERR_INVALIDDATA);

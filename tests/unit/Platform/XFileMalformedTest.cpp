@@ -10,8 +10,8 @@
 #include <functional>
 #include <map>
 
-#include "OddShapes.h"
 #include "TestSupport.h"
+#include "fixtures/OddShapes.h"
 #include "unit/Platform/XFileSupport.h"
 
 namespace {
@@ -102,8 +102,7 @@ TEST(XFileMalformed, FailsCleanlySayingWhereAndWhat) {
         {"inflated size that does not match", Compressed("xof 0303tzip0032", 5000000, 14, 6, "CK", "abcd"),
          D3DXFERR_BADFILE, "does not match the blocks"},
         {"corrupt deflate data", Compressed("xof 0303tzip0032", 30, 14, 6, "CK", "\xff\xff\xff\xff"),
-         D3DXFERR_BADFILE, "does not inflate"},
-    };
+         D3DXFERR_BADFILE, "does not inflate"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         CapturedDebugOutput out;
@@ -166,24 +165,23 @@ TEST(XFileMalformed, HostileShapesResolveInLinearWork) {
         const char* shape;
         size_t references;
         std::function<void(const Document&)> check;
-    } cases[] = {
-        {"100000 siblings", 100000, nullptr},
-        {"40 levels of doubled references", 80, nullptr},
-        {"50000 references to one name", 50000,
-         [](const Document& d) {
-             EXPECT_EQ(d.top.back()->children.front().node, d.top[d.top.size() - 2])
-                 << "the latest of the name before the reference";
-         }},
-        {"50000 GUID references", 50000,
-         [](const Document& d) {
-             const Node* holder = d.top.back();
-             ASSERT_EQ(holder->children.size(), 50000u);
-             for (size_t i : {size_t(0), size_t(777), size_t(49999)})
-                 EXPECT_EQ(holder->children[i].node, d.top[i]) << i;
-         }},
-        {"100000 self-references", 100000,
-         [](const Document& d) { EXPECT_TRUE(d.top[0]->children.empty()) << "each closes a cycle"; }},
-    };
+    } cases[] = {{"100000 siblings", 100000, nullptr},
+                 {"40 levels of doubled references", 80, nullptr},
+                 {"50000 references to one name", 50000,
+                  [](const Document& d) {
+                      EXPECT_EQ(d.top.back()->children.front().node, d.top[d.top.size() - 2])
+                          << "the latest of the name before the reference";
+                  }},
+                 {"50000 GUID references", 50000,
+                  [](const Document& d) {
+                      const Node* holder = d.top.back();
+                      ASSERT_EQ(holder->children.size(), 50000u);
+                      for (size_t i : {size_t(0), size_t(777), size_t(49999)})
+                          EXPECT_EQ(holder->children[i].node, d.top[i]) << i;
+                  }},
+                 {"100000 self-references", 100000, [](const Document& d) {
+                      EXPECT_TRUE(d.top[0]->children.empty()) << "each closes a cycle";
+                  }}};
     std::map<std::string, std::string> shapes;
     for (OddShape& s : OddShapes())
         shapes[s.name] = std::move(s.text);

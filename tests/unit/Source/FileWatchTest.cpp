@@ -26,25 +26,23 @@ TEST(FileWatch, ReportsEachVersionOnceItHasSettled) {
         Action action;
         const char* text;
         bool reported;
-    } steps[] = {
-        {0, Nothing, "", false},
-        {1000, Nothing, "", false},  // the version in hand
-        {1100, Write, "two", false},
-        {1300, Write, "three!", false},  // still being written
-        {1700, Nothing, "", false},
-        {1800, Nothing, "", true},   // still for 500 ms
-        {2500, Nothing, "", false},  // once only
-        {2600, Remove, "", false},
-        {4000, Nothing, "", false},  // gone: nothing to read
-        {4100, Write, "four", false},
-        {4550, Nothing, "", false},
-        {4650, Nothing, "", true},
-        // Looked at ten times a second: the write at 4700 is seen at 4750.
-        {4700, Write, "five", false},
-        {4750, Nothing, "", false},
-        {5200, Nothing, "", false},
-        {5300, Nothing, "", true},
-    };
+    } steps[] = {{0, Nothing, "", false},
+                 {1000, Nothing, "", false},  // the version in hand
+                 {1100, Write, "two", false},
+                 {1300, Write, "three!", false},  // still being written
+                 {1700, Nothing, "", false},
+                 {1800, Nothing, "", true},   // still for 500 ms
+                 {2500, Nothing, "", false},  // once only
+                 {2600, Remove, "", false},
+                 {4000, Nothing, "", false},  // gone: nothing to read
+                 {4100, Write, "four", false},
+                 {4550, Nothing, "", false},
+                 {4650, Nothing, "", true},
+                 // Looked at ten times a second: the write at 4700 is seen at 4750.
+                 {4700, Write, "five", false},
+                 {4750, Nothing, "", false},
+                 {5200, Nothing, "", false},
+                 {5300, Nothing, "", true}};
     for (const auto& step : steps) {
         if (step.action == Write) {
             std::ofstream(file, std::ios::trunc) << step.text;

@@ -203,19 +203,4 @@ TEST(Skeleton, ChildrenJoinTheirParentAndLaterSiblingsTheFirst) {
     EXPECT_EQ(lines[2], cModel::Line(j1, j3));
 }
 
-TEST(Skeleton, AJointAtTheOriginIsNeverAStart) {
-    cFrame root{}, child{};
-    D3DXMatrixIdentity(&root.TransformationMatrix);  // the root's joint is the origin
-    D3DXMatrixTranslation(&child.TransformationMatrix, 0, 2, 0);
-    root.pFrameFirstChild = &child;
-    cModel model;
-    LentFrames lent(model, &root);
-    model.InitLocalTransforms();
-    D3DXMATRIX identity;
-    D3DXMatrixIdentity(&identity);
-    std::vector<cModel::Line> lines;
-    model.DrawSkeleton(identity, &lines);
-    EXPECT_TRUE(lines.empty());
-}
-
 }  // namespace

@@ -1,8 +1,6 @@
 // Whole models posed as the viewer poses them, from hand-written files.
 #include <gtest/gtest.h>
 
-#include <fstream>
-
 #include "MathSupport.h"
 #include "TestSupport.h"
 #include "cMeshContainer.h"
@@ -29,7 +27,7 @@ class PoseTest : public ::testing::Test {
 protected:
     cModel* Load(const std::string& body) {
         const std::string path = (m_scratch.Path() / "pose.x").string();
-        std::ofstream(path) << "xof 0303txt 0032\n" << body;
+        WriteFile(path, "xof 0303txt 0032\n" + body);
         return m_loader.LoadModel(path, "pose.x");
     }
     static std::vector<D3DXVECTOR3> Posed(const cModel::Container& c) {
@@ -112,6 +110,19 @@ TEST_F(PoseTest, EverySkinnedContainerFollowsItsOwnBones) {
     ExpectMovedBy(model->m_containers[0], bind[0], {0, 0, 0});
     for (size_t i = 1; i < 4; ++i)
         ExpectMovedBy(model->m_containers[i], bind[i], {0, float(i), 0});
+}
+
+// Containers are met (drawn, posed, exported) in this order: a frame's,
+// then its later siblings' with all they hold, then its children's; not in
+// the order of the flat frame list (each frame, then its children).
+TEST_F(PoseTest, ContainersAreMetSiblingsBeforeChildren) {
+    cModel* model = Load("Frame Root { Frame A { Frame UnderA { " + Triangle("InA", {0, 0, 0}) +
+                         " } } Frame B { " + Triangle("InB", {1, 0, 0}) + " } }\n");
+    ASSERT_EQ(model->m_frames.size(), 4u);
+    EXPECT_STREQ(model->m_frames[2]->Name, "UnderA") << "the flat list: a child before a later sibling";
+    ASSERT_EQ(model->m_containers.size(), 2u);
+    EXPECT_STREQ(model->m_containers[0].container->Name, "InB");
+    EXPECT_STREQ(model->m_containers[1].container->Name, "InA");
 }
 
 }  // namespace

@@ -40,55 +40,40 @@ TEST(cTimer, ElapsedIsZeroUntilStartedAndSurvivesTheClocksWrap) {
     EXPECT_EQ(timer.GetElapsed(), 40);
 }
 
-TEST_F(cApplicationTest, SixteenMillisecondFramesShow31Then62) {
-    DrivenClock clock;
-    cApplication app;
-    ASSERT_TRUE(app.Init());
-    const auto figures = RunFrames(app, clock, 22);
-    // Frame n starts at 16(n-1) ms; the refresh timer started at 0, so the
-    // first refresh is frame 8 (112 ms) and the next frame 15 (224 ms).
-    for (int n = 1; n <= 7; ++n)
-        EXPECT_EQ(figures[n - 1], 0) << "frame " << n;
-    for (int n = 8; n <= 14; ++n)
-        EXPECT_EQ(figures[n - 1], 31) << "frame " << n;
-    for (int n = 15; n <= 22; ++n)
-        EXPECT_EQ(figures[n - 1], 62) << "frame " << n;
-    EXPECT_EQ(app.GetFrameTime(), 16u);
-}
-
-TEST_F(cApplicationTest, SeventeenMillisecondFramesShow58) {
-    DrivenClock clock;
-    cApplication app;
-    ASSERT_TRUE(app.Init());
-    const auto figures = RunFrames(app, clock, 30, 1);
-    EXPECT_EQ(figures.back(), 58);
-    EXPECT_EQ(app.GetFrameTime(), 17u);
-}
-
-TEST_F(cApplicationTest, RefreshesOnlyWhenMoreThan100MillisecondsHavePassed) {
-    DrivenClock clock;
-    cApplication app;
-    ASSERT_TRUE(app.Init());
-    // 20 ms frames: frame 6 starts at exactly 100 ms, frame 7 at 120 ms.
-    const auto figures = RunFrames(app, clock, 7, 4);
-    EXPECT_EQ(figures[5], 0);
-    EXPECT_EQ(figures[6], 25) << "(50 + 0) / 2";
-}
-
-TEST_F(cApplicationTest, FirstFrameChangesNothing) {
-    DrivenClock clock;
-    cApplication app;
-    ASSERT_TRUE(app.Init());
-    // Make the first frame fall after the refresh mark: its frame time is 0,
-    // so the figure stays and only the refresh timer restarts.
-    clock.AdvanceMs(500);
-    app.Update();
-    EXPECT_EQ(app.GetFrameTime(), 0u);
-    EXPECT_EQ(app.GetFps(), 0);
-    // The restarted refresh timer holds the next refresh back for 100 ms.
-    const auto figures = RunFrames(app, clock, 7);
-    EXPECT_EQ(figures[5], 0);
-    EXPECT_EQ(figures[6], 31);
+// The figure after each of a run of frames, each frame `extraMs` longer
+// than the 16 it waits for (after `startMs` before the first): frame n
+// starts at (16 + extra)(n - 1); the first refresh comes at the first frame
+// more than 100 ms after the refresh timer started.
+TEST_F(cApplicationTest, TheFigureIsRefreshedEveryHundredMillisecondsOrSo) {
+    const struct {
+        const char* what;
+        uint64_t startMs, extraMs;
+        std::vector<std::pair<int, int32_t>> figures;  // frame, figure shown after it
+        uint32_t frameTime;
+    } cases[] = {{"16 ms frames: frames 8 (112 ms) and 15 (224 ms) refresh",
+                  0,
+                  0,
+                  {{7, 0}, {8, 31}, {14, 31}, {15, 62}, {22, 62}},
+                  16},
+                 {"17 ms frames", 0, 1, {{30, 58}}, 17},
+                 {"20 ms frames: not at exactly 100 ms (frame 6), at 120", 0, 4, {{6, 0}, {7, 25}}, 20},
+                 {"a first frame after the refresh mark: its frame time is 0, and the timer starts again",
+                  500,
+                  0,
+                  {{1, 0}, {7, 0}, {8, 31}},
+                  16}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        DrivenClock clock;
+        cApplication app;
+        ASSERT_TRUE(app.Init());
+        clock.AdvanceMs(c.startMs);
+        const auto figures = RunFrames(app, clock, c.figures.back().first, c.extraMs);
+        for (const auto& [frame, figure] : c.figures)
+            EXPECT_EQ(figures[size_t(frame - 1)], figure) << "frame " << frame;
+        EXPECT_EQ(app.GetFrameTime(), c.frameTime);
+        Vorel::DestroySingletons();
+    }
 }
 
 TEST_F(cApplicationTest, BusyWaitEndsAtExactlyTheFramePeriod) {

@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "Singletons.h"
-#include "cApplication.h"
 #include "cInput.h"
 #include "cWindow.h"
 
@@ -77,20 +75,6 @@ TEST(cWindowKeys, OnlyPlainKeyMessagesReachTheKeyboardState) {
     window->WindowProc(nullptr, WM_KEYUP, 'P', 0);
     EXPECT_FALSE(input->IsKeyDown('P'));
     cInput::Destroy();
-    Vorel::cWindow::Destroy();
-}
-
-TEST(cWindowKeys, EscapeIsRecordedAndEndsTheRun) {
-    Vorel::cApplication* app = Vorel::cApplication::Instance();
-    ASSERT_TRUE(app->Init());
-    cInput* input = cInput::Instance();
-    Vorel::cWindow::Instance()->WindowProc(nullptr, WM_KEYDOWN, VK_ESCAPE, 0);
-    EXPECT_TRUE(input->IsKeyDown(VK_ESCAPE));
-    EXPECT_FALSE(app->IsRunning());
-    MSG msg{};
-    ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
-    EXPECT_EQ(msg.message, static_cast<UINT>(WM_QUIT));
-    Vorel::DestroySingletons();
     Vorel::cWindow::Destroy();
 }
 

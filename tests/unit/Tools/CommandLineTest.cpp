@@ -20,8 +20,7 @@ TEST(CommandLine, EveryProgramAnswersHelpAndVersionAndRefusesWhatItDoesNotTake) 
         {"vorel", "usage: vorel [MODEL.x]", nullptr},
         {"vorel-info", "Usage: vorel-info [OPTIONS] FILE", "--set 1 model.x"},
         {"vorel-xconv", "Usage: vorel-xconv [OPTIONS] IN OUT", "--ticks-per-second 0 a.x b.glb"},
-        {"vorel-snapshot", "Usage: vorel-snapshot [OPTIONS] MODEL.x OUT.png", "a.x b.png --fill lines"},
-    };
+        {"vorel-snapshot", "Usage: vorel-snapshot [OPTIONS] MODEL.x OUT.png", "a.x b.png --fill lines"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.program);
         std::string help, version;
