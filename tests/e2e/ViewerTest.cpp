@@ -15,7 +15,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <sstream>
 #include <string>
@@ -23,8 +22,6 @@
 #include <vector>
 
 #include "Common.h"
-
-extern char** environ;
 
 namespace {
 
@@ -135,26 +132,10 @@ class Viewer {
 public:
     // Its standard error goes to a file.
     explicit Viewer(Launch launch = {}) {
-        m_errors = (fs::temp_directory_path() /
-                    ("vorel-e2e-" + std::to_string(getpid()) + "-" + std::to_string(s_count++) + ".err"))
-                       .string();
-        std::vector<std::string> env;
-        for (char** e = environ; *e != nullptr; ++e) {
-            const std::string entry = *e;
-            if (entry.rfind("SDL_VIDEODRIVER=", 0) == 0) continue;
-            if (!launch.display.empty() && entry.rfind("DISPLAY=", 0) == 0) continue;
-            env.push_back(entry);
-        }
-        if (!launch.display.empty()) env.push_back("DISPLAY=" + launch.display);
-        std::vector<char*> envp;
-        for (auto& e : env)
-            envp.push_back(e.data());
-        envp.push_back(nullptr);
         std::vector<char*> argv{launch.program.data()};
         for (auto& a : launch.args)
             argv.push_back(a.data());
         argv.push_back(nullptr);
-
         const pid_t parent = getpid();
         m_pid = fork();
         if (m_pid == 0) {
@@ -163,22 +144,21 @@ public:
             prctl(PR_SET_PDEATHSIG, SIGKILL);
             if (getppid() != parent) _exit(127);
             if (!launch.folder.empty() && chdir(launch.folder.c_str()) != 0) _exit(126);
-            const int err = open(m_errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            unsetenv("SDL_VIDEODRIVER");
+            if (!launch.display.empty()) setenv("DISPLAY", launch.display.c_str(), 1);
             const int null = open("/dev/null", O_RDWR);
             dup2(null, 0);
             dup2(null, 1);
-            dup2(err, 2);
-            execve(launch.program.c_str(), argv.data(), envp.data());
+            dup2(open(ErrorsFile().c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
+            execv(launch.program.c_str(), argv.data());
             _exit(127);
         }
     }
-
     ~Viewer() {
         if (m_pid > 0 && !m_exited) {
             kill(m_pid, SIGKILL);
             waitpid(m_pid, nullptr, 0);
         }
-        std::remove(m_errors.c_str());
     }
 
     // The exit code, or -1000 when the process did not end in time.
@@ -195,21 +175,19 @@ public:
             timeout);
         return code;
     }
-
     pid_t Pid() const { return m_pid; }
-
     bool Running() {
         int status = 0;
         return waitpid(m_pid, &status, WNOHANG) == 0;
     }
-
-    std::string Errors() const { return VorelTest::ReadFile(m_errors); }
+    std::string Errors() const { return VorelTest::ReadFile(ErrorsFile()); }
 
 private:
-    static inline int s_count = 0;
+    std::string ErrorsFile() const { return (m_scratch.Path() / "errors").string(); }
+
+    VorelTest::ScratchFolder m_scratch;
     pid_t m_pid = -1;
     bool m_exited = false;
-    std::string m_errors;
 };
 
 class ViewerTest : public ::testing::Test {

@@ -521,20 +521,9 @@ TEST(EffectCompiler, ErrorsComeBackWithTheirLineAndQuirksOfTheListHold) {
     fs::create_directories(scratch.Path() / "Assets/Shaders");
     fs::copy_file(fs::path(VOREL_SOURCE_DIR) / "Assets/Shaders/Phong.fx",
                   scratch.Path() / "Assets/Shaders/Phong.fx");
-    WriteFile(scratch.Path() / "Assets/Shaders/Broken.fx",
-              "technique T\n    pass P V F\nstage V\nvoid main() { gl_Position = vec4(0.0); }\nend\n"
-              "stage F\nout vec4 c;\nvoid main() { c = undeclared; }\nend\n");
-    WriteFile(scratch.Path() / "Assets/XML/Effects.xml",
-              "<Effects>\n"
-              " <Effect name=\"Phong\" file=\"Phong.fx\">\n"
-              "  <Technique name=\"Same\" var=\"Light\" />\n"
-              "  <Handle name=\"Same\" var=\"EyePos\" />\n"
-              "  <Technique name=\"Late\" var=\"Light\" />\n"
-              "  <Other name=\"Colour\" var=\"LightColor\" />\n"
-              "  <Handle name=\"Nothing\" var=\"NoSuchParameter\" />\n"
-              " </Effect>\n"
-              " <Effect name=\"Broken\" file=\"Broken.fx\" />\n"
-              "</Effects>\n");
+    for (const char* file : {"Shaders/Broken.fx", "XML/Effects.xml"})
+        fs::copy_file(fs::path(VOREL_SOURCE_DIR) / "tests/fixtures/effects" / fs::path(file).filename(),
+                      scratch.Path() / "Assets" / file);
     fs::current_path(scratch.Path());
     CreateSingletons();
     CapturedDebugOutput output;

@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <fstream>
-#include <set>
 
 #include "TestSupport.h"
 #include "d3dx9/xfile/Container.h"

@@ -43,30 +43,12 @@ TEST(GlTranslate, FillCullAndFormats) {
     EXPECT_FLOAT_EQ(rgba[3], 1);
 }
 
-constexpr const char* kGoodEffect = R"(// a comment
-parameter float4x4 World
-parameter float4 Colour = 1 0.5 0 1
-parameter int Flag = 3
-parameter texture Picture
-technique Plain
-    pass One Vertex Fragment
-technique Twice
-    pass A Vertex Fragment
-    pass B Vertex Fragment
-stage Vertex
-in vec3 a_position;
-void main() { gl_Position = World * vec4(a_position, 1.0); }
-end
-stage Fragment
-out vec4 c;
-void main() { c = Colour; }
-end
-)";
-
 TEST(EffectFile, ReadsParametersTechniquesAndStages) {
     D3DX::EffectDescription effect;
     std::string error;
-    ASSERT_TRUE(D3DX::ParseEffect(kGoodEffect, "good.fx", &effect, &error)) << error;
+    const std::string text =
+        VorelTest::ReadFile(std::string(VOREL_SOURCE_DIR) + "/tests/fixtures/effects/good.fx");
+    ASSERT_TRUE(D3DX::ParseEffect(text, "good.fx", &effect, &error)) << error;
     ASSERT_EQ(effect.parameters.size(), 4u);
     EXPECT_EQ(effect.parameters[0].defaults[0], 1.0f) << "a matrix starts as the identity";
     EXPECT_EQ(effect.parameters[0].defaults[5], 1.0f);

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
-
 #include "Singletons.h"
 #include "TestSupport.h"
 #include "cApplication.h"
@@ -145,56 +143,6 @@ TEST_F(ObjectTest, RemovalsWaitForTheQueueToBeProcessed) {
                   static_cast<uint32_t>(first)),
               0u);
     group->ProcessRemovals();  // nothing queued: nothing happens
-}
-
-// Records the order in which an object gives back its parts.
-std::vector<std::string> g_destroyed;
-
-class RecordingFactory : public cBaseComponentFactory {
-public:
-    explicit RecordingFactory(std::string name) : m_name(std::move(name)) {}
-    ~RecordingFactory() override { g_destroyed.push_back("factory of " + m_name); }
-    void DestroyComponent(uint32_t) override { g_destroyed.push_back(m_name); }
-
-private:
-    std::string m_name;
-};
-
-class RecordingAttr : public cAttribute {
-public:
-    explicit RecordingAttr(std::string name) { m_type = std::move(name); }
-    ~RecordingAttr() override { g_destroyed.push_back(m_type); }
-    cAttribute* Clone() const override { return new RecordingAttr(m_type); }
-};
-
-TEST(ObjectDestruction, ComponentsByTypeIdThenAttributesByName) {
-    cMemoryManager::Create();
-    cFactoryManager* registry = cFactoryManager::Instance();
-    registry->RegisterFactory(3, new RecordingFactory("camera component"));
-    registry->RegisterFactory(1, new RecordingFactory("graphics component"));
-    auto* second = new RecordingFactory("second under 1");
-    EXPECT_FALSE(registry->RegisterFactory(1, second)) << "the first stays";
-    delete second;
-    g_destroyed.clear();
-    auto* object = new cObject();
-    cComponent dummy;
-    object->AddComponent(3, &dummy);
-    object->AddComponent(1, &dummy);
-    for (const char* name : {"Rotation", "Model", "Position", "Orientation"})
-        object->AddAttribute(name, new RecordingAttr(name));
-    object->AddAttribute("Model", new RecordingAttr("second Model"));  // destroyed at once: the first stays
-    delete object;
-    EXPECT_EQ(g_destroyed, (std::vector<std::string>{"second Model", "graphics component", "camera component",
-                                                     "Model", "Orientation", "Position", "Rotation"}));
-    EXPECT_EQ(cMemoryManager::Instance()->GetBytesInUse(), 0u);
-    registry->RegisterFactory(2, new RecordingFactory("lighting component"));
-    g_destroyed.clear();
-    cFactoryManager::Destroy();
-    EXPECT_EQ(g_destroyed,
-              (std::vector<std::string>{"factory of graphics component", "factory of lighting component",
-                                        "factory of camera component"}))
-        << "in ascending type id";
-    cMemoryManager::Destroy();
 }
 
 TEST_F(ObjectTest, ObjectFileDetails) {

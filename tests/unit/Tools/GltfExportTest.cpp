@@ -5,10 +5,10 @@
 
 #include <sys/wait.h>
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <set>
 
 #include "GltfExport.h"
 #include "TestSupport.h"
@@ -396,14 +396,78 @@ TEST(GltfExport, TheConverterWritesBothFormsAndRefusesWhatItCannotExport) {
     EXPECT_EQ(Validate({dir / "lumen out.gltf"}), "");
 }
 
-}  // namespace
+// What must hold of any model that loads, however damaged its file.
+void ExpectSound(const cModel& model, const std::string& what) {
+    SCOPED_TRACE(what);
+    // Every frame once: the tree reached from the root is the flat list.
+    const std::set<const Vorel::cFrame*> frames(model.m_frames.begin(), model.m_frames.end());
+    ASSERT_EQ(frames.size(), model.m_frames.size());
+    size_t reached = 0;
+    std::vector<const D3DXFRAME*> pending;
+    if (model.m_frameRoot != nullptr) pending.push_back(model.m_frameRoot);
+    while (!pending.empty() && reached <= frames.size()) {
+        const D3DXFRAME* f = pending.back();
+        pending.pop_back();
+        ++reached;
+        EXPECT_EQ(frames.count(static_cast<const Vorel::cFrame*>(f)), 1u);
+        if (f->pFrameSibling != nullptr) pending.push_back(f->pFrameSibling);
+        if (f->pFrameFirstChild != nullptr) pending.push_back(f->pFrameFirstChild);
+    }
+    EXPECT_EQ(reached, frames.size());
+    for (const cModel::Container& c : model.m_containers) {
+        LPD3DXMESH mesh = c.container->MeshData.pMesh;
+        if (mesh == nullptr) continue;
+        const DWORD vertices = mesh->GetNumVertices();
+        void* data = nullptr;
+        ASSERT_EQ(mesh->LockIndexBuffer(D3DLOCK_READONLY, &data), S_OK);
+        const bool wide = (mesh->GetOptions() & D3DXMESH_32BIT) != 0;
+        for (size_t i = 0; i < size_t(mesh->GetNumFaces()) * 3; ++i) {
+            const DWORD index =
+                wide ? static_cast<const uint32_t*>(data)[i] : static_cast<const uint16_t*>(data)[i];
+            ASSERT_LT(index, vertices) << "index " << i;
+        }
+        mesh->UnlockIndexBuffer();
+        std::vector<D3DXVECTOR3> positions;
+        cModel::ModelSpaceVertices({c.container, c.frame}, &positions);
+        ASSERT_EQ(mesh->LockVertexBuffer(D3DLOCK_READONLY, &data), S_OK);
+        for (DWORD v = 0; v < vertices; ++v) {
+            D3DXVECTOR3 p;
+            std::memcpy(&p, static_cast<const char*>(data) + size_t(v) * mesh->GetNumBytesPerVertex(),
+                        sizeof p);
+            ASSERT_TRUE(std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z)) << "vertex " << v;
+        }
+        mesh->UnlockVertexBuffer();
+        LPD3DXSKININFO skin = c.container->pSkinInfo;
+        if (skin == nullptr) continue;
+        ASSERT_EQ(c.container->m_boneTransforms.size(), skin->GetNumBones());
+        ASSERT_GE(model.m_boneMatrices.size(), skin->GetNumBones()) << "the palette holds every bone";
+        for (DWORD b = 0; b < skin->GetNumBones(); ++b) {
+            EXPECT_NE(c.container->m_boneTransforms[b], nullptr);
+            std::vector<DWORD> influenced(skin->GetNumBoneInfluences(b));
+            std::vector<float> weights(influenced.size());
+            skin->GetBoneInfluence(b, influenced.data(), weights.data());
+            for (size_t i = 0; i < influenced.size(); ++i) {
+                ASSERT_LT(influenced[i], vertices);
+                ASSERT_TRUE(std::isfinite(weights[i]));
+            }
+        }
+    }
+    for (const auto& set : model.m_animationSets)
+        for (const auto& a : set->m_animations) {
+            EXPECT_TRUE(a->m_frame == nullptr || frames.count(a->m_frame) == 1);
+            const auto inOrder = [](const auto& track) {
+                return std::is_sorted(track.begin(), track.end(),
+                                      [](const auto& x, const auto& y) { return x.m_time < y.m_time; });
+            };
+            EXPECT_TRUE(inOrder(a->m_rotationKeys) && inOrder(a->m_scaleKeys) &&
+                        inOrder(a->m_translationKeys) && inOrder(a->m_matrixKeys));
+        }
+}
 
-namespace {
-
-// Files of every odd shape the fuzzer kept (counts that lie, values that are
-// not numbers, references everywhere): each loads and exports, and what is
-// exported is valid glTF.
-TEST(GltfExport, WhatTheFuzzerFoundExportsAsValidGltf) {
+// Files of every odd shape the fuzzer kept (cut short, flipped, counts that
+// lie, values that are not numbers, references everywhere): each loads
+// sound, or not at all, poses, and exports as valid glTF.
+TEST(GltfExport, WhatTheFuzzerFoundLoadsSoundAndExportsAsValidGltf) {
     ScratchFolder scratch;
     std::vector<fs::path> written;
     CapturedDebugOutput quiet;
@@ -411,6 +475,10 @@ TEST(GltfExport, WhatTheFuzzerFoundExportsAsValidGltf) {
          fs::directory_iterator(fs::path(VOREL_SOURCE_DIR) / "fuzz" / "corpus" / "model_load")) {
         Vorel::cModelLoader loader;
         cModel* model = loader.LoadModel(entry.path().string(), "model.x");
+        ExpectSound(*model, entry.path().filename().string());
+        for (float time : {0.0f, 500.0f, 1e9f})
+            model->Update(time);
+        if (HasFatalFailure()) return;
         VorelTools::GltfExport exported;
         std::string error;
         if (!VorelTools::ExportGltf(*model, scratch.Path().string(), {}, &exported, &error)) {
