@@ -6,7 +6,6 @@
 #include <sys/wait.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>

@@ -26,19 +26,15 @@ inline void ExpectNear(const D3DXMATRIX& actual, const D3DXMATRIX& expected, flo
         }
 }
 
-inline void ExpectNear(const D3DXVECTOR3& actual, const D3DXVECTOR3& expected, float tolerance) {
+// Anything of x, y, z and perhaps w: vectors and quaternions.
+template <class Vector>
+void ExpectNear(const Vector& actual, const Vector& expected, float tolerance) {
     EXPECT_NEAR(actual.x, expected.x, tolerance);
     EXPECT_NEAR(actual.y, expected.y, tolerance);
     EXPECT_NEAR(actual.z, expected.z, tolerance);
-}
-
-// Anything of x, y, z and w: quaternions.
-template <class Quaternion>
-void ExpectNear(const Quaternion& actual, const Quaternion& expected, float tolerance) {
-    EXPECT_NEAR(actual.x, expected.x, tolerance);
-    EXPECT_NEAR(actual.y, expected.y, tolerance);
-    EXPECT_NEAR(actual.z, expected.z, tolerance);
-    EXPECT_NEAR(actual.w, expected.w, tolerance);
+    if constexpr (requires { actual.w; }) {
+        EXPECT_NEAR(actual.w, expected.w, tolerance);
+    }
 }
 
 // p · m for a point (w = 1), without the divide.

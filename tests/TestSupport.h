@@ -28,7 +28,6 @@ public:
     }
     ~CapturedDebugOutput() { Platform::SetDebugSink({}); }
     const std::string& Text() const { return m_text; }
-    void Clear() { m_text.clear(); }
 
 private:
     std::string m_text;
@@ -44,20 +43,6 @@ public:
     ~MutedDebugOutput() { Platform::SetDebugSink({}); }
     MutedDebugOutput(const MutedDebugOutput&) = delete;
     MutedDebugOutput& operator=(const MutedDebugOutput&) = delete;
-};
-
-// Lends a tree of the test's own frames to a model while it lives: the
-// model never frees them, however the test ends. Declared after the model.
-template <class Model, class Frame>
-class LentFrames {
-public:
-    LentFrames(Model& model, Frame* root) : m_model(model) { m_model.m_frameRoot = root; }
-    ~LentFrames() { m_model.m_frameRoot = nullptr; }
-    LentFrames(const LentFrames&) = delete;
-    LentFrames& operator=(const LentFrames&) = delete;
-
-private:
-    Model& m_model;
 };
 
 // A clock the test drives. Time is kept in microseconds and every read of

@@ -38,15 +38,12 @@ struct Rgb {
     bool operator==(const Rgb&) const = default;
 };
 
-// Regions of the 1024 x 768 picture: the model block at the top right, the
-// key help at the top left, the frame rate at the bottom right, and the
-// middle, where the samples are drawn clear of the texts.
+// Regions of the 1024 x 768 picture: the model block at the top right, and
+// the middle, where the samples are drawn clear of the texts.
 struct Box {
     int x0, y0, x1, y1;
 };
 constexpr Box kInformation{700, 0, 1024, 60};
-constexpr Box kKeyHelp{0, 0, 420, 280};
-constexpr Box kFrameRate{880, 740, 1024, 768};
 constexpr Box kScene{420, 60, 1024, 740};
 const Rgb kClear{0, 0, 0x32};
 
@@ -176,10 +173,6 @@ public:
         return code;
     }
     pid_t Pid() const { return m_pid; }
-    bool Running() {
-        int status = 0;
-        return waitpid(m_pid, &status, WNOHANG) == 0;
-    }
     std::string Errors() const { return VorelTest::ReadFile(ErrorsFile()); }
 
 private:
@@ -304,16 +297,6 @@ protected:
         return false;
     }
 
-    // File > Open, the path typed into the name field, Enter: the dialog
-    // closes once it has taken the file.
-    void OpenThroughTheDialog(Window w, const fs::path& path) {
-        ASSERT_TRUE(ShowOpenDialog(w)) << "File > Open shows the dialog";
-        Xdotool("windowfocus --sync " + std::to_string(w));
-        Xdotool("type --delay 5 '" + path.string() + "'");
-        Xdotool("key Return");
-        ASSERT_TRUE(WaitUntil([&] { return !DialogShown(w); })) << "the dialog takes " << path;
-    }
-
     // What a window manager sends when the close box is clicked.
     void SendCloseRequest(Window w) {
         SendMessage(w, "WM_PROTOCOLS",
@@ -389,35 +372,15 @@ protected:
     Display* m_display = nullptr;
 };
 
-// Escape ends every other test's viewer.
-TEST_F(ViewerTest, OpensItsTitledWindowWithTheMenuBarAndTheCloseRequestEndsWithZero) {
-    Viewer viewer;
-    const Window w = WaitForWindow(viewer);
-    ASSERT_NE(w, 0u) << viewer.Errors();
-    const int menuBar = MenuBar(w);
-    EXPECT_GT(menuBar, 0) << "the picture area is 1024 x 768, the menu bar above it";
-    XImage* image = XGetImage(m_display, w, 600, 0, 1, menuBar + 300, AllPlanes, ZPixmap);
-    ASSERT_NE(image, nullptr);
-    EXPECT_NE(XGetPixel(image, 0, menuBar / 2), XGetPixel(image, 0, menuBar + 299)) << "a menu bar is drawn";
-    XDestroyImage(image);
-    SendCloseRequest(w);
-    EXPECT_EQ(viewer.WaitForExit(), 0) << viewer.Errors();
-}
-
-// A model named on the command line plays from the start, under the key
-// help, its block and the frame rate.
+// A model named on the command line plays from the start, under its block.
 TEST_F(ViewerTest, ACommandLineModelPlaysUnderTheOverlayAndADroppedOneReplacesIt) {
     const Picture expected = Snapshot(kLumen);
     ASSERT_GT(expected.width, 0) << "vorel-snapshot made no picture";
     Viewer viewer(Launch{.args = {"Assets/Models/Lumen.x"}});
     const Window w = WaitForWindow(viewer);
     ASSERT_NE(w, 0u) << viewer.Errors();
-    EXPECT_TRUE(ShowsText(w, expected, kKeyHelp));
     EXPECT_TRUE(ShowsText(w, expected)) << "Lumen.x, 0: Sway, Speed Adjust: 1";
-    EXPECT_TRUE(WaitUntil([&] { return BrightPixels(Grab(w), kFrameRate) > 20; })) << "FPS: N";
-    const Picture first = Grab(w);
-    EXPECT_GT(Coverage(first, kScene), 5000);
-    EXPECT_TRUE(ShowsScene(w, first, false)) << "the animation plays";
+    EXPECT_TRUE(ShowsScene(w, Grab(w), false)) << "the animation plays";
     EXPECT_TRUE(DropFile(w, kBlocks)) << "the drop is finished";
     EXPECT_TRUE(WaitUntil([&] { return BrightPixels(Grab(w), kInformation) == 0; }))
         << "Blocks.x has no animation set: no model block";
@@ -425,9 +388,10 @@ TEST_F(ViewerTest, ACommandLineModelPlaysUnderTheOverlayAndADroppedOneReplacesIt
     EXPECT_EQ(viewer.WaitForExit(), 0) << viewer.Errors();
 }
 
-// File > Open: Cancel leaves the picture as it was; a typed path opens the
-// model, and a second replaces it.
-TEST_F(ViewerTest, FileOpenShowsTheModelAndASecondReplacesIt) {
+// File > Open from the menu bar: Cancel leaves the picture as it was; a
+// typed path opens the model. The close box ends the viewer with 0, as
+// Escape ends the others.
+TEST_F(ViewerTest, FileOpenCancelsOrShowsTheModel) {
     Viewer viewer;
     const Window w = WaitForWindow(viewer);
     ASSERT_NE(w, 0u) << viewer.Errors();
@@ -437,19 +401,13 @@ TEST_F(ViewerTest, FileOpenShowsTheModelAndASecondReplacesIt) {
     EXPECT_TRUE(WaitUntil([&] { return !DialogShown(w); })) << "the dialog is gone";
     EXPECT_TRUE(ShowsScene(w, before));
 
-    OpenThroughTheDialog(w, kLumen);
+    ASSERT_TRUE(ShowOpenDialog(w));
+    Xdotool("windowfocus --sync " + std::to_string(w));
+    Xdotool("type --delay 5 '" + kLumen.string() + "'");  // into the name field
+    Xdotool("key Return");
+    EXPECT_TRUE(WaitUntil([&] { return !DialogShown(w); })) << "the dialog takes the file";
     EXPECT_TRUE(ShowsText(w, Snapshot(kLumen))) << "Lumen.x, 0: Sway, Speed Adjust: 1";
-
-    OpenThroughTheDialog(w, kBlocks);
-    EXPECT_TRUE(WaitUntil([&] { return BrightPixels(Grab(w), kInformation) == 0; }))
-        << "Blocks.x has no animation set: no model block";
-    // Framed as the snapshot frames it; the camera's placement may differ in
-    // the last bit, so a few edge pixels may too.
-    const Picture blocks = Snapshot(kBlocks);
-    EXPECT_TRUE(WaitUntil([&] { return Difference(Grab(w), blocks, kScene) < 200; }))
-        << Difference(Grab(w), blocks, kScene) << " pixels differ from Blocks.x";
-
-    PressKey(w, "Escape");
+    SendCloseRequest(w);
     EXPECT_EQ(viewer.WaitForExit(), 0) << viewer.Errors();
 }
 
@@ -538,7 +496,7 @@ TEST(ViewerOnALostDisplay, EndsWithAMessage) {
         << display << " started";
     Viewer viewer(Launch{.args = {kLumen.string()}, .display = display});
     std::this_thread::sleep_for(3s);  // the window up, frames drawn
-    EXPECT_TRUE(viewer.Running()) << viewer.Errors();
+    EXPECT_EQ(viewer.WaitForExit(0ms), -1000) << "running: " << viewer.Errors();
     kill(server, SIGKILL);
     waitpid(server, nullptr, 0);
     const int code = viewer.WaitForExit(5s);

@@ -1,32 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "Common.h"
 #include "win32/ResourceScript.h"
 
 namespace {
 
-using Platform::MenuItem;
 using Platform::ResourceScript;
-
-TEST(ResourceScript, ReadsTheApplicationsMenu) {
-    const std::string dir = std::string(VOREL_SOURCE_DIR) + "/Source/";
-    const std::string text =
-        VorelTest::ReadFile(dir + "resource.h") + "\n" + VorelTest::ReadFile(dir + "Vorel.rc");
-    ResourceScript script;
-    std::string error;
-    ASSERT_TRUE(script.Parse(text, &error)) << error;
-
-    const auto* menu = script.FindMenu(101);
-    ASSERT_NE(menu, nullptr);
-    ASSERT_EQ(menu->size(), 1u);
-    const MenuItem& file = (*menu)[0];
-    EXPECT_TRUE(file.popup);
-    EXPECT_EQ(Platform::MenuLabel(file.text), "File");
-    ASSERT_EQ(file.items.size(), 1u);
-    EXPECT_EQ(Platform::MenuLabel(file.items[0].text), "Open");
-    EXPECT_EQ(file.items[0].id, 40001u);
-    EXPECT_EQ(script.FindMenu(102), nullptr);
-}
 
 TEST(ResourceScript, UnderstandsTheUsualSpellings) {
     const char* text = R"(

@@ -4,20 +4,6 @@
 
 namespace {
 
-using Platform::KeyMessage;
-
-SDL_KeyboardEvent Key(Uint32 type, SDL_Keycode sym, SDL_Scancode scancode, Uint16 mod = KMOD_NONE,
-                      Uint8 repeat = 0) {
-    SDL_KeyboardEvent event{};
-    event.type = type;
-    event.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
-    event.repeat = repeat;
-    event.keysym.sym = sym;
-    event.keysym.scancode = scancode;
-    event.keysym.mod = mod;
-    return event;
-}
-
 TEST(VirtualKeys, MapsEveryKeyTheViewerUses) {
     const struct {
         SDL_Keycode sym;
@@ -47,11 +33,6 @@ TEST(VirtualKeys, MapsEveryKeyTheViewerUses) {
                  {SDLK_AUDIOPLAY, 0}};
     for (const auto& c : cases)
         EXPECT_EQ(Platform::VirtualKeyFromSdl(c.sym), c.vk) << SDL_GetKeyName(c.sym);
-}
-
-TEST(VirtualKeys, KeysWithoutACodeBecomeNoMessage) {
-    KeyMessage m{};
-    EXPECT_FALSE(Platform::KeyMessageFromSdl(Key(SDL_KEYDOWN, SDLK_AUDIOPLAY, SDL_SCANCODE_AUDIOPLAY), &m));
 }
 
 }  // namespace

@@ -61,6 +61,8 @@ protected:
         ASSERT_EQ(m_file->CreateEnumObject(&memory, D3DXF_FILELOAD_FROMMEMORY, &m_enum), S_OK);
     }
     void TearDown() override {
+        for (ID3DXFileData* data : m_held)
+            if (data != nullptr) data->Release();
         if (m_enum) m_enum->Release();
         if (m_file) m_file->Release();
     }
@@ -69,13 +71,13 @@ protected:
     ID3DXFileData* Top(SIZE_T index) {
         ID3DXFileData* data = nullptr;
         EXPECT_EQ(m_enum->GetChild(index, &data), S_OK);
-        m_held.emplace_back(data);
+        m_held.push_back(data);
         return data;
     }
     ID3DXFileData* Child(ID3DXFileData* parent, SIZE_T index) {
         ID3DXFileData* data = nullptr;
         EXPECT_EQ(parent->GetChild(index, &data), S_OK);
-        m_held.emplace_back(data);
+        m_held.push_back(data);
         return data;
     }
     static std::string NameOf(ID3DXFileData* data) {
@@ -91,13 +93,10 @@ protected:
         return type;
     }
 
-    struct Releaser {
-        void operator()(ID3DXFileData* d) const { d->Release(); }
-    };
     std::string m_text;
     ID3DXFile* m_file = nullptr;
     ID3DXFileEnumObject* m_enum = nullptr;
-    std::vector<std::unique_ptr<ID3DXFileData, Releaser>> m_held;
+    std::vector<ID3DXFileData*> m_held;
 };
 
 TEST_F(XFileInterfaceTest, NamesSizesAndTypes) {
@@ -214,12 +213,9 @@ TEST(XFileReader, TextVariantsOfRealWriters) {
         Document document;
         ASSERT_EQ(Read(std::string("xof 0303txt 0032\n") + c.body, &document), S_OK) << c.what;
         ASSERT_EQ(document.top.size(), 1u) << c.what;
-        float v[3];
-        ASSERT_EQ(document.top[0]->payload.size(), sizeof v) << c.what;
-        std::memcpy(v, document.top[0]->payload.data(), sizeof v);
-        EXPECT_EQ(v[0], 1.0f) << c.what;
-        EXPECT_EQ(v[1], -2.5f) << c.what;
-        EXPECT_EQ(v[2], 3.0f) << c.what;
+        const float v[3] = {1.0f, -2.5f, 3.0f};
+        const auto* bytes = reinterpret_cast<const uint8_t*>(v);
+        EXPECT_EQ(document.top[0]->payload, Bytes(bytes, bytes + sizeof v)) << c.what;
     }
 }
 
@@ -249,14 +245,14 @@ TEST(XFileReader, EveryValueOfAnArrayReadsAsTheFirstDoes) {
                 std::string(templates) + type + " A { 3; " + x + ",\n" + x + "; " + x + "; }\n", &document);
             Document scalar;  // the same value alone, as a token
             const HRESULT alone = Read(std::string(templates) + type + " A { 1; " + x + "; }\n", &scalar);
-            ASSERT_EQ(hr, alone) << type << " " << x;
+            SCOPED_TRACE(std::string(type) + " " + x);
+            ASSERT_EQ(hr, alone);
             if (FAILED(hr)) continue;
             const Bytes& p = document.top[0]->payload;
-            ASSERT_EQ(p.size(), 4 + 3 * width) << type << " " << x;
-            EXPECT_EQ(std::memcmp(p.data() + 4, scalar.top[0]->payload.data() + 4, width), 0)
-                << type << " " << x;
-            EXPECT_EQ(std::memcmp(p.data() + 4, p.data() + 4 + width, width), 0) << type << " " << x;
-            EXPECT_EQ(std::memcmp(p.data() + 4, p.data() + 4 + 2 * width, width), 0) << type << " " << x;
+            ASSERT_EQ(p.size(), 4 + 3 * width);
+            EXPECT_EQ(std::memcmp(p.data() + 4, scalar.top[0]->payload.data() + 4, width), 0);
+            EXPECT_EQ(std::memcmp(p.data() + 4, p.data() + 4 + width, width), 0);
+            EXPECT_EQ(std::memcmp(p.data() + 4, p.data() + 4 + 2 * width, width), 0);
         }
     }
 }

@@ -37,16 +37,11 @@ const char* kKeys5Positions =
     "AnimationKey { 2; 5; 5; 3; 1,0,0;;, 15; 3; 2,0,0;;, 25; 3; 3,0,0;;, 35; 3; 4,0,0;;, 45; 3; 5,0,0;;; }";
 
 TEST_F(AnimationTest, SetsAnimationsAndBoneNames) {
-    cModel& model = Read(
-        "Frame Arm { Frame Leg { } }\nAnimation Stray { { Arm } }\n"
-        "AnimationSet Walk { Animation A { { Arm } " +
-        std::string(kKeys3Rotations) +
-        " }\n"
-        "  Animation B { " +
-        kKeys5Positions +
-        " { Leg } } }\n"
-        "AnimationSet Idle { }\nAnimationSet Still { Animation { AnimationKey { 1; 2; 0; 3; 1,1,1;;, 0; 3; "
-        "2,2,2;;; } } }\n");
+    cModel& model =
+        Read(std::string("Frame Arm { Frame Leg { } }\nAnimation Stray { { Arm } }\n") +
+             "AnimationSet Walk { Animation A { { Arm } " + kKeys3Rotations + " }\n" + " Animation B { " +
+             kKeys5Positions + " { Leg } } }\nAnimationSet Idle { }\n" +
+             "AnimationSet Still { Animation { AnimationKey { 1; 2; 0; 3; 1,1,1;;, 0; 3; 2,2,2;;; } } }\n");
     ASSERT_EQ(model.m_animationSets.size(), 3u) << "an animation outside any set is not read";
     const auto& walk = *model.m_animationSets[0];
     EXPECT_EQ(walk.m_name, "Walk");

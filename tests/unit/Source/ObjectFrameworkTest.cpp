@@ -182,24 +182,4 @@ TEST_F(ObjectTest, AnUnreadableObjectFileGivesAnEmptyArchetype) {
     }
 }
 
-TEST_F(ObjectTest, AThousandCyclesGiveEveryBlockBack) {
-    cMemoryManager* memory = cMemoryManager::Instance();
-    const auto cycle = [] {
-        Group(1)->CreateObject("TestCamera");
-        Group(2)->CreateObject("TestObject");
-        for (int group : {1, 2}) {
-            Group(group)->RemoveAllObjects();
-            Group(group)->ProcessRemovals();
-        }
-    };
-    cycle();  // loads the archetypes, which stay
-    const uint32_t archetypesOnly = memory->GetBytesInUse();
-    for (int i = 0; i < 1000; ++i)
-        cycle();
-    EXPECT_EQ(memory->GetBytesInUse(), archetypesOnly);
-    EXPECT_EQ(memory->GetPool(sizeof(cObject))->GetChunkCount(), 1) << "blocks are reused, not piled up";
-    // What stays is the two archetypes: object, attributes and component each.
-    EXPECT_EQ(memory->GetAllocationCount() - memory->GetDeallocationCount(), (1 + 2 + 1) + (1 + 3 + 1));
-}
-
 }  // namespace

@@ -22,11 +22,6 @@ TEST(XConvTool, ConvertsBetweenEncodingsAndBackToTheSameText) {
         ASSERT_EQ(RunTool("vorel-xconv " + (dir / "b").string() + " " + (dir / "c.txt").string()), 0);
         EXPECT_EQ(ReadFile(dir / "c.txt"), ReadFile(dir / "a.txt")) << format;
     }
-    // A file that is not read is not written.
-    VorelTest::WriteFile(dir / "bad.x", "xof 0303txt 0032\nFrame {");
-    EXPECT_EQ(RunTool("vorel-xconv " + (dir / "bad.x").string() + " " + (dir / "out.x").string()), 1);
-    EXPECT_FALSE(std::filesystem::exists(dir / "out.x"));
-    EXPECT_EQ(RunTool("vorel-xconv " + (dir / "missing.x").string() + " " + (dir / "out.x").string()), 1);
 }
 
 }  // namespace
