@@ -20,7 +20,7 @@ namespace {
 using namespace Platform;
 namespace fs = std::filesystem;
 
-TEST(GlTranslate, FillCullAndFormats) {
+TEST(GlTranslate, FillCullFormatsAndColours) {
     EXPECT_EQ(D3D9::PolygonMode(0), 0u) << "the fill modes are drawn in the render tests";
     EXPECT_EQ(D3D9::PolygonMode(4), 0u);
     // Clockwise is the front; D3DCULL_CCW removes the back faces.
@@ -35,6 +35,10 @@ TEST(GlTranslate, FillCullAndFormats) {
     EXPECT_FLOAT_EQ(rgba[0], 0);
     EXPECT_FLOAT_EQ(rgba[2], 50.0f / 255.0f);
     EXPECT_FLOAT_EQ(rgba[3], 1);
+    // D3DXCOLOR's channels saturate (255 is 1) and round; a NaN is 0.
+    EXPECT_EQ(DWORD(D3DXCOLOR(255, 255, 255, 255)), 0xFFFFFFFFu);
+    EXPECT_EQ(DWORD(D3DXCOLOR(0.5f, -3, 1, NAN)), 0x008000FFu);
+    EXPECT_EQ(DWORD(D3DXCOLOR(0, 0, 0.2f, 1)), 0xFF000033u);
 }
 
 TEST(EffectFile, ReadsParametersTechniquesAndStages) {
