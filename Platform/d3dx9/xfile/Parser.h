@@ -50,8 +50,9 @@ private:
     bool ReadMembers(const Template& type, Node& node);
     // `count` values of `kind`; `last` gets the last one's integer value.
     bool ReadValues(ValueKind kind, uint64_t count, Node& node, uint64_t* last);
-    // The current token as a value of `kind`, not yet advanced past.
+    // A string token's value, cut at its first NUL.
     std::string StringOf(const Token& token) const;
+    // The current token as a value of `kind`, not yet advanced past.
     bool StoreValue(ValueKind kind, Node& node, uint64_t* integer);
     bool ReadUntyped(Node& node);
     bool Resolve();

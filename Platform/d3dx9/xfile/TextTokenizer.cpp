@@ -31,9 +31,13 @@ bool IsBlank(char c) {
     return kClasses[static_cast<unsigned char>(c)] & kBlank;
 }
 
+}  // namespace
+
 bool IsDelimiter(char c) {
     return kClasses[static_cast<unsigned char>(c)] & kDelimiter;
 }
+
+namespace {
 
 // The decimal digits at p, appended to `value` (as long as they fit: the
 // count says how many there were). Eight at a time where eight bytes are

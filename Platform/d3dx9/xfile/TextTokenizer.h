@@ -4,6 +4,10 @@
 
 namespace Platform::XFile {
 
+// Whether a byte ends a word of the text encoding (a blank, a brace, a
+// bracket, a separator, a quote, an angle bracket).
+bool IsDelimiter(char c);
+
 // Tokens of the text encoding: '//' and '#' comments where a token may
 // start, any whitespace, numbers parsed without locale, GUIDs in angle
 // brackets (spaces allowed inside).

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "d3dx9/xfile/TextTokenizer.h"
+
 namespace Platform::XFile {
 namespace {
 
@@ -115,8 +117,7 @@ private:
         std::string word(name);
         for (size_t i = 0; i < word.size(); ++i) {
             const auto c = static_cast<unsigned char>(word[i]);
-            if (c <= ' ' || c == 0x7F || std::strchr("{}[]();,\"<>", c) != nullptr ||
-                (i == 0 && (c == '#' || c == '/')))
+            if (IsDelimiter(word[i]) || c < ' ' || c == 0x7F || (i == 0 && (c == '#' || c == '/')))
                 word[i] = '_';
         }
         return word;
