@@ -2,6 +2,7 @@
 // the real model files.
 #pragma once
 
+#include <d3dx9.h>
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -80,6 +81,35 @@ public:
 private:
     std::filesystem::path m_saved;
 };
+
+// The corners of a mesh's triangles, from its 16- or 32-bit indices.
+inline std::vector<uint32_t> Corners(ID3DXMesh* mesh) {
+    void* data = nullptr;
+    if (FAILED(mesh->LockIndexBuffer(D3DLOCK_READONLY, &data))) return {};
+    std::vector<uint32_t> corners(size_t(mesh->GetNumFaces()) * 3);
+    const bool wide = (mesh->GetOptions() & D3DXMESH_32BIT) != 0;
+    for (size_t i = 0; i < corners.size(); ++i)
+        corners[i] = wide ? static_cast<const uint32_t*>(data)[i] : static_cast<const uint16_t*>(data)[i];
+    mesh->UnlockIndexBuffer();
+    return corners;
+}
+
+// The vertices a bone of a skin moves, each with its weight.
+inline std::vector<std::pair<DWORD, float>> Influences(ID3DXSkinInfo* skin, DWORD bone) {
+    std::vector<DWORD> vertices(skin->GetNumBoneInfluences(bone));
+    std::vector<float> weights(vertices.size());
+    if (FAILED(skin->GetBoneInfluence(bone, vertices.data(), weights.data()))) return {};
+    std::vector<std::pair<DWORD, float>> influences;
+    for (size_t i = 0; i < vertices.size(); ++i)
+        influences.emplace_back(vertices[i], weights[i]);
+    return influences;
+}
+
+// The bundled sample models: the figure, the stalk, the blocks.
+inline std::vector<std::filesystem::path> SampleModelFiles() {
+    const auto folder = std::filesystem::path(VOREL_SOURCE_DIR) / "Assets" / "Models";
+    return {folder / "Figure.x", folder / "Lumen.x", folder / "Blocks.x"};
+}
 
 // The real .x files of ../shared/models beside the project, in a stable
 // order, and how many there are in the test's output; none when the folder

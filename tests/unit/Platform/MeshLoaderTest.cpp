@@ -96,14 +96,6 @@ protected:
         mesh->UnlockVertexBuffer();
         return out;
     }
-    std::vector<uint32_t> Indices(LPD3DXMESH mesh) {
-        void* data = nullptr;
-        mesh->LockIndexBuffer(D3DLOCK_READONLY, &data);
-        std::vector<uint32_t> out(static_cast<uint32_t*>(data),
-                                  static_cast<uint32_t*>(data) + mesh->GetNumFaces() * 3);
-        mesh->UnlockIndexBuffer();
-        return out;
-    }
     std::vector<DWORD> Attributes(LPD3DXMESH mesh) {
         DWORD* data = nullptr;
         mesh->LockAttributeBuffer(D3DLOCK_READONLY, &data);
@@ -126,7 +118,7 @@ TEST_F(MeshLoaderTest, PolygonsBecomeFansSortedByMaterial) {
     EXPECT_EQ(mesh->GetNumFaces(), 3u);
     EXPECT_EQ(mesh->GetNumVertices(), 5u);
     // The triangle (material 0) first, then the square's fan (0,1,2), (0,2,3).
-    EXPECT_EQ(Indices(mesh), (std::vector<uint32_t>{3, 2, 4, 0, 1, 2, 0, 2, 3}));
+    EXPECT_EQ(Corners(mesh), (std::vector<uint32_t>{3, 2, 4, 0, 1, 2, 0, 2, 3}));
     EXPECT_EQ(Attributes(mesh), (std::vector<DWORD>{0, 1, 1}));
     const D3DXMESHCONTAINER* c = frame->pMeshContainer;
     ASSERT_EQ(c->NumMaterials, 2u);
@@ -153,7 +145,7 @@ TEST_F(MeshLoaderTest, APositionWithSeveralNormalsIsSplit) {
     const auto positions = Vertices<D3DXVECTOR3>(mesh, 0);
     const auto normals = Vertices<D3DXVECTOR3>(mesh, 12);
     const auto us = Vertices<float>(mesh, 24);
-    const auto indices = Indices(mesh);
+    const auto indices = Corners(mesh);
     for (size_t corner = 0; corner < indices.size(); ++corner) {
         const uint32_t v = indices[corner];
         const D3DXVECTOR3 expected = corner < 3 ? D3DXVECTOR3(0, 0, -1) : D3DXVECTOR3(0, -1, 0);
@@ -176,22 +168,19 @@ TEST_F(MeshLoaderTest, SkinWeightsFollowEveryCopyAndBadEntriesAreSkipped) {
     LPD3DXSKININFO skin = meshFrame->pMeshContainer->pSkinInfo;
     ASSERT_NE(skin, nullptr);
     EXPECT_STREQ(skin->GetBoneName(0), "Bone");
-    const DWORD n = skin->GetNumBoneInfluences(0);
-    std::vector<DWORD> vertices(n);
-    std::vector<float> weights(n);
-    ASSERT_EQ(skin->GetBoneInfluence(0, vertices.data(), weights.data()), S_OK);
+    const auto influences = Influences(skin, 0);
     const auto positions = Vertices<D3DXVECTOR3>(Mesh(meshFrame), 0);
     // Position 0 has two vertices now; both carry its weight.
     int copiesOfZero = 0;
-    for (DWORD i = 0; i < n; ++i) {
-        ASSERT_LT(vertices[i], positions.size());
-        if (positions[vertices[i]] == D3DXVECTOR3(0, 0, 0)) {
-            EXPECT_EQ(weights[i], 0.25f);
+    for (const auto& [vertex, weight] : influences) {
+        ASSERT_LT(vertex, positions.size());
+        if (positions[vertex] == D3DXVECTOR3(0, 0, 0)) {
+            EXPECT_EQ(weight, 0.25f);
             ++copiesOfZero;
         }
     }
     EXPECT_EQ(copiesOfZero, 2);
-    EXPECT_EQ(n, 3u);
+    EXPECT_EQ(influences.size(), 3u);
 }
 
 TEST_F(MeshLoaderTest, ColoursDeclDataAndAnimationSets) {

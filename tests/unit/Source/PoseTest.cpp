@@ -1,6 +1,8 @@
 // Whole models posed as the viewer poses them, from hand-written files.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "MathSupport.h"
 #include "TestSupport.h"
 #include "cMeshContainer.h"
@@ -110,6 +112,61 @@ TEST_F(PoseTest, EverySkinnedContainerFollowsItsOwnBones) {
     ExpectMovedBy(model->m_containers[0], bind[0], {0, 0, 0});
     for (size_t i = 1; i < 4; ++i)
         ExpectMovedBy(model->m_containers[i], bind[i], {0, float(i), 0});
+}
+
+// The bundled figure: each vertex has at most four weights, which sum to
+// 1; each set ends in the pose it starts with; and in no pose of any set
+// (30 a set) is a triangle of the skin more than kAreaChange times larger
+// or smaller than in the bind pose: no joint collapses.
+TEST_F(PoseTest, TheFigureIsWeightedWellLoopsAndStaysWhole) {
+    constexpr float kWeightSum = 1e-5f;  // weights are written to six decimals
+    constexpr double kAreaChange = 4;
+    cModel* model = m_loader.LoadModel(SampleModelFiles()[0].string(), "Figure.x");
+    ASSERT_EQ(model->m_containers.size(), 1u);
+    const cModel::Container& body = model->m_containers[0];
+    ASSERT_TRUE(body.container->IsSkinned());
+    std::vector<float> sum(body.container->MeshData.pMesh->GetNumVertices());
+    std::vector<int> count(sum.size());
+    for (DWORD b = 0; b < body.container->pSkinInfo->GetNumBones(); ++b)
+        for (const auto& [vertex, weight] : Influences(body.container->pSkinInfo, b))
+            sum.at(vertex) += weight, ++count[vertex];
+    for (size_t v = 0; v < sum.size(); ++v) {
+        EXPECT_NEAR(sum[v], 1, kWeightSum) << "vertex " << v;
+        EXPECT_LE(count[v], 4) << "vertex " << v;
+    }
+
+    const std::vector<uint32_t> corners = Corners(body.container->MeshData.pMesh);
+    const auto areas = [&] {
+        const auto p = Posed(body);
+        std::vector<double> out;
+        for (size_t i = 0; i < corners.size(); i += 3) {
+            const D3DXVECTOR3 a = p[corners[i + 1]] - p[corners[i]], b = p[corners[i + 2]] - p[corners[i]];
+            out.push_back(std::hypot(a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x));
+        }
+        return out;
+    };
+    auto sets = std::move(model->m_animationSets);  // none: the bind pose
+    model->Update(0);
+    const std::vector<double> bind = areas();
+    model->m_animationSets = std::move(sets);
+    ASSERT_EQ(model->m_animationSets.size(), 3u);
+    for (uint32_t s = 0; s < 3; ++s) {
+        model->m_currentSet = s;
+        const float length = static_cast<float>(model->m_animationSets[s]->m_length);
+        model->Update(length - 0.01f);
+        const auto end = Posed(body);
+        model->Update(0);
+        ExpectMovedBy(body, end, {0, 0, 0});  // the end is the start
+        double least = 1, most = 1;
+        for (int step = 0; step < 30; ++step) {
+            model->Update(length * static_cast<float>(step) / 30);
+            const auto now = areas();
+            for (size_t t = 0; t < now.size(); ++t)
+                least = std::min(least, now[t] / bind[t]), most = std::max(most, now[t] / bind[t]);
+        }
+        EXPECT_GT(least, 1 / kAreaChange) << "set " << s;
+        EXPECT_LT(most, kAreaChange) << "set " << s;
+    }
 }
 
 // Containers are met (drawn, posed, exported) in this order: a frame's,

@@ -5,7 +5,6 @@
 
 #include <cmath>
 #include <cstring>
-#include <fstream>
 #include <nlohmann/json.hpp>
 #include <set>
 
@@ -179,8 +178,8 @@ void ExpectValid(const std::vector<fs::path>& files) {
 
 TEST(GltfExport, EveryModelPosesAsTheViewerPosesItAndPassesTheValidator) {
     std::vector<fs::path> files = RealModelFiles();
-    for (const char* sample : {"Lumen.x", "Blocks.x"})
-        files.push_back(fs::path(VOREL_SOURCE_DIR) / "Assets" / "Models" / sample);
+    for (const fs::path& sample : SampleModelFiles())
+        files.push_back(sample);
     ScratchFolder scratch;
     std::vector<fs::path> written;
     CapturedDebugOutput quiet;
@@ -310,25 +309,23 @@ TEST(GltfExport, TheConverterWritesBothFormsAndRefusesWhatItCannotExport) {
     };
     EXPECT_NEAR(lastKey(b) * 4, lastKey(a), 1e-6);
 
+    // A file of one frame holding a triangle with `more` after its faces, as GLB.
+    const auto triangle = [&](const std::string& frame, const std::string& more) {
+        WriteFile(dir / "t.x", "xof 0303txt 0032\nFrame " + frame +
+                                   " { Mesh { 3; 0;0;0;, 0;1;0;, 1;0;0;; 1; 3;0,1,2;; " + more + " } }\n");
+        EXPECT_EQ(RunXconv("--format glb " + (dir / "t.x").string() + " " + (dir / "t.glb").string()), 0);
+        return Glb(ReadFile(dir / "t.glb"));
+    };
     // A name in a Windows encoding comes out as UTF-8.
-    std::ofstream(dir / "latin.x")
-        << "xof 0303txt 0032\nFrame caf\xe9 { Mesh { 3; 0;0;0;, 0;1;0;, 1;0;0;; 1; 3;0,1,2;; } }\n";
-    ASSERT_EQ(RunXconv("--format glb " + (dir / "latin.x").string() + " " + (dir / "latin.glb").string()), 0);
-    EXPECT_EQ(Glb(ReadFile(dir / "latin.glb")).doc["nodes"][0]["name"], "caf\xc3\xa9");
-
+    EXPECT_EQ(triangle("caf\xe9", "").doc["nodes"][0]["name"], "caf\xc3\xa9");
     // Normals of unit length; one of no length is the face's, mirrored as the positions are.
-    std::ofstream(dir / "normals.x")
-        << "xof 0303txt 0032\nFrame F { Mesh { 3; 0;0;0;, 0;1;0;, 1;0;0;; 1; 3;0,1,2;; "
-           "MeshNormals { 3; 0;0;-1;, 0;0;0;, 0;0;-2;; 1; 3;0,1,2;; } } }\n";
-    ASSERT_EQ(RunXconv("--format glb " + (dir / "normals.x").string() + " " + (dir / "normals.glb").string()),
-              0);
-    const Glb normals(ReadFile(dir / "normals.glb"));
+    const Glb normals = triangle("F", "MeshNormals { 3; 0;0;-1;, 0;0;0;, 0;0;-2;; 1; 3;0,1,2;; }");
     EXPECT_EQ(normals.Read(normals.doc["meshes"][0]["primitives"][0]["attributes"]["NORMAL"]),
               std::vector<double>({0, 0, 1, 0, 0, 1, 0, 0, 1}));
 
-    std::ofstream(dir / "templates.x")
-        << "xof 0303txt 0032\ntemplate Thing { <11111111-2222-3333-4444-555555555555> DWORD a; }\n";
-    std::ofstream(dir / "bad.x") << "xof 0303txt 0032\nFrame {";
+    WriteFile(dir / "templates.x",
+              "xof 0303txt 0032\ntemplate Thing { <11111111-2222-3333-4444-555555555555> DWORD a; }\n");
+    WriteFile(dir / "bad.x", "xof 0303txt 0032\nFrame {");
     for (const std::string in : {"templates.x", "bad.x", "missing.x"}) {
         EXPECT_EQ(RunXconv("--format glb " + (dir / in).string() + " " + (dir / "out.glb").string()), 1)
             << in;
@@ -362,15 +359,10 @@ void ExpectSound(const cModel& model, const std::string& what) {
         LPD3DXMESH mesh = c.container->MeshData.pMesh;
         if (mesh == nullptr) continue;
         const DWORD vertices = mesh->GetNumVertices();
-        void* data = nullptr;
-        ASSERT_EQ(mesh->LockIndexBuffer(D3DLOCK_READONLY, &data), S_OK);
-        const bool wide = (mesh->GetOptions() & D3DXMESH_32BIT) != 0;
-        for (size_t i = 0; i < size_t(mesh->GetNumFaces()) * 3; ++i) {
-            const DWORD index =
-                wide ? static_cast<const uint32_t*>(data)[i] : static_cast<const uint16_t*>(data)[i];
-            ASSERT_LT(index, vertices) << "index " << i;
-        }
-        mesh->UnlockIndexBuffer();
+        const auto corners = Corners(mesh);
+        ASSERT_EQ(corners.size(), size_t(mesh->GetNumFaces()) * 3);
+        for (size_t i = 0; i < corners.size(); ++i)
+            ASSERT_LT(corners[i], vertices) << "index " << i;
         std::vector<D3DXVECTOR3> posed;
         cModel::ModelSpaceVertices({c.container, c.frame}, &posed);
         for (const D3DXVECTOR3& p : posed)
@@ -382,12 +374,9 @@ void ExpectSound(const cModel& model, const std::string& what) {
         ASSERT_GE(model.m_boneMatrices.size(), skin->GetNumBones()) << "the palette holds every bone";
         for (DWORD b = 0; b < skin->GetNumBones(); ++b) {
             EXPECT_NE(c.container->m_boneTransforms[b], nullptr);
-            std::vector<DWORD> influenced(skin->GetNumBoneInfluences(b));
-            std::vector<float> weights(influenced.size());
-            skin->GetBoneInfluence(b, influenced.data(), weights.data());
-            for (size_t i = 0; i < influenced.size(); ++i) {
-                ASSERT_LT(influenced[i], vertices);
-                ASSERT_TRUE(std::isfinite(weights[i]));
+            for (const auto& [vertex, weight] : Influences(skin, b)) {
+                ASSERT_LT(vertex, vertices);
+                ASSERT_TRUE(std::isfinite(weight));
             }
         }
     }

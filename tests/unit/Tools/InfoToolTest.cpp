@@ -41,7 +41,8 @@ void ExpectPlausible(const fs::path& file) {
 TEST(InfoTool, DescribesTheSamplesAndEveryRealFile) {
     const fs::path samples = fs::path(VOREL_SOURCE_DIR) / "Assets" / "Models";
     std::vector<fs::path> files = VorelTest::RealModelFiles();
-    files.insert(files.end(), {samples / "Lumen.x", samples / "Blocks.x"});
+    for (const fs::path& sample : VorelTest::SampleModelFiles())
+        files.push_back(sample);
     for (const fs::path& file : files)
         ExpectPlausible(file);
     const nlohmann::json lumen = Describe(samples / "Lumen.x");
