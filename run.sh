@@ -10,6 +10,6 @@ vorel_install "${VOREL_PACKAGES[@]}"
 # the viewer is built here.
 vorel_configure build
 vorel_compile build vorel
-# With no model named, the bundled skinned sample plays.
-if [ $# -eq 0 ]; then set -- Assets/Models/Lumen.x; fi
+# With no model named, the bundled figure walks.
+if [ $# -eq 0 ]; then set -- Assets/Models/Figure.x; fi
 exec ./build/vorel "$@"

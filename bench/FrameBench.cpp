@@ -42,7 +42,7 @@ int main(int argc, char** argv) {
     Platform::SetDebugSink([](std::string_view) {});  // the generated model names textures that are not there
     const VorelTest::ScratchFolder scratch;
     const std::filesystem::path& folder = scratch.Path();
-    for (const char* sample : {"Lumen.x", "Blocks.x"}) {
+    for (const char* sample : {"Figure.x", "Lumen.x", "Blocks.x"}) {
         const std::string path = std::string(VOREL_SOURCE_DIR) + "/Assets/Models/" + sample;
         benchmark::RegisterBenchmark((std::string("FrameUpdate/") + sample).c_str(),
                                      [path](benchmark::State& s) { Frame(s, path); })
