@@ -21,7 +21,8 @@
 
 namespace VorelTest {
 
-// Collects what OutputDebugStringA writes while it lives.
+// Collects what OutputDebugStringA writes while it lives (and so keeps it
+// off the test's output), however the test ends.
 class CapturedDebugOutput {
 public:
     CapturedDebugOutput() {
@@ -32,18 +33,6 @@ public:
 
 private:
     std::string m_text;
-};
-
-// Drops what OutputDebugStringA writes while it lives, however the test
-// ends.
-class MutedDebugOutput {
-public:
-    MutedDebugOutput() {
-        Platform::SetDebugSink([](std::string_view) {});
-    }
-    ~MutedDebugOutput() { Platform::SetDebugSink({}); }
-    MutedDebugOutput(const MutedDebugOutput&) = delete;
-    MutedDebugOutput& operator=(const MutedDebugOutput&) = delete;
 };
 
 // A clock the test drives. Time is kept in microseconds and every read of

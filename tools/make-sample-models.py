@@ -350,9 +350,10 @@ class Body:
         faces += [(ring(r, s), ring(r + 1, s), ring(r + 1, s + 1), ring(r, s + 1))
                   for r in range(rings - 1) for s in range(sides)]
         faces += [(last, ring(rings - 1, s + 1), ring(rings - 1, s)) for s in range(sides)]
-        # Direct3D's front faces turn clockwise seen from outside: the
-        # enclosed volume, counted with the first edges' cross products, is
-        # positive.
+        # Direct3D's front faces turn clockwise seen from outside, which
+        # makes the volume the faces enclose (summed from their first edges'
+        # cross products) positive; where `across`, `back` and the axis make
+        # a left-handed frame it comes out negative, and every face turns.
         volume = sum(dot(cross(sub(self.vertices[f[1]], self.vertices[f[0]]),
                                sub(self.vertices[f[k + 1]], self.vertices[f[0]])),
                          sub(self.vertices[f[0]], start)) for f in faces for k in range(1, len(f) - 1))

@@ -250,7 +250,7 @@ TEST(XFileMalformed, ADocumentServesTheReadingsOfTheSameVersion) {
     ASSERT_EQ(second->top.size(), 1u);
     EXPECT_EQ(second->top[0]->name, "B");
     std::filesystem::remove(path);
-    MutedDebugOutput quiet;
+    CapturedDebugOutput quiet;
     EXPECT_EQ(ReadFileDocument(path.c_str(), StandardTemplates(), &third), D3DXFERR_FILENOTFOUND);
     EXPECT_EQ(third, nullptr);
 }
@@ -295,7 +295,7 @@ TEST(XFileMalformed, TruncationAndCorruptionSweep) {
                 // compressed forms say how long they are.
                 if (format == Format::TextCompressed || format == Format::BinaryCompressed) {
                     Document cut;
-                    MutedDebugOutput quiet;
+                    CapturedDebugOutput quiet;
                     EXPECT_TRUE(FAILED(Read(std::string_view(file).substr(0, n), &cut))) << n;
                 }
             }

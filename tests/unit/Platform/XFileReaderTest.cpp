@@ -29,7 +29,7 @@ TEST(XFileReader, EveryEncodingReadsBackToTheSameObjects) {
     std::vector<std::string> sources = {big + " 1;\n 3; 0, 1, 2;;\n}\n", ReadFixture("everything.x")};
     for (const auto& path : RealModelFiles())
         sources.push_back(ReadFile(path));
-    MutedDebugOutput quiet;  // real files have known warnings
+    CapturedDebugOutput quiet;  // real files have known warnings
     for (const std::string& text : sources) {
         Document original;
         ASSERT_EQ(Read(text, &original), S_OK);
@@ -240,7 +240,7 @@ TEST(XFileReader, EveryValueOfAnArrayReadsAsTheFirstDoes) {
             end = spellings.find('|', at);
             const std::string x = spellings.substr(at, end == std::string::npos ? end : end - at);
             Document document;
-            MutedDebugOutput quiet;  // fractions where integers belong are warned of
+            CapturedDebugOutput quiet;  // fractions where integers belong are warned of
             const HRESULT hr = Read(
                 std::string(templates) + type + " A { 3; " + x + ",\n" + x + "; " + x + "; }\n", &document);
             Document scalar;  // the same value alone, as a token
@@ -271,7 +271,7 @@ TEST(XFileReader, FacesReadTheSameHoweverTheyAreWritten) {
     };
     Document plain;
     ASSERT_EQ(Read(head + faces[0], &plain), S_OK);
-    MutedDebugOutput quiet;  // the fraction is warned of
+    CapturedDebugOutput quiet;  // the fraction is warned of
     for (const char* f : faces) {
         Document document;
         ASSERT_EQ(Read(head + f, &document), S_OK) << f;
