@@ -209,6 +209,12 @@ void cGraphicsManager::NextAnimationSet() {
     m_currentModel->m_time = 0.0f;
 }
 
+void cGraphicsManager::SelectAnimationSet(uint32_t set) {
+    if (m_currentModel == nullptr || set >= m_currentModel->m_setCount) return;
+    m_currentModel->m_currentSet = set;
+    m_currentModel->m_time = 0.0f;
+}
+
 void cGraphicsManager::ToggleSkeleton() {
     if (m_currentModel != nullptr) m_currentModel->m_showSkeleton = !m_currentModel->m_showSkeleton;
 }

@@ -46,6 +46,8 @@ public:
     void DrawLine(const D3DXVECTOR3& from, const D3DXVECTOR3& to, const D3DXCOLOR& colour);
 
     void NextAnimationSet();
+    // Plays set `set` from its start; a set the model does not have changes nothing.
+    void SelectAnimationSet(uint32_t set);
     void ToggleSkeleton();
     void AdjustSpeed(float delta);
     void TogglePause();

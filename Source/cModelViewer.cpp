@@ -13,6 +13,8 @@
 #include "cObjectManager.h"
 #include "cOrientationAttr.h"
 #include "cPositionAttr.h"
+#include "cWindow.h"
+#include "resource.h"
 
 namespace Vorel {
 
@@ -36,6 +38,12 @@ const char* const cModelViewer::kKeyHelp =
 namespace {
 
 const D3DXCOLOR kWhite(255.0f, 255.0f, 255.0f, 255.0f);
+
+// The Animation menu: the second of the menu bar, its commands (from the
+// resource script) before the sets, of which it lists this many at most.
+constexpr int kAnimationMenu = 1;
+constexpr int kAnimationCommands = 3;
+constexpr uint32_t kListedSets = 64;
 
 template <class Attribute>
 Attribute* Find(cObject* object, const char* type) {
@@ -73,6 +81,7 @@ void cModelViewer::LoadModel(const std::string& fullPath, const std::string& fil
 
     m_watch.Watch(fullPath);
     m_modelName = fileName;
+    ++m_loads;
 
     auto* modelAttr = Find<cModelAttr>(object, "Model");
     if (modelAttr == nullptr)
@@ -105,6 +114,7 @@ void cModelViewer::ReloadModel() {
         if (auto* modelAttr = Find<cModelAttr>(object, "Model");
             modelAttr != nullptr && modelAttr->m_meshFile == key)
             modelAttr->m_model = model;
+    ++m_loads;
     OutputDebugStringA((path + ": changed on disk and loaded again\n").c_str());
 }
 
@@ -113,7 +123,48 @@ void cModelViewer::Update() {
         group->ProcessRemovals();
     if (m_watch.Poll(timeGetTime())) ReloadModel();
     HandleInput();
+    UpdateMenu();
     DrawOverlay();
+}
+
+void cModelViewer::Command(UINT id) {
+    cGraphicsManager* graphics = cGraphicsManager::Instance();
+    if (id == ID_ANIMATION_PAUSE) graphics->TogglePause();
+    if (id == ID_ANIMATION_FASTER) graphics->AdjustSpeed(0.1f);
+    if (id == ID_ANIMATION_SLOWER) graphics->AdjustSpeed(-0.1f);
+    if (id >= ID_ANIMATION_SET && id < ID_ANIMATION_SET + kListedSets)
+        graphics->SelectAnimationSet(id - ID_ANIMATION_SET);
+}
+
+void cModelViewer::UpdateMenu() {
+    HMENU menu = GetSubMenu(GetMenu(cWindow::MainWindow()), kAnimationMenu);
+    if (menu == nullptr) return;
+    const cModel* model = cGraphicsManager::Instance()->GetCurrentModel();
+    const uint32_t sets = model != nullptr ? model->m_setCount : 0;
+    if (m_menuLoads != m_loads) {
+        // Listed once per model: a name is the overlay's "number: name".
+        while (GetMenuItemCount(menu) > kAnimationCommands)
+            DeleteMenu(menu, kAnimationCommands, MF_BYPOSITION);
+        if (sets > 0) AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+        for (uint32_t s = 0; s < std::min(sets, kListedSets); ++s) {
+            const std::string name =
+                s < model->m_animationSets.size() ? model->m_animationSets[s]->m_name : "";
+            AppendMenuA(menu, MF_STRING, ID_ANIMATION_SET + s, (ToString(s) + ": " + name).c_str());
+        }
+        if (sets > kListedSets)
+            AppendMenuA(menu, MF_GRAYED, 0, (ToString(sets - kListedSets) + " more (Space)").c_str());
+        for (UINT id : {ID_ANIMATION_PAUSE, ID_ANIMATION_FASTER, ID_ANIMATION_SLOWER})
+            EnableMenuItem(menu, id, sets > 0 ? MF_ENABLED : MF_GRAYED);
+        m_menuLoads = m_loads;
+        m_menuSet = UINT32_MAX;
+    }
+    if (model != nullptr && model->m_currentSet != m_menuSet) {
+        if (m_menuSet != UINT32_MAX) CheckMenuItem(menu, ID_ANIMATION_SET + m_menuSet, MF_UNCHECKED);
+        CheckMenuItem(menu, ID_ANIMATION_SET + model->m_currentSet, MF_CHECKED);
+        m_menuSet = model->m_currentSet;
+    }
+    CheckMenuItem(menu, ID_ANIMATION_PAUSE,
+                  model != nullptr && model->m_speed == 0 ? MF_CHECKED : MF_UNCHECKED);
 }
 
 void cModelViewer::HandleInput() {

@@ -32,6 +32,12 @@ public:
     void Drag(int dx, int dy);
     void Wheel(float notches);
     void DrawOverlay();
+    // A command of the Animation menu (WM_COMMAND's identifier).
+    void Command(UINT id);
+    // The Animation menu of the main window as the model stands: its sets
+    // listed (once per model loaded), the current one and the pause
+    // checked, the commands grayed without sets.
+    void UpdateMenu();
 
     // The overlay's texts queued for the next frame: the key help, and the
     // model block when `model` has animation sets.
@@ -64,6 +70,10 @@ private:
     // The file of the model on screen, and its bare name.
     cFileWatch m_watch;
     std::string m_modelName;
+    // Models loaded, and the load the Animation menu lists, with its checked set.
+    uint32_t m_loads = 0;
+    uint32_t m_menuLoads = 0;
+    uint32_t m_menuSet = UINT32_MAX;
 };
 
 }  // namespace Vorel

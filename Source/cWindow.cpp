@@ -22,6 +22,7 @@ cWindow* cWindow::s_window = nullptr;
 cWindow::~cWindow() {
     // Fails quietly while the window still exists (a run ended with Escape).
     UnregisterClassA(m_className.c_str(), m_instance);
+    if (s_window == this) s_window = nullptr;
 }
 
 bool cWindow::Init(HINSTANCE instance, const std::string& title) {
@@ -81,7 +82,10 @@ LRESULT cWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
             cInput::Instance()->KeyUp(static_cast<uint32_t>(wParam));
             break;
         case WM_COMMAND:
-            if (wParam == ID_FILE_OPEN) OpenModel();
+            if (LOWORD(wParam) == ID_FILE_OPEN)
+                OpenModel();
+            else
+                cModelViewer::Instance()->Command(LOWORD(wParam));
             break;
         case WM_LBUTTONDOWN:
             m_dragging = true;

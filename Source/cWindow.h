@@ -26,6 +26,8 @@ public:
     LRESULT WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
     HWND GetHandle() const { return m_handle; }
+    // The window Init made, while its object lives; null before.
+    static HWND MainWindow() { return s_window != nullptr ? s_window->m_handle : nullptr; }
 
 private:
     static LRESULT CALLBACK StaticWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -20,6 +20,7 @@ typedef CHAR* LPSTR;
 typedef const CHAR* LPCSTR;
 typedef void* LPVOID;
 typedef uintptr_t WPARAM;
+typedef uintptr_t UINT_PTR;
 typedef intptr_t LPARAM;
 typedef intptr_t LRESULT;
 typedef WORD ATOM;
@@ -273,6 +274,29 @@ HWND WINAPI GetActiveWindow(void);
 HWND WINAPI GetDesktopWindow(void);
 HCURSOR WINAPI LoadCursorA(HINSTANCE instance, LPCSTR cursorName);
 int WINAPI ShowCursor(BOOL show);
+
+// --- Menus ------------------------------------------------------------------
+
+#define MF_STRING 0x0000L
+#define MF_ENABLED 0x0000L
+#define MF_UNCHECKED 0x0000L
+#define MF_BYCOMMAND 0x0000L
+#define MF_GRAYED 0x0001L
+#define MF_DISABLED 0x0002L
+#define MF_CHECKED 0x0008L
+#define MF_POPUP 0x0010L
+#define MF_BYPOSITION 0x0400L
+#define MF_SEPARATOR 0x0800L
+
+HMENU WINAPI CreatePopupMenu(void);
+BOOL WINAPI DestroyMenu(HMENU menu);
+HMENU WINAPI GetMenu(HWND window);
+HMENU WINAPI GetSubMenu(HMENU menu, int position);
+int WINAPI GetMenuItemCount(HMENU menu);
+BOOL WINAPI AppendMenuA(HMENU menu, UINT flags, UINT_PTR idNewItem, LPCSTR newItem);
+BOOL WINAPI DeleteMenu(HMENU menu, UINT position, UINT flags);
+DWORD WINAPI CheckMenuItem(HMENU menu, UINT idCheckItem, UINT check);
+BOOL WINAPI EnableMenuItem(HMENU menu, UINT idEnableItem, UINT enable);
 
 // --- Message box ------------------------------------------------------------
 

@@ -37,6 +37,12 @@ public:
                     return token;
                 }
                 if (d == '\n') break;
+                // "\t" (and "\a", right-aligned) puts the shortcut after a tab; "\\" is a backslash.
+                if (d == '\\' && m_pos < m_text.size() &&
+                    std::string_view("ta\\").find(m_text[m_pos]) != std::string_view::npos) {
+                    token.text += m_text[m_pos++] == '\\' ? '\\' : '\t';
+                    continue;
+                }
                 token.text += d;
             }
             token.kind = Token::Error;
@@ -185,13 +191,13 @@ private:
             Advance();
             if (popup) {
                 item.popup = true;
-                SkipOptions();
+                Options(&item);
                 if (!Block(&item.items)) return false;
             } else {
                 if (!IsPunct(',')) return Fail("expected ',' and the command id");
                 Advance();
                 if (!Id(&item.id)) return false;
-                SkipOptions();
+                Options(&item);
             }
             items->push_back(std::move(item));
         }
@@ -199,11 +205,16 @@ private:
         return true;
     }
 
-    // GRAYED, CHECKED and the like change how an item looks, not what it does.
-    void SkipOptions() {
+    // CHECKED, GRAYED and INACTIVE give the item's state; the other options
+    // (HELP, MENUBARBREAK and the like) change nothing here.
+    void Options(MenuItem* item) {
         while (IsPunct(',') || (m_token.kind == Token::Word && !IsBegin() && !IsEnd() && !IsWord("POPUP") &&
-                                !IsWord("MENUITEM")))
+                                !IsWord("MENUITEM"))) {
+            if (IsWord("CHECKED")) item->state |= MF_CHECKED;
+            if (IsWord("GRAYED")) item->state |= MF_GRAYED;
+            if (IsWord("INACTIVE")) item->state |= MF_DISABLED;
             Advance();
+        }
     }
 
     Lexer m_lexer;

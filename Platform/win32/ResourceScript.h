@@ -12,6 +12,7 @@ namespace Platform {
 struct MenuItem {
     std::string text;  // as written, '&' marks included
     UINT id = 0;       // command identifier of a plain item
+    UINT state = 0;    // MF_CHECKED, MF_GRAYED, MF_DISABLED, from its options
     bool separator = false;
     bool popup = false;
     std::vector<MenuItem> items;  // a popup's contents

@@ -87,19 +87,25 @@ void SetUpUi(HWND window) {
         window->menu != nullptr ? static_cast<int>(fontSize + 2 * ImGui::GetStyle().FramePadding.y) : 0;
 }
 
-void DrawMenuItems(HWND window, const std::vector<MenuItem>& items, bool* open) {
-    for (size_t i = 0; i < items.size(); ++i) {
-        const MenuItem& item = items[i];
+// Menus nested deeper than this are not opened.
+constexpr int kMenuDepth = 8;
+
+void DrawMenuItems(HWND window, HMENU menu, bool* open, int depth = 0) {
+    for (size_t i = 0; i < menu->items.size(); ++i) {
+        const HMENU__::Item& item = menu->items[i];
+        const bool enabled = (item.state & (MF_GRAYED | MF_DISABLED)) == 0;
         ImGui::PushID(static_cast<int>(i));
         if (item.separator) {
             ImGui::Separator();
-        } else if (item.popup) {
-            if (ImGui::BeginMenu(MenuLabel(item.text).c_str())) {
+        } else if (item.popup != nullptr) {
+            if (ImGui::BeginMenu(item.label.c_str(), enabled && depth < kMenuDepth)) {
                 *open = true;
-                DrawMenuItems(window, item.items, open);
+                DrawMenuItems(window, item.popup, open, depth + 1);
                 ImGui::EndMenu();
             }
-        } else if (ImGui::MenuItem(MenuLabel(item.text).c_str())) {
+        } else if (ImGui::MenuItem(item.label.c_str(),
+                                   item.shortcut.empty() ? nullptr : item.shortcut.c_str(),
+                                   (item.state & MF_CHECKED) != 0, enabled)) {
             // A menu choice arrives as WM_COMMAND: the id in the low word,
             // 0 (from a menu) in the high word.
             PostMessageA(window, WM_COMMAND, item.id, 0);
@@ -145,7 +151,7 @@ void DrawWindow(HWND window, const DrawCallback& overlay) {
     if (window->menu != nullptr && ImGui::BeginMainMenuBar()) {
         // Under a modal dialog the menu bar is shown but does nothing.
         ImGui::BeginDisabled(static_cast<bool>(overlay));
-        DrawMenuItems(window, *window->menu, &open);
+        DrawMenuItems(window, window->menu, &open);
         ImGui::EndDisabled();
         ImGui::EndMainMenuBar();
     }
@@ -178,6 +184,7 @@ HWND WINAPI CreateWindowExA(DWORD /*exStyle*/, LPCSTR className, LPCSTR windowNa
     if (cls == nullptr || width <= 0 || height <= 0 || menu != nullptr ||
         (parent != nullptr && parent != &g_desktop && LiveWindow(parent) == nullptr))
         return nullptr;
+    const std::vector<MenuItem>* items = cls->menuId != 0 ? Resources().FindMenu(cls->menuId) : nullptr;
     if (!StartVideo(title)) return nullptr;
 
     auto* window = new HWND__;
@@ -187,7 +194,7 @@ HWND WINAPI CreateWindowExA(DWORD /*exStyle*/, LPCSTR className, LPCSTR windowNa
     window->style = style;
     window->clientWidth = width;
     window->clientHeight = height;
-    if (cls->menuId != 0) window->menu = Resources().FindMenu(cls->menuId);
+    if (items != nullptr) window->menu = MenuBarFromResource(*items);
     SetUpUi(window);
 
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
@@ -205,6 +212,7 @@ HWND WINAPI CreateWindowExA(DWORD /*exStyle*/, LPCSTR className, LPCSTR windowNa
         Complain(title, std::string("no OpenGL 3.3 core context (") + SDL_GetError() + ")");
         if (window->sdl != nullptr) SDL_DestroyWindow(window->sdl);
         ImGui::DestroyContext(window->imgui);
+        DestroyMenuBar(window->menu);
         delete window;
         return nullptr;
     }
@@ -252,8 +260,13 @@ BOOL WINAPI DestroyWindow(HWND window) {
     std::erase(g_windows, window);
     ThreadQueue().DiscardFor(window);
     if (WindowClass* cls = FindWindowClass(window->className.c_str())) --cls->windows;
+    DestroyMenuBar(window->menu);
     delete window;
     return TRUE;
+}
+
+HMENU WINAPI GetMenu(HWND window) {
+    return LiveWindow(window) != nullptr ? window->menu : nullptr;
 }
 
 LRESULT WINAPI DefWindowProcA(HWND window, UINT message, WPARAM /*wParam*/, LPARAM /*lParam*/) {

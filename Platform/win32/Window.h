@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "win32/ResourceScript.h"
+#include "win32/Menu.h"
 
 struct ImGuiContext;
 
@@ -24,7 +24,7 @@ struct HWND__ {
     SDL_Window* sdl = nullptr;
     SDL_GLContext gl = nullptr;
     ImGuiContext* imgui = nullptr;
-    const std::vector<Platform::MenuItem>* menu = nullptr;
+    HMENU menu = nullptr;            // the menu bar, destroyed with the window
     bool menuOpen = false;           // a menu of the bar is dropped down
     bool presentedByDevice = false;  // from then on the device draws the window
     // The picture under the menu bar, given the drawable's size: set by the

@@ -29,6 +29,8 @@
 #include "cPositionAttr.h"
 #include "cRotationAttr.h"
 #include "cWindow.h"
+#include "resource.h"
+#include "win32/Menu.h"
 
 // Every allocation of the program is counted, and this thread's can be made
 // to fail. Not in the sanitizer build, whose runtime owns operator new: the
@@ -723,6 +725,41 @@ TEST_F(ViewerTest, WritingTheOpenFileAgainLoadsTheNewVersionAndKeepsTheView) {
     EXPECT_EQ(cModelViewer::ModelInformation(*model), "model.x\n1: NodAgain\nSpeed Adjust: 0");
     EXPECT_EQ(m_graphics->GetFillMode(), D3DFILL_WIREFRAME);
     EXPECT_EQ(m_viewer->GetAngle(), angle);
+}
+
+// The Animation menu lists the model's sets, the current one checked;
+// choosing one plays it, and Pause and the speeds act as their keys do;
+// without sets its commands are grayed.
+TEST_F(ViewerTest, TheAnimationMenuListsTheSetsAndActs) {
+    ASSERT_TRUE(cWindow::Instance()->Init(nullptr, "Vorel"));
+    const HWND window = cWindow::MainWindow();
+    HMENU menu = GetSubMenu(GetMenu(window), 1);
+    ASSERT_NE(menu, nullptr);
+    m_viewer->LoadModel(Sample("Lumen.x").string(), "Lumen.x");
+    m_viewer->UpdateMenu();
+    ASSERT_EQ(GetMenuItemCount(menu), 3 + 1 + 3) << "the commands, a separator, the sets";
+    EXPECT_EQ(menu->items[6].label, "2: " + m_graphics->GetCurrentModel()->m_animationSets[2]->m_name);
+    EXPECT_EQ(CheckMenuItem(menu, ID_ANIMATION_SET, MF_CHECKED), DWORD(MF_CHECKED));
+    cWindow::Instance()->WindowProc(window, WM_COMMAND, ID_ANIMATION_SET + 2, 0);
+    Frame({VK_SPACE});
+    m_viewer->UpdateMenu();
+    EXPECT_EQ(m_graphics->GetCurrentModel()->m_currentSet, 0u) << "the third set, then on round to the first";
+    EXPECT_EQ(CheckMenuItem(menu, ID_ANIMATION_SET + 2, MF_UNCHECKED), DWORD(MF_UNCHECKED));
+    cWindow::Instance()->WindowProc(window, WM_COMMAND, ID_ANIMATION_PAUSE, 0);
+    m_viewer->UpdateMenu();
+    EXPECT_EQ(CheckMenuItem(menu, ID_ANIMATION_PAUSE, MF_CHECKED), DWORD(MF_CHECKED));
+    cWindow::Instance()->WindowProc(window, WM_COMMAND, ID_ANIMATION_FASTER, 0);
+    EXPECT_FLOAT_EQ(m_graphics->GetCurrentModel()->m_speed, 0.1f);
+
+    m_viewer->LoadModel(Sample("Blocks.x").string(), "Blocks.x");
+    m_viewer->UpdateMenu();
+    EXPECT_EQ(GetMenuItemCount(menu), 3);
+    EXPECT_EQ(EnableMenuItem(menu, ID_ANIMATION_PAUSE, MF_GRAYED), MF_GRAYED);
+    DestroyWindow(window);
+    cWindow::Destroy();
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    }
 }
 
 TEST_F(ViewerTest, TheMouseMovesTheCameraAsTheKeysDo) {

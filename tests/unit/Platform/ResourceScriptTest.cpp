@@ -20,7 +20,7 @@ TEST(ResourceScript, UnderstandsTheUsualSpellings) {
             {
                 MENUITEM "Cu&t && Paste", 7, GRAYED
                 MENUITEM SEPARATOR
-                MENUITEM "Say ""hi""", ID_QUIT
+                MENUITEM "Say ""hi""\tCtrl+H", ID_QUIT, CHECKED
             }
         }
     )";
@@ -33,8 +33,10 @@ TEST(ResourceScript, UnderstandsTheUsualSpellings) {
     ASSERT_EQ(items.size(), 3u);
     EXPECT_EQ(Platform::MenuLabel(items[0].text), "Cut & Paste");
     EXPECT_EQ(items[0].id, 7u);
+    EXPECT_EQ(items[0].state, UINT(MF_GRAYED));
     EXPECT_TRUE(items[1].separator);
-    EXPECT_EQ(items[2].text, "Say \"hi\"");
+    EXPECT_EQ(items[2].text, "Say \"hi\"\tCtrl+H");
+    EXPECT_EQ(items[2].state, UINT(MF_CHECKED));
     EXPECT_EQ(items[2].id, 9u);
 }
 
