@@ -215,6 +215,15 @@ void cGraphicsManager::SelectAnimationSet(uint32_t set) {
     m_currentModel->m_time = 0.0f;
 }
 
+void cGraphicsManager::SeekAnimation(float ticks) {
+    if (m_currentModel == nullptr) return;
+    if (m_currentModel->m_speed > 0) {
+        m_savedSpeed = m_currentModel->m_speed;
+        m_currentModel->m_speed = 0.0f;
+    }
+    m_currentModel->m_time = ticks;
+}
+
 void cGraphicsManager::ToggleSkeleton() {
     if (m_currentModel != nullptr) m_currentModel->m_showSkeleton = !m_currentModel->m_showSkeleton;
 }

@@ -48,6 +48,9 @@ public:
     void NextAnimationSet();
     // Plays set `set` from its start; a set the model does not have changes nothing.
     void SelectAnimationSet(uint32_t set);
+    // Pauses the animation at `ticks` of its set, where the next frame poses
+    // it; TogglePause plays on from there.
+    void SeekAnimation(float ticks);
     void ToggleSkeleton();
     void AdjustSpeed(float delta);
     void TogglePause();

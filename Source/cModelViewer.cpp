@@ -13,6 +13,7 @@
 #include "cObjectManager.h"
 #include "cOrientationAttr.h"
 #include "cPositionAttr.h"
+#include "cTimeline.h"
 #include "cWindow.h"
 #include "resource.h"
 
@@ -39,10 +40,18 @@ namespace {
 
 const D3DXCOLOR kWhite(255.0f, 255.0f, 255.0f, 255.0f);
 
-// The Animation menu: the second of the menu bar, its commands (from the
-// resource script) before the sets, of which it lists this many at most.
+// The Animation menu: the second of the menu bar; its items from the
+// resource script (the commands, with a separator) before the sets, of which
+// it lists this many at most.
 constexpr int kAnimationMenu = 1;
-constexpr int kAnimationCommands = 3;
+constexpr int kAnimationCommands = 10;
+constexpr UINT kAnimationCommandIds[] = {
+    ID_ANIMATION_PAUSE,        ID_ANIMATION_FASTER, ID_ANIMATION_SLOWER,
+    ID_ANIMATION_FORWARD,      ID_ANIMATION_BACK,   ID_ANIMATION_NEXT_KEY,
+    ID_ANIMATION_PREVIOUS_KEY, ID_ANIMATION_START,  ID_ANIMATION_END};
+// A step key held longer than this many frames steps on every other frame,
+// as fast as the set plays.
+constexpr int kRepeatAfter = 18;
 constexpr uint32_t kListedSets = 64;
 
 template <class Attribute>
@@ -132,6 +141,14 @@ void cModelViewer::Command(UINT id) {
     if (id == ID_ANIMATION_PAUSE) graphics->TogglePause();
     if (id == ID_ANIMATION_FASTER) graphics->AdjustSpeed(0.1f);
     if (id == ID_ANIMATION_SLOWER) graphics->AdjustSpeed(-0.1f);
+    if (const cModel* model = graphics->GetCurrentModel(); model != nullptr) {
+        if (id == ID_ANIMATION_FORWARD || id == ID_ANIMATION_BACK)
+            graphics->SeekAnimation(cTimeline::Step(*model, id == ID_ANIMATION_FORWARD ? 1 : -1));
+        if (id == ID_ANIMATION_NEXT_KEY || id == ID_ANIMATION_PREVIOUS_KEY)
+            graphics->SeekAnimation(cTimeline::Key(*model, id == ID_ANIMATION_NEXT_KEY ? 1 : -1));
+        if (id == ID_ANIMATION_START) graphics->SeekAnimation(0);
+        if (id == ID_ANIMATION_END) graphics->SeekAnimation(cTimeline::End(*model));
+    }
     if (id >= ID_ANIMATION_SET && id < ID_ANIMATION_SET + kListedSets)
         graphics->SelectAnimationSet(id - ID_ANIMATION_SET);
 }
@@ -153,7 +170,7 @@ void cModelViewer::UpdateMenu() {
         }
         if (sets > kListedSets)
             AppendMenuA(menu, MF_GRAYED, 0, (ToString(sets - kListedSets) + " more (Space)").c_str());
-        for (UINT id : {ID_ANIMATION_PAUSE, ID_ANIMATION_FASTER, ID_ANIMATION_SLOWER})
+        for (UINT id : kAnimationCommandIds)
             EnableMenuItem(menu, id, sets > 0 ? MF_ENABLED : MF_GRAYED);
         m_menuLoads = m_loads;
         m_menuSet = UINT32_MAX;
@@ -193,6 +210,19 @@ void cModelViewer::HandleInput() {
     if (input->IsKeyTriggered(VK_OEM_MINUS) || input->IsKeyTriggered(VK_SUBTRACT))
         graphics->AdjustSpeed(-0.1f);
     if (input->IsKeyTriggered(VK_OEM_PLUS) || input->IsKeyTriggered(VK_ADD)) graphics->AdjustSpeed(0.1f);
+    // Left and Right step a frame (Ctrl: to the key before or after), and
+    // go on while held; Home and End go to the ends.
+    const bool control = input->IsKeyDown(VK_CONTROL);
+    for (const auto& [key, direction] :
+         {std::pair{uint32_t(VK_RIGHT), 1}, std::pair{uint32_t(VK_LEFT), -1}}) {
+        if (!input->IsKeyDown(key)) continue;
+        m_held = input->IsKeyTriggered(key) ? 0 : m_held + 1;
+        if (m_held == 0 || (m_held > kRepeatAfter && m_held % 2 == 0))
+            Command(control ? (direction > 0 ? ID_ANIMATION_NEXT_KEY : ID_ANIMATION_PREVIOUS_KEY)
+                            : (direction > 0 ? ID_ANIMATION_FORWARD : ID_ANIMATION_BACK));
+    }
+    if (input->IsKeyTriggered(VK_HOME)) Command(ID_ANIMATION_START);
+    if (input->IsKeyTriggered(VK_END)) Command(ID_ANIMATION_END);
     PlaceCamera();
     input->EndFrame();
 }

@@ -74,6 +74,8 @@ private:
     uint32_t m_loads = 0;
     uint32_t m_menuLoads = 0;
     uint32_t m_menuSet = UINT32_MAX;
+    // Frames the step key has been held.
+    int m_held = 0;
 };
 
 }  // namespace Vorel

@@ -4,5 +4,11 @@
 #define ID_ANIMATION_PAUSE 40101
 #define ID_ANIMATION_FASTER 40102
 #define ID_ANIMATION_SLOWER 40103
+#define ID_ANIMATION_FORWARD 40104
+#define ID_ANIMATION_BACK 40105
+#define ID_ANIMATION_NEXT_KEY 40106
+#define ID_ANIMATION_PREVIOUS_KEY 40107
+#define ID_ANIMATION_START 40108
+#define ID_ANIMATION_END 40109
 // The animation sets listed in the Animation menu: this, plus the set's number.
 #define ID_ANIMATION_SET 41000

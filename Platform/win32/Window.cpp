@@ -77,6 +77,7 @@ void SetUpUi(HWND window) {
     io.IniFilename = nullptr;  // no imgui.ini left in the user's folders
     io.LogFilename = nullptr;
     ImGui::StyleColorsDark();
+    ImGui::GetStyle().Colors[ImGuiCol_PopupBg].w = 1.0f;  // menus over the picture stay legible
     ImFont* font = nullptr;
     if (FILE* f = std::fopen(kMenuFontFile, "rb")) {
         std::fclose(f);

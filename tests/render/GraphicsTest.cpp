@@ -6,11 +6,13 @@
 #include <stb_image_write.h>
 
 #include <atomic>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <new>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -735,10 +737,11 @@ TEST_F(ViewerTest, TheAnimationMenuListsTheSetsAndActs) {
     const HWND window = cWindow::MainWindow();
     HMENU menu = GetSubMenu(GetMenu(window), 1);
     ASSERT_NE(menu, nullptr);
+    const int commands = GetMenuItemCount(menu);  // and a separator among them, before the sets
     m_viewer->LoadModel(Sample("Lumen.x").string(), "Lumen.x");
     m_viewer->UpdateMenu();
-    ASSERT_EQ(GetMenuItemCount(menu), 3 + 1 + 3) << "the commands, a separator, the sets";
-    EXPECT_EQ(menu->items[6].label, "2: " + m_graphics->GetCurrentModel()->m_animationSets[2]->m_name);
+    ASSERT_EQ(GetMenuItemCount(menu), commands + 1 + 3) << "the commands, a separator, the sets";
+    EXPECT_EQ(menu->items.back().label, "2: " + m_graphics->GetCurrentModel()->m_animationSets[2]->m_name);
     EXPECT_EQ(CheckMenuItem(menu, ID_ANIMATION_SET, MF_CHECKED), DWORD(MF_CHECKED));
     cWindow::Instance()->WindowProc(window, WM_COMMAND, ID_ANIMATION_SET + 2, 0);
     Frame({VK_SPACE});
@@ -753,12 +756,57 @@ TEST_F(ViewerTest, TheAnimationMenuListsTheSetsAndActs) {
 
     m_viewer->LoadModel(Sample("Blocks.x").string(), "Blocks.x");
     m_viewer->UpdateMenu();
-    EXPECT_EQ(GetMenuItemCount(menu), 3);
-    EXPECT_EQ(EnableMenuItem(menu, ID_ANIMATION_PAUSE, MF_GRAYED), MF_GRAYED);
+    EXPECT_EQ(GetMenuItemCount(menu), commands);
+    EXPECT_EQ(EnableMenuItem(menu, ID_ANIMATION_END, MF_GRAYED), MF_GRAYED);
     DestroyWindow(window);
     cWindow::Destroy();
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    }
+}
+
+// Right and Left step a thirtieth of a second of the set's time (on while
+// held), Ctrl with them goes from key to key, Home and End to the ends;
+// each pauses, and Pause plays on from there. A pose stepped to is the one
+// vorel-info prints for that time.
+TEST_F(ViewerTest, KeysStepThroughTheSetAndThePoseIsTheToolsOwn) {
+    m_viewer->LoadModel(Sample("Lumen.x").string(), "Lumen.x");  // "Sway": 2000 ticks, 1000 a second
+    cModel* model = m_graphics->GetCurrentModel();
+    model->m_time = 500;
+    Frame({VK_RIGHT});
+    EXPECT_FLOAT_EQ(model->m_time, 500 + 1000.0f / 30);
+    EXPECT_EQ(model->m_speed, 0.0f) << "paused";
+    Frame({VK_CONTROL, VK_RIGHT});
+    EXPECT_EQ(model->m_time, 750.0f) << "the next key";
+    Frame({VK_CONTROL, VK_LEFT});
+    Frame({VK_CONTROL, VK_LEFT});
+    EXPECT_EQ(model->m_time, 250.0f);
+    Frame({VK_END});
+    EXPECT_EQ(model->m_time, std::nextafter(2000.0f, 0.0f)) << "the last pose, before the set loops";
+    Frame({VK_HOME});
+    Frame({VK_LEFT});
+    EXPECT_EQ(model->m_time, 0.0f);
+    m_input->KeyDown(VK_RIGHT);
+    for (int frame = 0; frame < 30; ++frame, m_input->EndFrame())
+        m_viewer->HandleInput();
+    m_input->KeyUp(VK_RIGHT);
+    EXPECT_FLOAT_EQ(model->m_time, 6 * 1000.0f / 30) << "once, then every other frame after 18";
+    Frame({VK_PAUSE});
+    EXPECT_EQ(model->m_speed, 1.0f) << "plays on";
+
+    model->Update(model->m_time);
+    std::vector<D3DXVECTOR3> posed;
+    cModel::ModelSpaceVertices(model->m_containers[0], &posed);
+    char ticks[32];
+    std::snprintf(ticks, sizeof ticks, "%.9g", model->m_time);
+    std::string printed;
+    ASSERT_EQ(RunTool("vorel-info --pose " + std::string(ticks) + " " + Sample("Lumen.x").string(), &printed),
+              0);
+    std::istringstream lines(printed.substr(printed.find('\n') + 1));
+    for (const D3DXVECTOR3& p : posed) {
+        float x = 0, y = 0, z = 0;
+        lines >> x >> y >> z;
+        EXPECT_TRUE(x == p.x && y == p.y && z == p.z) << x << " " << y << " " << z << " printed";
     }
 }
 

@@ -5,6 +5,7 @@
 #include "MathSupport.h"
 #include "TestSupport.h"
 #include "cModel.h"
+#include "cTimeline.h"
 
 namespace {
 
@@ -14,6 +15,7 @@ using Vorel::cBoneAnimation;
 using Vorel::cFrame;
 using Vorel::cModel;
 using Vorel::cQuaternion;
+using Vorel::cTimeline;
 using Vorel::cVectorKey;
 using Vorel::cVQS;
 
@@ -167,6 +169,27 @@ TEST_F(PlaybackTest, TheClockAdvancesAtTheSetsTickRate) {
     for (int i = 0; i < 100000; ++i)
         m_model.AdvanceClock(16);
     EXPECT_LT(m_model.m_time, 24) << "hours of play keep the time small";
+}
+
+// Steps of a thirtieth of a second of the set's time, held at the ends; key
+// times from every track of the set, the nearest before or after.
+TEST_F(PlaybackTest, TheTimelineStepsAndGoesFromKeyToKeyAcrossTracks) {
+    Moving({{0, 0}, {40, 1}});
+    Animate(Frame()).m_rotationKeys = {{10, cQuaternion()}, {90, cQuaternion()}};
+    m_model.m_animationSets[0]->m_ticksPerSecond = 300;  // a step of 10 ticks
+    m_model.m_time = 35;
+    EXPECT_FLOAT_EQ(cTimeline::Step(m_model, 1), 45);
+    EXPECT_EQ(cTimeline::Step(m_model, -4), 0.0f) << "held at the start";
+    EXPECT_EQ(cTimeline::Key(m_model, 1), 40.0f);
+    EXPECT_EQ(cTimeline::Key(m_model, -1), 10.0f);
+    m_model.m_time = 40;
+    EXPECT_EQ(cTimeline::Key(m_model, 1), 90.0f) << "not the key it stands on";
+    m_model.m_time = 95;
+    EXPECT_EQ(cTimeline::Key(m_model, 1), cTimeline::End(m_model)) << "none after: the end";
+    EXPECT_EQ(cTimeline::Step(m_model, 1), cTimeline::End(m_model));
+    EXPECT_TRUE(cTimeline::End(m_model) < 100 && cTimeline::End(m_model) > 99.99f);
+    m_model.m_currentSet = 5;  // a set that was not read
+    EXPECT_EQ(cTimeline::Step(m_model, 1) + cTimeline::Key(m_model, 1) + cTimeline::End(m_model), 0.0f);
 }
 
 // The root R with the children C1, C2, C3, none at the origin.

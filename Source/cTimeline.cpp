@@ -1,0 +1,56 @@
+#include "cTimeline.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace Vorel {
+
+namespace {
+
+// Key times this close count as one: a float tick's own rounding.
+constexpr float kSameTime = 1e-3f;
+
+template <class Track, class Visit>
+void ForEachKeyTime(const Track& track, Visit visit) {
+    for (const auto& key : track)
+        visit(key.m_time);
+}
+
+}  // namespace
+
+const cAnimationSet* cTimeline::Set(const cModel& model) {
+    return model.m_currentSet < model.m_animationSets.size() ? model.m_animationSets[model.m_currentSet].get()
+                                                             : nullptr;
+}
+
+float cTimeline::End(const cModel& model) {
+    const cAnimationSet* set = Set(model);
+    if (set == nullptr || set->m_length <= 0) return 0;
+    return std::nextafter(static_cast<float>(set->m_length), 0.0f);
+}
+
+float cTimeline::Step(const cModel& model, int frames) {
+    const cAnimationSet* set = Set(model);
+    if (set == nullptr) return 0;
+    const float time = model.m_time + static_cast<float>(frames) * set->m_ticksPerSecond / 30.0f;
+    return std::clamp(time, 0.0f, End(model));
+}
+
+float cTimeline::Key(const cModel& model, int direction) {
+    const cAnimationSet* set = Set(model);
+    if (set == nullptr) return 0;
+    float found = direction > 0 ? End(model) : 0.0f;
+    const auto visit = [&](float t) {
+        if (direction > 0 && t > model.m_time + kSameTime) found = std::min(found, t);
+        if (direction <= 0 && t < model.m_time - kSameTime) found = std::max(found, t);
+    };
+    for (const auto& animation : set->m_animations) {
+        ForEachKeyTime(animation->m_rotationKeys, visit);
+        ForEachKeyTime(animation->m_scaleKeys, visit);
+        ForEachKeyTime(animation->m_translationKeys, visit);
+        ForEachKeyTime(animation->m_matrixKeys, visit);
+    }
+    return std::min(found, End(model));
+}
+
+}  // namespace Vorel
