@@ -53,7 +53,6 @@ void Destroy(HMENU menu) {
 // The item as shown: the label before the tab, the shortcut after it.
 HMENU__::Item NewItem(std::string_view text, UINT id, UINT state) {
     HMENU__::Item item;
-    item.text = text;
     const size_t tab = text.find('\t');
     item.label = MenuLabel(text.substr(0, tab));
     if (tab != std::string_view::npos) item.shortcut = text.substr(tab + 1);

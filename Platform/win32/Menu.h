@@ -12,11 +12,12 @@
 
 struct HMENU__ {
     struct Item {
-        std::string text;      // as given: '&' before the access key, a tab before the shortcut
-        std::string label;     // as shown: the text before the tab, '&' marks taken out
-        std::string shortcut;  // the text after the tab
-        UINT id = 0;           // the command of a plain item
-        UINT state = 0;        // MF_CHECKED, MF_GRAYED, MF_DISABLED
+        // From the text given ('&' before the access key, a tab before the
+        // shortcut): the label as shown, and the shortcut.
+        std::string label;
+        std::string shortcut;
+        UINT id = 0;     // the command of a plain item
+        UINT state = 0;  // MF_CHECKED, MF_GRAYED, MF_DISABLED
         bool separator = false;
         HMENU popup = nullptr;  // the menu the item opens, which it owns
     };
