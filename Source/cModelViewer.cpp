@@ -44,7 +44,6 @@ const D3DXCOLOR kWhite(255.0f, 255.0f, 255.0f, 255.0f);
 // resource script (the commands, with a separator) before the sets, of which
 // it lists this many at most.
 constexpr int kAnimationMenu = 1;
-constexpr int kAnimationCommands = 10;
 constexpr UINT kAnimationCommandIds[] = {
     ID_ANIMATION_PAUSE,        ID_ANIMATION_FASTER, ID_ANIMATION_SLOWER,
     ID_ANIMATION_FORWARD,      ID_ANIMATION_BACK,   ID_ANIMATION_NEXT_KEY,
@@ -160,8 +159,9 @@ void cModelViewer::UpdateMenu() {
     const uint32_t sets = model != nullptr ? model->m_setCount : 0;
     if (m_menuLoads != m_loads) {
         // Listed once per model: a name is the overlay's "number: name".
-        while (GetMenuItemCount(menu) > kAnimationCommands)
-            DeleteMenu(menu, kAnimationCommands, MF_BYPOSITION);
+        if (m_menuCommands < 0) m_menuCommands = GetMenuItemCount(menu);  // as the resource script has it
+        while (GetMenuItemCount(menu) > m_menuCommands)
+            DeleteMenu(menu, static_cast<UINT>(m_menuCommands), MF_BYPOSITION);
         if (sets > 0) AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
         for (uint32_t s = 0; s < std::min(sets, kListedSets); ++s) {
             const std::string name =

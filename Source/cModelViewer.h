@@ -74,6 +74,7 @@ private:
     uint32_t m_loads = 0;
     uint32_t m_menuLoads = 0;
     uint32_t m_menuSet = UINT32_MAX;
+    int m_menuCommands = -1;  // the menu's own items, before any set was listed
     // Frames the step key has been held.
     int m_held = 0;
 };

@@ -24,7 +24,10 @@ HMENU__::Item* FindItem(HMENU menu, UINT position, UINT flags, HMENU* holder = n
         if (holder != nullptr) *holder = menu;
         return &menu->items[position];
     }
-    std::vector<HMENU> pending{menu};
+    // Kept from call to call: a program that checks an item every frame
+    // allocates nothing.
+    static thread_local std::vector<HMENU> pending;
+    pending.assign(1, menu);
     for (size_t next = 0; next < pending.size(); ++next) {
         HMENU m = pending[next];
         for (HMENU__::Item& item : m->items) {

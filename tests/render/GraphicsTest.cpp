@@ -751,6 +751,10 @@ TEST_F(ViewerTest, TheAnimationMenuListsTheSetsAndActs) {
     cWindow::Instance()->WindowProc(window, WM_COMMAND, ID_ANIMATION_PAUSE, 0);
     m_viewer->UpdateMenu();
     EXPECT_EQ(CheckMenuItem(menu, ID_ANIMATION_PAUSE, MF_CHECKED), DWORD(MF_CHECKED));
+    const uint64_t before = g_allocations;
+    m_viewer->UpdateMenu();
+    EXPECT_TRUE(!kOwnAllocations || g_allocations == before)
+        << "a frame's look at the menu allocates nothing";
     cWindow::Instance()->WindowProc(window, WM_COMMAND, ID_ANIMATION_FASTER, 0);
     EXPECT_FLOAT_EQ(m_graphics->GetCurrentModel()->m_speed, 0.1f);
 
