@@ -30,6 +30,7 @@ void Placement(const Graphics::cGraphics3DCom& component, D3DXMATRIX* translatio
 
 cGraphicsManager::~cGraphicsManager() {
     m_camera.reset();
+    m_inspector.reset();
     m_renderer.reset();
     m_modelLoader.reset();
     m_fontManager.reset();
@@ -54,9 +55,11 @@ bool cGraphicsManager::Init() {
     m_renderer = std::make_unique<Graphics::cGraphicsRenderer>();
     m_modelLoader = std::make_unique<cModelLoader>();
     m_fontManager = std::make_unique<Graphics::cFontManager>();
+    m_inspector = std::make_unique<cInspector>();
     if (!m_renderer->Init()) return false;
     m_modelLoader->SetDevice(m_renderer->m_D3DDevice);
     if (!m_fontManager->Init(m_renderer->m_D3DDevice)) return false;
+    m_inspector->Init(m_renderer->m_D3DDevice, m_renderer->m_D3DLine);
     m_fillMode = D3DFILL_SOLID;
     return true;
 }
@@ -66,6 +69,7 @@ cModel* cGraphicsManager::LoadModel(const std::string& path, const std::string& 
     // A file that did not load leaves the model on screen where it is.
     if (loaded->m_frameRoot == nullptr) return loaded;
     m_currentModel = loaded;
+    if (m_inspector != nullptr) m_inspector->ModelChanged(loaded, false);
     const D3DXVECTOR3& c = m_currentModel->m_sphereCenter;
     const float r = m_currentModel->m_sphereRadius;
     if (m_cameraFactory != nullptr)
@@ -79,7 +83,10 @@ cModel* cGraphicsManager::ReloadModel(const std::string& path, const std::string
     const bool current =
         m_currentModel != nullptr && m_currentModel == m_modelLoader->FindModel(cModelLoader::Key(path));
     cModel* reloaded = m_modelLoader->ReloadModel(path, name);
-    if (reloaded != nullptr && current) m_currentModel = reloaded;
+    if (reloaded != nullptr && current) {
+        m_currentModel = reloaded;
+        if (m_inspector != nullptr) m_inspector->ModelChanged(reloaded, true);
+    }
     return reloaded;
 }
 
@@ -101,7 +108,13 @@ void cGraphicsManager::RenderFrame() {
     m_renderer->SetPerspective();
     m_renderer->m_viewMatrix = m_camera->m_viewMatrix;
     m_renderer->BeginFrame();
+    if (m_inspector != nullptr) m_inspector->Prepare(m_currentModel);
     DrawModels();
+    if (m_inspector != nullptr)
+        m_inspector->Draw(m_currentModel, m_renderer->m_viewMatrix * m_renderer->m_projectionMatrix,
+                          static_cast<int>(m_renderer->m_D3DPP.BackBufferWidth),
+                          static_cast<int>(m_renderer->m_D3DPP.BackBufferHeight),
+                          m_fontManager->GetTextQueue());
     DrawTexts();
     m_renderer->EndFrame();
 }

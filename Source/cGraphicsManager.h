@@ -12,6 +12,7 @@
 #include "cFontManager.h"
 #include "cGraphics3DCom.h"
 #include "cGraphicsRenderer.h"
+#include "cInspector.h"
 #include "cModelLoader.h"
 
 namespace Vorel {
@@ -63,6 +64,7 @@ public:
     Graphics::cGraphicsRenderer* GetRenderer() const { return m_renderer.get(); }
     Graphics::cFontManager* GetFontManager() const { return m_fontManager.get(); }
     const Graphics::cCamera* GetCamera() const { return m_camera.get(); }
+    cInspector* GetInspector() const { return m_inspector.get(); }
 
     // The near and far planes for a model's bounding sphere seen from
     // `eye`: 1 and 5000 while the sphere lies between them, otherwise planes
@@ -84,6 +86,7 @@ private:
     std::unique_ptr<Graphics::cGraphicsRenderer> m_renderer;
     std::unique_ptr<cModelLoader> m_modelLoader;
     std::unique_ptr<Graphics::cFontManager> m_fontManager;
+    std::unique_ptr<cInspector> m_inspector;
     int32_t m_fillMode = D3DFILL_SOLID;
     cModel* m_currentModel = nullptr;
     float m_savedSpeed = 0.0f;

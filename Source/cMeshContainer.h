@@ -16,6 +16,10 @@ struct cMeshContainer : public D3DXMESHCONTAINER {
     std::vector<std::string> m_textureFiles;     // the names the file gives them, for inspection
     std::vector<D3DMATERIAL9> m_materials;
     LPD3DXMESH m_skinnedMesh = nullptr;  // receives the skinned vertices
+    // The skinned copy with one colour per vertex (a bone's weight), drawn
+    // in its place while m_showWeights; made when first asked for.
+    LPD3DXMESH m_weightMesh = nullptr;
+    bool m_showWeights = false;
     std::vector<D3DXMATRIX> m_boneOffsets;
     std::vector<const cVQS*> m_boneTransforms;
     DWORD m_fvf = 0;

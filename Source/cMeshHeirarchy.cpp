@@ -104,6 +104,7 @@ HRESULT WINAPI cMeshHeirarchy::DestroyMeshContainer(LPD3DXMESHCONTAINER meshCont
         if (texture != nullptr) texture->Release();
     delete[] container->pAdjacency;
     if (container->m_skinnedMesh != nullptr) container->m_skinnedMesh->Release();
+    if (container->m_weightMesh != nullptr) container->m_weightMesh->Release();
     if (container->MeshData.pMesh != nullptr) container->MeshData.pMesh->Release();
     if (container->pSkinInfo != nullptr) container->pSkinInfo->Release();
     delete container;

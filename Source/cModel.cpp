@@ -465,8 +465,60 @@ void cModel::SkinContainer(cMeshContainer* c) {
     c->MeshData.pMesh->LockVertexBuffer(D3DLOCK_READONLY, &source);
     c->m_skinnedMesh->LockVertexBuffer(0, &destination);
     c->pSkinInfo->UpdateSkinnedMesh(m_boneMatrices.data(), nullptr, source, destination);
-    c->m_skinnedMesh->UnlockVertexBuffer();
     c->MeshData.pMesh->UnlockVertexBuffer();
+    if (c->m_showWeights) {
+        // The weights' copy takes the pose: its positions and normals.
+        void* coloured = nullptr;
+        const DWORD from = c->m_skinnedMesh->GetNumBytesPerVertex(),
+                    to = c->m_weightMesh->GetNumBytesPerVertex();
+        const size_t bytes = (c->m_skinnedMesh->GetFVF() & D3DFVF_NORMAL) ? 24 : 12;
+        if (SUCCEEDED(c->m_weightMesh->LockVertexBuffer(0, &coloured))) {
+            const DWORD vertices = c->m_weightMesh->GetNumVertices();
+            for (DWORD v = 0; v < vertices; ++v)
+                std::memcpy(static_cast<char*>(coloured) + size_t(v) * to,
+                            static_cast<const char*>(destination) + size_t(v) * from, bytes);
+            c->m_weightMesh->UnlockVertexBuffer();
+        }
+    }
+    c->m_skinnedMesh->UnlockVertexBuffer();
+}
+
+int cModel::ShowWeights(const char* bone, D3DCOLOR (*colour)(float)) {
+    int weighed = 0;
+    for (const Container& entry : m_containers) {
+        cMeshContainer* c = entry.container;
+        c->m_showWeights = false;
+        if (bone == nullptr || !c->IsSkinned()) continue;
+        DWORD index = 0;
+        const DWORD bones = c->pSkinInfo->GetNumBones();
+        while (index < bones && std::strcmp(c->pSkinInfo->GetBoneName(index), bone) != 0)
+            ++index;
+        if (index == bones) continue;
+        if (c->m_weightMesh == nullptr &&
+            FAILED(c->m_skinnedMesh->CloneMeshFVF(
+                D3DXMESH_SYSTEMMEM, D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE, m_device, &c->m_weightMesh)))
+            continue;
+        const DWORD vertexCount = c->m_weightMesh->GetNumVertices();
+        std::vector<float> weights(vertexCount, 0.0f);
+        const DWORD influences = c->pSkinInfo->GetNumBoneInfluences(index);
+        std::vector<DWORD> vertices(influences);
+        std::vector<float> amounts(influences);
+        if (influences > 0 &&
+            SUCCEEDED(c->pSkinInfo->GetBoneInfluence(index, vertices.data(), amounts.data())))
+            for (DWORD i = 0; i < influences; ++i)
+                if (vertices[i] < vertexCount) weights[vertices[i]] += amounts[i];
+        void* data = nullptr;
+        if (FAILED(c->m_weightMesh->LockVertexBuffer(0, &data))) continue;
+        const DWORD stride = c->m_weightMesh->GetNumBytesPerVertex();
+        for (DWORD v = 0; v < vertexCount; ++v) {
+            const D3DCOLOR value = colour(weights[v]);
+            std::memcpy(static_cast<char*>(data) + size_t(v) * stride + 24, &value, sizeof value);
+        }
+        c->m_weightMesh->UnlockVertexBuffer();
+        c->m_showWeights = true;
+        ++weighed;
+    }
+    return weighed;
 }
 
 void cModel::ModelSpaceVertices(const Container& c, std::vector<D3DXVECTOR3>* vertices) {
@@ -539,6 +591,7 @@ void cModel::DrawSkeleton(const D3DXMATRIX& world, std::vector<Line>* lines) {
         const D3DXVECTOR3* before = link.previous >= 0 ? &m_joints[link.previous]
                                     : link.parent >= 0 ? &m_joints[link.parent]
                                                        : nullptr;
+        if (lines == nullptr) continue;
         if (usable(first))
             lines->emplace_back(*first, joint);
         else if (usable(before))
@@ -552,10 +605,12 @@ bool cModel::Draw(Graphics::cEffectsManager* effects, LPD3DXEFFECT effect) {
     m_device->GetTransform(D3DTS_WORLD, &world);
     for (const Container& c : m_containers)
         DrawMeshContainer(c, effects, effect, world);
+    // The joints are placed whether or not the skeleton is shown: names
+    // and picking use them.
+    m_skeletonLines.clear();
+    DrawSkeleton(world, m_showSkeleton ? &m_skeletonLines : nullptr);
     if (m_showSkeleton) {
         m_device->SetRenderState(D3DRS_ZENABLE, FALSE);
-        m_skeletonLines.clear();
-        DrawSkeleton(world, &m_skeletonLines);
         cGraphicsManager* graphics = cGraphicsManager::Instance();
         for (const Line& line : m_skeletonLines)
             graphics->DrawLine(line.first, line.second, D3DXCOLOR(255.0f, 255.0f, 255.0f, 255.0f));
@@ -568,7 +623,10 @@ void cModel::DrawMeshContainer(const Container& c, Graphics::cEffectsManager* ef
                                const D3DXMATRIX& world) {
     cMeshContainer* container = c.container;
     const bool skinned = container->IsSkinned();
-    LPD3DXMESH mesh = skinned ? container->m_skinnedMesh : container->MeshData.pMesh;
+    const bool weights = skinned && container->m_showWeights;
+    LPD3DXMESH mesh = weights   ? container->m_weightMesh
+                      : skinned ? container->m_skinnedMesh
+                                : container->MeshData.pMesh;
     if (mesh == nullptr) return;
     // Skinned vertices are in model space already; a rigid mesh is in its
     // frame's space.
@@ -593,7 +651,8 @@ void cModel::DrawMeshContainer(const Container& c, Graphics::cEffectsManager* ef
             const D3DMATERIAL9& material = container->m_materials[i];
             LPDIRECT3DTEXTURE9 texture =
                 i < container->m_textures.size() ? container->m_textures[i] : nullptr;
-            if (texture != nullptr) {
+            effect->SetInt(effects->GetHandle("Phong", "HasColour"), weights ? 1 : 0);
+            if (texture != nullptr && !weights) {
                 effect->SetInt(effects->GetHandle("Phong", "HasTexture"), 1);
                 effect->SetTexture(effects->GetHandle("Phong", "Texture"), texture);
             } else {

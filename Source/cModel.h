@@ -68,10 +68,18 @@ public:
     void EvaluateKeys(float time);
     // Every frame's m_combined from its m_local and its parent's.
     void UpdateTransforms();
-    // The skeleton's lines with the model placed by `world`: each frame
-    // joined to its parent's joint, later siblings to the first one's.
-    // Leaves world-space transforms in m_combined until the next Update.
+    // Every frame's joint with the model placed by `world` (Joints), and
+    // the skeleton's lines when `lines` is given: each frame joined to its
+    // parent's joint, later siblings to the first one's. Leaves world-space
+    // transforms in m_combined until the next Update.
     void DrawSkeleton(const D3DXMATRIX& world, std::vector<Line>* lines);
+    // One per frame of m_frames: its joint in world space at the last Draw.
+    const std::vector<D3DXVECTOR3>& Joints() const { return m_joints; }
+    // Draws every skinned container coloured by the weight the bone named
+    // `bone` gives each vertex (`colour` maps 0..1 to a colour), or, with
+    // null, as its materials say again. Returns how many containers that
+    // bone weighs.
+    int ShowWeights(const char* bone, D3DCOLOR (*colour)(float));
 
     // Draws every container with the effect, whose technique, lights and
     // world matrices the renderer has set, and then the skeleton if it is

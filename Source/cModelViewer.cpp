@@ -36,6 +36,31 @@ const char* const cModelViewer::kKeyHelp =
     "\t\t\t\t\t\t\t\t[PAUSE] - Pause animation\n"
     "\t\t\t\t\t\t\t\t[ESC] - Exit";
 
+const char* const cModelViewer::kAllKeys =
+    "Camera\n"
+    "  W / S  nearer / farther        A / D  turn left / right\n"
+    "  R / F  up / down                    Tab  back to the start\n"
+    "  drag  turn and raise             wheel  nearer / farther\n"
+    "\n"
+    "Drawing\n"
+    "  1 / 2 / 3  points / wireframe / solid        4  skeleton\n"
+    "\n"
+    "Animation\n"
+    "  Space  next set           Pause  pause / play\n"
+    "  + / -  faster / slower\n"
+    "  Right / Left  a frame on / back (held: on and on)\n"
+    "  Ctrl+Right / Ctrl+Left  next / previous key\n"
+    "  Home / End  start / end of the set\n"
+    "\n"
+    "Inspecting\n"
+    "  T  timeline (click or drag on it to go to a time)\n"
+    "  N  bone names          click a joint  select its frame\n"
+    "  H  weights of the selected bone\n"
+    "  F2  frames panel          I  information panel\n"
+    "  F1  these keys             F10  the menus (arrows to move)\n"
+    "\n"
+    "  Esc  quit";
+
 namespace {
 
 const D3DXCOLOR kWhite(255.0f, 255.0f, 255.0f, 255.0f);
@@ -43,7 +68,7 @@ const D3DXCOLOR kWhite(255.0f, 255.0f, 255.0f, 255.0f);
 // The Animation menu: the second of the menu bar; its items from the
 // resource script (the commands, with a separator) before the sets, of which
 // it lists this many at most.
-constexpr int kAnimationMenu = 1;
+constexpr int kViewMenu = 1, kAnimationMenu = 2;
 constexpr UINT kAnimationCommandIds[] = {
     ID_ANIMATION_PAUSE,        ID_ANIMATION_FASTER, ID_ANIMATION_SLOWER,
     ID_ANIMATION_FORWARD,      ID_ANIMATION_BACK,   ID_ANIMATION_NEXT_KEY,
@@ -61,6 +86,8 @@ Attribute* Find(cObject* object, const char* type) {
 }  // namespace
 
 bool cModelViewer::Init() {
+    if (cInspector* inspector = cGraphicsManager::Instance()->GetInspector())
+        inspector->m_views.timeline = true;
     m_camera = cObjectManager::Instance()->GetGroup(1)->CreateObject("TestCamera");
     if (Find<cPositionAttr>(m_camera, "Position") == nullptr ||
         Find<cOrientationAttr>(m_camera, "Orientation") == nullptr)
@@ -150,9 +177,34 @@ void cModelViewer::Command(UINT id) {
     }
     if (id >= ID_ANIMATION_SET && id < ID_ANIMATION_SET + kListedSets)
         graphics->SelectAnimationSet(id - ID_ANIMATION_SET);
+    cInspector* inspector = graphics->GetInspector();
+    cInspector::Views none, &views = inspector != nullptr ? inspector->m_views : none;
+    if (id == ID_VIEW_TIMELINE) views.timeline = !views.timeline;
+    if (id == ID_VIEW_FRAMES) views.framesPanel = !views.framesPanel;
+    if (id == ID_VIEW_INFORMATION) views.infoPanel = !views.infoPanel;
+    if (id == ID_VIEW_NAMES) views.names = !views.names;
+    if (id == ID_VIEW_WEIGHTS) views.weights = !views.weights;
+    if (id == ID_HELP_KEYS)
+        MessageBoxA(cWindow::MainWindow(), kAllKeys, "Vorel: keys", MB_OK | MB_ICONINFORMATION);
+    if (id == ID_HELP_ABOUT)
+        MessageBoxA(cWindow::MainWindow(),
+                    "Vorel " VOREL_VERSION
+                    "\n\nA viewer for skinned, animated DirectX .x models: it plays their "
+                    "animation sets and lets you inspect their frames, bones, weights and contents.",
+                    "About Vorel", MB_OK | MB_ICONINFORMATION);
 }
 
 void cModelViewer::UpdateMenu() {
+    const cInspector* inspector = cGraphicsManager::Instance()->GetInspector();
+    if (HMENU view = GetSubMenu(GetMenu(cWindow::MainWindow()), kViewMenu);
+        view != nullptr && inspector != nullptr) {
+        const cInspector::Views& views = inspector->m_views;
+        for (const auto& [id, on] :
+             {std::pair{ID_VIEW_TIMELINE, views.timeline}, std::pair{ID_VIEW_FRAMES, views.framesPanel},
+              std::pair{ID_VIEW_INFORMATION, views.infoPanel}, std::pair{ID_VIEW_NAMES, views.names},
+              std::pair{ID_VIEW_WEIGHTS, views.weights}})
+            CheckMenuItem(view, id, on ? MF_CHECKED : MF_UNCHECKED);
+    }
     HMENU menu = GetSubMenu(GetMenu(cWindow::MainWindow()), kAnimationMenu);
     if (menu == nullptr) return;
     const cModel* model = cGraphicsManager::Instance()->GetCurrentModel();
@@ -223,6 +275,12 @@ void cModelViewer::HandleInput() {
     }
     if (input->IsKeyTriggered(VK_HOME)) Command(ID_ANIMATION_START);
     if (input->IsKeyTriggered(VK_END)) Command(ID_ANIMATION_END);
+    if (input->IsKeyTriggered('T')) Command(ID_VIEW_TIMELINE);
+    if (input->IsKeyTriggered('N')) Command(ID_VIEW_NAMES);
+    if (input->IsKeyTriggered('H')) Command(ID_VIEW_WEIGHTS);
+    if (input->IsKeyTriggered('I')) Command(ID_VIEW_INFORMATION);
+    if (input->IsKeyTriggered(VK_F2)) Command(ID_VIEW_FRAMES);
+    if (input->IsKeyTriggered(VK_F1)) Command(ID_HELP_KEYS);
     PlaceCamera();
     input->EndFrame();
 }
@@ -234,7 +292,34 @@ void cModelViewer::Drag(int dx, int dy) {
     m_height += static_cast<float>(dy) * m_distance / 400.0f;
 }
 
+void cModelViewer::MouseDown(int x, int y) {
+    m_pressX = m_mouseX = x;
+    m_pressY = m_mouseY = y;
+    cInspector* inspector = cGraphicsManager::Instance()->GetInspector();
+    m_inspectorHas = inspector != nullptr && inspector->Press(x, y);
+    m_dragging = !m_inspectorHas;
+}
+
+void cModelViewer::MouseMove(int x, int y, bool held) {
+    cInspector* inspector = cGraphicsManager::Instance()->GetInspector();
+    if (held && m_inspectorHas && inspector != nullptr) inspector->Move(x, y);
+    if (held && m_dragging) Drag(x - m_mouseX, y - m_mouseY);
+    m_mouseX = x;
+    m_mouseY = y;
+}
+
+void cModelViewer::MouseUp(int x, int y) {
+    cInspector* inspector = cGraphicsManager::Instance()->GetInspector();
+    if (m_inspectorHas && inspector != nullptr) inspector->Release();
+    if (m_dragging && inspector != nullptr && std::abs(x - m_pressX) <= kClickSlack &&
+        std::abs(y - m_pressY) <= kClickSlack)
+        inspector->Click(x, y);
+    m_dragging = m_inspectorHas = false;
+}
+
 void cModelViewer::Wheel(float notches) {
+    cInspector* inspector = cGraphicsManager::Instance()->GetInspector();
+    if (inspector != nullptr && inspector->Wheel(m_mouseX, m_mouseY, notches)) return;
     m_distance -= notches * std::max(1.0f, m_distance * 0.1f);
     if (m_distance < 2.0f) m_distance = 2.0f;
 }

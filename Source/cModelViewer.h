@@ -31,6 +31,14 @@ public:
     // nearer (forward) or farther, never nearer than 2.
     void Drag(int dx, int dy);
     void Wheel(float notches);
+    // The left button in the picture, at client (back-buffer) pixels: a
+    // press on the timeline or a panel is theirs; any other drags the
+    // camera, and one released within kClickSlack pixels of where it
+    // started is a click that picks a joint.
+    void MouseDown(int x, int y);
+    void MouseMove(int x, int y, bool held);
+    void MouseUp(int x, int y);
+    static constexpr int kClickSlack = 4;
     void DrawOverlay();
     // A command of the Animation menu (WM_COMMAND's identifier).
     void Command(UINT id);
@@ -50,6 +58,8 @@ public:
     float GetHeight() const { return m_height; }
 
     static const char* const kKeyHelp;
+    // Every key, the help menu's list.
+    static const char* const kAllKeys;
 
 private:
     void PlaceCamera();
@@ -77,6 +87,10 @@ private:
     int m_menuCommands = -1;  // the menu's own items, before any set was listed
     // Frames the step key has been held.
     int m_held = 0;
+    // The left button: held on the picture (dragging) or by the inspector,
+    // where it went down and where it last was.
+    bool m_dragging = false, m_inspectorHas = false;
+    int m_pressX = 0, m_pressY = 0, m_mouseX = 0, m_mouseY = 0;
 };
 
 }  // namespace Vorel

@@ -53,4 +53,27 @@ float cTimeline::Key(const cModel& model, int direction) {
     return std::min(found, End(model));
 }
 
+float cTimeline::TimeAt(const cModel& model, float fraction) {
+    const cAnimationSet* set = Set(model);
+    if (set == nullptr || !(fraction > 0)) return 0;  // NaN too
+    return std::min(fraction * static_cast<float>(set->m_length), End(model));
+}
+
+void cTimeline::KeyTimes(const cModel& model, std::vector<float>* times) {
+    times->clear();
+    const cAnimationSet* set = Set(model);
+    if (set == nullptr) return;
+    const auto visit = [times](float t) { times->push_back(t); };
+    for (const auto& animation : set->m_animations) {
+        ForEachKeyTime(animation->m_rotationKeys, visit);
+        ForEachKeyTime(animation->m_scaleKeys, visit);
+        ForEachKeyTime(animation->m_translationKeys, visit);
+        ForEachKeyTime(animation->m_matrixKeys, visit);
+    }
+    std::sort(times->begin(), times->end());
+    times->erase(
+        std::unique(times->begin(), times->end(), [](float a, float b) { return b - a <= kSameTime; }),
+        times->end());
+}
+
 }  // namespace Vorel

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <vector>
+
 #include "cModel.h"
 
 namespace Vorel {
@@ -19,8 +21,12 @@ public:
     // The nearest key time after the model's (`direction` > 0) or before
     // it; the end, or the start, when there is none.
     static float Key(const cModel& model, int direction);
-
-private:
+    // The time at `fraction` (0 to 1) of the set's length, held within 0
+    // and End: where a press on the timeline puts the pose.
+    static float TimeAt(const cModel& model, float fraction);
+    // Every key time of the current set's tracks, in order, each once.
+    static void KeyTimes(const cModel& model, std::vector<float>* times);
+    // The set being played, or null when the model has none.
     static const cAnimationSet* Set(const cModel& model);
 };
 

@@ -88,20 +88,14 @@ LRESULT cWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
                 cModelViewer::Instance()->Command(LOWORD(wParam));
             break;
         case WM_LBUTTONDOWN:
-            m_dragging = true;
-            m_dragX = GET_X_LPARAM(lParam);
-            m_dragY = GET_Y_LPARAM(lParam);
+            cModelViewer::Instance()->MouseDown(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
             break;
         case WM_LBUTTONUP:
-            m_dragging = false;
+            cModelViewer::Instance()->MouseUp(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
             break;
         case WM_MOUSEMOVE:
-            if (m_dragging && (wParam & MK_LBUTTON)) {
-                const int x = GET_X_LPARAM(lParam), y = GET_Y_LPARAM(lParam);
-                cModelViewer::Instance()->Drag(x - m_dragX, y - m_dragY);
-                m_dragX = x;
-                m_dragY = y;
-            }
+            cModelViewer::Instance()->MouseMove(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam),
+                                                (wParam & MK_LBUTTON) != 0);
             break;
         case WM_MOUSEWHEEL:
             cModelViewer::Instance()->Wheel(static_cast<float>(GET_WHEEL_DELTA_WPARAM(wParam)) / WHEEL_DELTA);

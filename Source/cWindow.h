@@ -42,9 +42,6 @@ private:
     int32_t m_height = 768;
     HINSTANCE m_instance = nullptr;
     HWND m_handle = nullptr;
-    // A drag with the left button, from its last point.
-    bool m_dragging = false;
-    int m_dragX = 0, m_dragY = 0;
 };
 
 }  // namespace Vorel

@@ -10,5 +10,12 @@
 #define ID_ANIMATION_PREVIOUS_KEY 40107
 #define ID_ANIMATION_START 40108
 #define ID_ANIMATION_END 40109
+#define ID_VIEW_TIMELINE 40201
+#define ID_VIEW_FRAMES 40202
+#define ID_VIEW_INFORMATION 40203
+#define ID_VIEW_NAMES 40204
+#define ID_VIEW_WEIGHTS 40205
+#define ID_HELP_KEYS 40301
+#define ID_HELP_ABOUT 40302
 // The animation sets listed in the Animation menu: this, plus the set's number.
 #define ID_ANIMATION_SET 41000

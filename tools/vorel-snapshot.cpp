@@ -118,6 +118,8 @@ int main(int argc, char** argv) {
     int frames = 0;
     int size = 0;
     bool overlay = false;
+    cInspector::Views views;
+    std::string select, weights, panel;
     app.add_option("MODEL.x", model, "the model")->required();
     app.add_option("OUT.png", out, "the picture; with --frames a pattern with one %d (walk-%03d.png)")
         ->required();
@@ -143,7 +145,22 @@ int main(int argc, char** argv) {
         ->check(CLI::Range(1, 4096));
     app.add_flag("--overlay", overlay,
                  "the key help and the model's name, set and speed over it, as the viewer shows them");
+    app.add_flag("--timeline", views.timeline, "the timeline along the bottom, as the viewer shows it");
+    app.add_flag("--names", views.names, "each frame's name at its joint");
+    app.add_option("--select", select, "the frame named FRAME selected: its joint and bone highlighted")
+        ->type_name("FRAME");
+    app.add_option("--weights", weights, "the skin coloured by the weights of the bone FRAME, with a legend")
+        ->type_name("FRAME");
     if (const auto code = VorelTools::ParseCommandLine(app, argc, argv)) return *code;
+    if (!weights.empty()) {
+        if (!select.empty() && select != weights) {
+            std::fprintf(stderr, "vorel-snapshot: --select %s and --weights %s name two frames\n",
+                         select.c_str(), weights.c_str());
+            return 2;
+        }
+        select = weights;
+        views.weights = true;
+    }
     if (frames > 0 && !Numbered(out, 0)) {
         std::fprintf(stderr, "vorel-snapshot: with --frames, OUT needs one %%d: %s\n", out.c_str());
         return 2;
@@ -197,6 +214,18 @@ int main(int argc, char** argv) {
         loaded->m_currentSet = set;
         loaded->m_showSkeleton = skeleton;
         loaded->m_speed = 0;  // the wall clock does not move it
+        cInspector* inspector = graphics->GetInspector();
+        inspector->m_views = views;
+        if (!select.empty()) {
+            cFrame* frame = loaded->FindFrame(select.c_str());
+            const auto at = std::find(loaded->m_frames.begin(), loaded->m_frames.end(), frame);
+            if (frame == nullptr) {
+                std::fprintf(stderr, "vorel-snapshot: %s has no frame named %s\n", model.c_str(),
+                             select.c_str());
+                status = 1;
+            }
+            inspector->Select(static_cast<int32_t>(at - loaded->m_frames.begin()));
+        }
         const float length = loaded->m_animationSets.empty()
                                  ? 0.0f
                                  : static_cast<float>(loaded->m_animationSets[set]->m_length);

@@ -1,11 +1,8 @@
-// Per-pixel Phong shading with one directional light.
-//
-// The light travels along LightVec. Each pixel gets the ambient light times
-// the ambient colour, the light colour times the diffuse colour as the
-// surface faces the light, and the specular light times the specular colour
-// in Blinn's half-vector form with SpecPower as the exponent, seen from
-// EyePos. With HasTexture set, the texture stands for both the diffuse and
-// the ambient colour.
+// Per-pixel Phong shading with one directional light along LightVec: the
+// ambient light times the ambient colour, the light colour times the diffuse
+// colour as the surface faces the light, and Blinn's specular term (exponent
+// SpecPower, seen from EyePos). A texture (HasTexture) or the vertices' own
+// colour (HasColour) stands for both the diffuse and the ambient colour.
 
 parameter float4x4 PipelineMtx
 parameter float4x4 WorldMtx
@@ -16,6 +13,7 @@ parameter float4 SpecLight = 0.4 0.4 0.4 1
 parameter float4 AmbientLight = 0.6 0.6 0.6 1
 parameter float4 LightColor = 0.8 0.8 0.8 1
 parameter int HasTexture = 0
+parameter int HasColour = 0
 parameter texture Texture
 parameter float4 DiffuseMaterial = 1 1 1 1
 parameter float4 AmbientMaterial = 1 1 1 1
@@ -29,9 +27,11 @@ stage PhongVertex
 in vec3 a_position;
 in vec3 a_normal;
 in vec2 a_texcoord;
+in vec4 a_color;
 out vec3 v_world;
 out vec3 v_normal;
 out vec2 v_uv;
+out vec4 v_color;
 
 void main() {
     vec4 position = vec4(a_position, 1.0);
@@ -39,6 +39,7 @@ void main() {
     v_world = (WorldMtx * position).xyz;
     v_normal = mat3(WorldITMtx) * a_normal;
     v_uv = a_texcoord;
+    v_color = a_color;
 }
 end
 
@@ -46,6 +47,7 @@ stage PhongFragment
 in vec3 v_world;
 in vec3 v_normal;
 in vec2 v_uv;
+in vec4 v_color;
 out vec4 colour;
 
 void main() {
@@ -54,6 +56,10 @@ void main() {
     if (HasTexture != 0) {
         diffuse = texture(Texture, v_uv);
         ambient = diffuse;
+    }
+    if (HasColour != 0) {
+        diffuse = v_color;
+        ambient = v_color;
     }
     // A vertex without a normal (some files have them) is lit by ambient
     // light alone.

@@ -12,6 +12,7 @@ typedef int BOOL;
 typedef unsigned char BYTE;
 typedef unsigned short WORD;
 typedef uint32_t DWORD;
+typedef uint64_t UINT64;
 typedef int32_t LONG;
 typedef unsigned int UINT;
 typedef int INT;
@@ -239,6 +240,7 @@ struct WNDCLASSEXA {
 #define VK_DECIMAL 0x6E
 #define VK_DIVIDE 0x6F
 #define VK_F1 0x70
+#define VK_F2 0x71
 #define VK_F10 0x79
 #define VK_F12 0x7B
 #define VK_LSHIFT 0xA0

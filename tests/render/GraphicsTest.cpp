@@ -110,6 +110,7 @@ protected:
         CreateSingletons();
         ASSERT_TRUE(cApplication::Instance()->Init());
         m_graphics = cGraphicsManager::Instance();
+        m_graphics->GetInspector()->m_views.timeline = false;  // the models' pictures alone
         m_camera = Group(1)->CreateObject("TestCamera");
         m_object = Group(2)->CreateObject("TestObject");
     }
@@ -735,7 +736,7 @@ TEST_F(ViewerTest, WritingTheOpenFileAgainLoadsTheNewVersionAndKeepsTheView) {
 TEST_F(ViewerTest, TheAnimationMenuListsTheSetsAndActs) {
     ASSERT_TRUE(cWindow::Instance()->Init(nullptr, "Vorel"));
     const HWND window = cWindow::MainWindow();
-    HMENU menu = GetSubMenu(GetMenu(window), 1);
+    HMENU menu = GetSubMenu(GetMenu(window), 2);
     ASSERT_NE(menu, nullptr);
     const int commands = GetMenuItemCount(menu);  // and a separator among them, before the sets
     m_viewer->LoadModel(Sample("Lumen.x").string(), "Lumen.x");

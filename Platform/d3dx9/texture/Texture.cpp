@@ -11,6 +11,7 @@
 #include <new>
 
 #include "FileBytes.h"
+#include "win32/Notes.h"
 
 namespace fs = std::filesystem;
 
@@ -36,10 +37,14 @@ HRESULT WINAPI Texture::GetLevelDesc(UINT level, D3DSURFACE_DESC* description) {
     return S_OK;
 }
 
-std::string FindFile(const std::string& name, const std::string& folder) {
+std::string FindFile(const std::string& name, const std::string& folder, std::vector<std::string>* tried) {
     if (name.empty()) return {};
     std::error_code ec;
     const fs::path here(folder);
+    const auto look = [&](const fs::path& place) {
+        if (tried != nullptr) tried->push_back(fs::absolute(place, ec).lexically_normal().string());
+    };
+    look(here / name);
     if (fs::is_regular_file(here / name, ec)) return (here / name).string();
     std::string slashes = name;
     for (char& c : slashes)
@@ -50,15 +55,20 @@ std::string FindFile(const std::string& name, const std::string& folder) {
     for (const auto& part : fs::path(slashes).relative_path()) {
         const std::string text = part.string();
         if (text.empty() || text == ".") continue;
-        found = MatchIn(found, text);
-        if (found.empty()) {
+        const fs::path match = MatchIn(found, text);
+        if (match.empty()) {
+            found /= text;
             whole = false;
             break;
         }
+        found = match;
     }
+    if (slashes != name || found != here / name) look(found);
     if (whole && fs::is_regular_file(found, ec)) return found.string();
     // A folder of the machine that wrote the file: the name alone, here.
-    const fs::path bare = MatchIn(here, fs::path(slashes).filename().string());
+    const std::string bareName = fs::path(slashes).filename().string();
+    const fs::path bare = MatchIn(here, bareName);
+    if (fs::path(slashes).has_parent_path()) look(bare.empty() ? here / bareName : bare);
     if (!bare.empty() && fs::is_regular_file(bare, ec)) return bare.string();
     return {};
 }
@@ -71,7 +81,12 @@ HRESULT WINAPI D3DXCreateTextureFromFileA(LPDIRECT3DDEVICE9, LPCSTR fileName, LP
     if (texture == nullptr) return D3DERR_INVALIDCALL;
     *texture = nullptr;
     if (fileName == nullptr || *fileName == '\0') return D3DERR_INVALIDCALL;
-    const std::string path = D3DX::FindFile(fileName);
+    std::vector<std::string> tried;
+    const std::string path = D3DX::FindFile(fileName, {}, &tried);
+    for (const std::string& place : tried)
+        AddNote(VOREL_NOTE_TEXTURE_TRIED, fileName, place);
+    if (!path.empty())
+        AddNote(VOREL_NOTE_TEXTURE_FOUND, fileName, tried.empty() ? path : fs::absolute(path).string());
     if (path.empty()) {
         OutputDebugStringA((std::string(fileName) + ": texture file not found\n").c_str());
         return D3DXFERR_FILENOTFOUND;

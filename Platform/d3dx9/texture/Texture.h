@@ -55,7 +55,9 @@ bool DecodeDds(const uint8_t* data, size_t size, uint32_t* width, uint32_t* heig
 // The file a texture name means, relative to `folder` (the current folder
 // when it is empty): as written, with backslashes as folder separators,
 // each part matched without regard to letter case, and last the bare file
-// name in that folder. Empty when none exists.
-std::string FindFile(const std::string& name, const std::string& folder = {});
+// name in that folder. Empty when none exists. `tried`, when given, gets
+// each place looked at, made whole.
+std::string FindFile(const std::string& name, const std::string& folder = {},
+                     std::vector<std::string>* tried = nullptr);
 
 }  // namespace Platform::D3DX
