@@ -17,6 +17,7 @@ struct cAnimationSet {
     std::string m_name;
     int32_t m_length = 0;  // the largest key time of the set, in ticks
     float m_ticksPerSecond = kDefaultTicksPerSecond;
+    bool m_rateFromFile = false;  // the file's AnimTicksPerSecond, not the default
     std::vector<std::unique_ptr<cBoneAnimation>> m_animations;
 };
 

@@ -8,6 +8,7 @@
 #include "CheckedCall.h"
 #include "cGraphicsManager.h"
 #include "cModel.h"
+#include "cPanels.h"
 #include "cTimeline.h"
 
 namespace Vorel {
@@ -31,7 +32,7 @@ const char* NameOf(const cModel& model, int32_t frame) {
 
 }  // namespace
 
-cInspector::cInspector() {
+cInspector::cInspector() : m_panels(std::make_unique<cPanels>(*this)) {
     D3DXMatrixIdentity(&m_viewProjection);
     D3DXMatrixIdentity(&m_pixels);
     m_buffer[0] = '\0';
@@ -68,6 +69,7 @@ void cInspector::ModelChanged(cModel* model, bool reloaded) {
     m_nameWidths.clear();
     m_weightsModel = nullptr;
     m_weightsFrame = -1;
+    m_panels->ModelChanged();
 }
 
 void cInspector::Prepare(cModel* model) {
@@ -90,7 +92,7 @@ void cInspector::Draw(cModel* model, const D3DXMATRIX& viewProjection, int width
     m_viewProjection = viewProjection;
     m_width = std::max(1, width);
     m_height = std::max(1, height);
-    if (m_device == nullptr || m_line == nullptr) return;
+    // Without a device (a benchmark) everything is worked out and nothing drawn.
     m_pixels = D3DXMATRIX(2.0f / static_cast<float>(m_width), 0, 0, 0, 0,
                           -2.0f / static_cast<float>(m_height), 0, 0, 0, 0, 1, 0, -1, 1, 0, 1);
     m_cellsAcross = (m_width + kCell - 1) / kCell;
@@ -101,13 +103,14 @@ void cInspector::Draw(cModel* model, const D3DXMATRIX& viewProjection, int width
     if (model == nullptr || model->m_frameRoot == nullptr) return;
 
     DWORD depth = TRUE;
-    m_device->GetRenderState(D3DRS_ZENABLE, &depth);
-    m_device->SetRenderState(D3DRS_ZENABLE, FALSE);
+    if (m_device != nullptr) m_device->GetRenderState(D3DRS_ZENABLE, &depth);
+    if (m_device != nullptr) m_device->SetRenderState(D3DRS_ZENABLE, FALSE);
     if (m_views.timeline && cTimeline::Set(*model) != nullptr) DrawTimeline();
     if (m_views.weights) DrawWeights();
+    m_panels->Draw();
     DrawSelection();
     if (m_views.names) DrawNames();
-    m_device->SetRenderState(D3DRS_ZENABLE, depth);
+    if (m_device != nullptr) m_device->SetRenderState(D3DRS_ZENABLE, depth);
 }
 
 cInspector::Rect cInspector::TimelineBar(int width, int height) {
@@ -212,7 +215,7 @@ void cInspector::DrawSelection() {
     const int32_t parent = m_model->m_links[index].parent;
     if (parent >= 0) {
         const D3DXVECTOR3 bone[2] = {joints[static_cast<size_t>(parent)], joints[index]};
-        m_line->DrawTransform(bone, 2, &m_viewProjection, kSelected);
+        if (m_line != nullptr) m_line->DrawTransform(bone, 2, &m_viewProjection, kSelected);
     }
     float x = 0, y = 0;
     if (!Project(joints[index], m_viewProjection, m_width, m_height, &x, &y)) return;
@@ -266,6 +269,7 @@ void cInspector::DrawNames() {
 }
 
 bool cInspector::Press(int x, int y) {
+    if (m_model != nullptr && m_panels->Press(x, y)) return true;
     if (TimelineShown() && TimelineBand().Contains(x, y)) {
         m_scrubbing = true;
         ScrubTo(x);
@@ -282,8 +286,8 @@ void cInspector::Release() {
     m_scrubbing = false;
 }
 
-bool cInspector::Wheel(int /*x*/, int /*y*/, float /*notches*/) {
-    return false;
+bool cInspector::Wheel(int x, int y, float notches) {
+    return m_model != nullptr && m_panels->Wheel(x, y, notches);
 }
 
 void cInspector::ScrubTo(int x) {
@@ -353,7 +357,7 @@ D3DCOLOR cInspector::WeightColour(float weight) {
 }
 
 void cInspector::Strip(const D3DXVECTOR3* points, DWORD count, D3DCOLOR colour) {
-    m_line->DrawTransform(points, count, &m_pixels, colour);
+    if (m_line != nullptr) m_line->DrawTransform(points, count, &m_pixels, colour);
 }
 
 void cInspector::Line(float x0, float y0, float x1, float y1, D3DCOLOR colour) {
@@ -389,7 +393,8 @@ void cInspector::ShadowedText(int x, int y, const char* text, D3DCOLOR colour) {
 }
 
 int cInspector::TextWidth(const char* text) {
-    if (m_font == nullptr || *text == '\0') return 0;
+    if (*text == '\0') return 0;
+    if (m_font == nullptr) return 7 * static_cast<int>(std::strlen(text));  // no font: about its width
     RECT rect{0, 0, 0, 0};
     m_font->DrawText(nullptr, text, -1, &rect, DT_CALCRECT, kWhite);
     return static_cast<int>(rect.right - rect.left);
@@ -405,6 +410,20 @@ bool cInspector::Free(const Rect& rect) const {
             if (m_taken[static_cast<size_t>(y) * static_cast<size_t>(m_cellsAcross) + static_cast<size_t>(x)])
                 return false;
     return true;
+}
+
+int cInspector::FreeBelow(int left, int right) const {
+    const int x0 = std::clamp(left / kCell, 0, m_cellsAcross),
+              x1 = std::clamp((right + kCell - 1) / kCell, 0, m_cellsAcross);
+    int below = 0;
+    for (int y = 0; y < m_cellsDown / 2; ++y)
+        for (int x = x0; x < x1; ++x)
+            if (m_taken[static_cast<size_t>(y) * static_cast<size_t>(m_cellsAcross) +
+                        static_cast<size_t>(x)]) {
+                below = (y + 1) * kCell;
+                break;
+            }
+    return below;
 }
 
 void cInspector::Occupy(const Rect& rect) {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@
 namespace Vorel {
 
 class cModel;
+class cPanels;
 
 // What the viewer draws over the model to inspect it: the timeline, the
 // joints' names, the selected frame with its bone and weights, and the
@@ -102,6 +104,12 @@ public:
     // keep clear of.
     bool Free(const Rect& rect) const;
     void Occupy(const Rect& rect);
+    // The first row below the texts at the top between `left` and `right`.
+    int FreeBelow(int left, int right) const;
+    // A line's worth of scratch text, reused by every view.
+    static constexpr size_t kBufferSize = 512;
+    char* Buffer() { return m_buffer; }
+    cPanels& Panels() { return *m_panels; }
 
 private:
     void DrawTimeline();
@@ -137,7 +145,8 @@ private:
     // Cells of kCell pixels taken by texts and boxes this frame.
     std::vector<uint8_t> m_taken;
     int m_cellsAcross = 0, m_cellsDown = 0;
-    char m_buffer[512];
+    char m_buffer[kBufferSize];
+    std::unique_ptr<cPanels> m_panels;
 };
 
 }  // namespace Vorel

@@ -222,7 +222,7 @@ bool cModel::ReadOneObject(ID3DXFileData* parent, ID3DXFileData* _dataObject) {
         // The tick rate before the set applies to it; a set before any
         // takes the file's first.
         if (m_ticksPerSecondRead > 0)
-            set->m_ticksPerSecond = m_ticksPerSecondRead;
+            set->m_ticksPerSecond = m_ticksPerSecondRead, set->m_rateFromFile = true;
         else
             ++m_setsWithoutRate;
         m_animationSets.push_back(std::move(set));
@@ -238,7 +238,8 @@ bool cModel::ReadOneObject(ID3DXFileData* parent, ID3DXFileData* _dataObject) {
         } else {
             m_ticksPerSecondRead = static_cast<float>(rate);
             for (size_t i = m_animationSets.size() - m_setsWithoutRate; i < m_animationSets.size(); ++i)
-                m_animationSets[i]->m_ticksPerSecond = m_ticksPerSecondRead;
+                m_animationSets[i]->m_ticksPerSecond = m_ticksPerSecondRead,
+                m_animationSets[i]->m_rateFromFile = true;
             m_setsWithoutRate = 0;
         }
     } else if (_templateGUID == TID_D3DRMAnimation) {

@@ -124,6 +124,15 @@ public:
     float m_sphereRadius = 0;
     bool m_showSkeleton = true;
     std::vector<std::unique_ptr<cAnimationSet>> m_animationSets;
+    // The load: the file's whole path, how long it took, and what the
+    // platform noted meanwhile (trace lines, places textures were sought).
+    struct LoadNote {
+        int kind;  // a VOREL_NOTE_KIND
+        std::string subject, text;
+    };
+    std::string m_path;
+    double m_loadMilliseconds = 0;
+    std::vector<LoadNote> m_loadNotes;
 
 private:
     // Handles one data object alone: false when neither it nor what it

@@ -1,5 +1,8 @@
 #include "cModelLoader.h"
 
+#include <vorelnotes.h>
+
+#include <chrono>
 #include <filesystem>
 
 #include "CheckedCall.h"
@@ -74,6 +77,10 @@ std::unique_ptr<cModel> cModelLoader::Read(const std::string& path, const std::s
     cModel* _model = model.get();
     _model->m_device = m_D3DDevice;
     _model->m_name = name;
+    _model->m_path = fullPath;
+    UINT64 notes = 0;
+    VorelReadNotes(&notes, nullptr, nullptr);
+    const auto start = std::chrono::steady_clock::now();
     const char* _fileName = fullPath.c_str();
     {
         cMeshHeirarchy allocator;
@@ -94,6 +101,14 @@ std::unique_ptr<cModel> cModelLoader::Read(const std::string& path, const std::s
         CHECKED(D3DXFrameCalculateBoundingSphere(_model->m_frameRoot, &_model->m_sphereCenter,
                                                  &_model->m_sphereRadius));
     }
+    _model->m_loadMilliseconds =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    VorelReadNotes(
+        &notes,
+        [](void* context, VOREL_NOTE_KIND kind, LPCSTR subject, LPCSTR text) {
+            static_cast<cModel*>(context)->m_loadNotes.push_back({kind, subject, text});
+        },
+        _model);
     SetCurrentDirectoryA(before.c_str());
     return model;
 }

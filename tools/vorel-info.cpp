@@ -2,6 +2,7 @@
 //   vorel-info [--json | --objects | --pose TICKS [--set N]] FILE
 #include <d3dx9.h>
 #include <rmxftmpl.h>
+#include <vorelnotes.h>
 
 #include <cmath>
 #include <cstdio>
@@ -10,6 +11,7 @@
 #include <string>
 
 #include "CommandLine.h"
+#include "FactsJson.h"
 #include "cMeshContainer.h"
 #include "cModelLoader.h"
 #include "d3dx9/xfile/Container.h"
@@ -18,22 +20,13 @@ namespace {
 
 using namespace Vorel;
 
-struct Counts {
-    int frames = 0;
-    std::vector<cMeshContainer*> containers;
-};
-
 // The frames in the model's own walk order, each indented by its depth.
-void Walk(const cModel& model, Counts* counts, std::string* tree) {
+void Walk(const cModel& model, std::string* tree) {
     std::vector<size_t> depth(model.m_frames.size(), 1);
     for (size_t i = 0; i < model.m_frames.size(); ++i) {
         const cFrame* frame = model.m_frames[i];
         if (model.m_links[i].parent >= 0) depth[i] = depth[static_cast<size_t>(model.m_links[i].parent)] + 1;
-        ++counts->frames;
         *tree += std::string(depth[i] * 2, ' ') + (frame->Name ? frame->Name : "(unnamed)") + "\n";
-        for (auto* c = static_cast<cMeshContainer*>(frame->pMeshContainer); c != nullptr;
-             c = static_cast<cMeshContainer*>(c->pNextMeshContainer))
-            counts->containers.push_back(c);
     }
 }
 
@@ -138,6 +131,10 @@ int main(int argc, char** argv) {
     D3DXFileCreate(&file);
     file->RegisterTemplates(D3DRM_XTEMPLATES, D3DRM_XTEMPLATE_BYTES);
     ID3DXFileEnumObject* enumObject = nullptr;
+    // What the reader says reading the file belongs to the load, which
+    // shares the document it reads here.
+    UINT64 notes = 0;
+    VorelReadNotes(&notes, nullptr, nullptr);
     if (FAILED(file->CreateEnumObject(path.c_str(), D3DXF_FILELOAD_FROMFILE, &enumObject))) {
         std::fprintf(stderr, "vorel-info: %s cannot be read as a .x file\n", path.c_str());
         file->Release();
@@ -161,8 +158,16 @@ int main(int argc, char** argv) {
 
     // Loaded while the document read above is held: the loader's two
     // readings of the file share it, and the file is parsed once.
+    std::vector<cModel::LoadNote> read;
+    VorelReadNotes(
+        &notes,
+        [](void* to, VOREL_NOTE_KIND kind, LPCSTR subject, LPCSTR text) {
+            static_cast<std::vector<cModel::LoadNote>*>(to)->push_back({kind, subject, text});
+        },
+        &read);
     cModelLoader loader;
     cModel* model = loader.LoadModel(path, cModelLoader::SplitPath(path).second);
+    model->m_loadNotes.insert(model->m_loadNotes.begin(), read.begin(), read.end());
     enumObject->Release();
     file->Release();
     if (mode == "--pose") return Pose(model, path, ticks, set);
@@ -172,76 +177,47 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "vorel-info: %s holds no frame or mesh: no model was loaded\n", path.c_str());
         return 1;
     }
-    Counts counts;
     std::string tree;
-    Walk(*model, &counts, &tree);
+    Walk(*model, &tree);
 
+    const cModelFacts facts = cModelFacts::Gather(*model);
     if (mode == "--json") {
-        using Json = nlohmann::ordered_json;
-        Json containers = Json::array();
-        for (const cMeshContainer* c : counts.containers) {
-            LPD3DXMESH mesh = c->MeshData.pMesh;
-            Json textures = Json::array();
-            for (size_t t = 0; t < c->m_textureFiles.size(); ++t)
-                if (!c->m_textureFiles[t].empty())
-                    textures.push_back(
-                        {{"file", c->m_textureFiles[t]}, {"found", c->m_textures[t] != nullptr}});
-            containers.push_back({{"name", c->Name ? c->Name : ""},
-                                  {"vertices", mesh ? mesh->GetNumVertices() : 0},
-                                  {"triangles", mesh ? mesh->GetNumFaces() : 0},
-                                  {"materials", c->NumMaterials},
-                                  {"bones", c->pSkinInfo ? c->pSkinInfo->GetNumBones() : 0},
-                                  {"textures", textures}});
-        }
-        Json sets = Json::array();
-        for (const auto& set : model->m_animationSets) {
-            size_t bound = 0, keys = 0;
-            for (const auto& a : set->m_animations)
-                bound += a->m_frame != nullptr, keys += a->KeyCount();
-            sets.push_back({{"name", set->m_name},
-                            {"length", set->m_length},
-                            {"ticksPerSecond", set->m_ticksPerSecond},
-                            {"boneAnimations", set->m_animations.size()},
-                            {"bound", bound},
-                            {"keys", keys}});
-        }
-        const D3DXVECTOR3& c = model->m_sphereCenter;
-        const Json out = {{"file", path},
-                          {"frames", counts.frames},
-                          {"meshContainers", containers},
-                          {"setCount", model->m_setCount},
-                          {"animationSets", sets},
-                          {"sphere", {{"center", {c.x, c.y, c.z}}, {"radius", model->m_sphereRadius}}}};
         // Names are the file's bytes: what is not UTF-8 is replaced, not refused.
-        std::puts(out.dump(-1, ' ', false, Json::error_handler_t::replace).c_str());
+        using Json = nlohmann::ordered_json;
+        std::puts(VorelTools::FactsJson(facts).dump(-1, ' ', false, Json::error_handler_t::replace).c_str());
         return 0;
     }
 
-    std::printf("%s\n\nframes (%d):\n%s\nmesh containers (%zu):\n", path.c_str(), counts.frames, tree.c_str(),
-                counts.containers.size());
-    for (const cMeshContainer* c : counts.containers) {
-        LPD3DXMESH mesh = c->MeshData.pMesh;
+    std::printf(
+        "%s\n%s, %d-bit floats, %llu bytes, loaded in %.1f ms\n\nframes (%zu):\n%s\nmesh containers (%zu):\n",
+        path.c_str(), facts.encoding.empty() ? "unknown encoding" : facts.encoding.c_str(), facts.floatBits,
+        static_cast<unsigned long long>(facts.bytes), facts.loadMilliseconds, facts.frames, tree.c_str(),
+        facts.meshes.size());
+    for (const cModelFacts::Mesh& mesh : facts.meshes) {
         std::printf("  %s: %u vertices, %u triangles, %u materials, %u bones\n",
-                    c->Name ? c->Name : "(unnamed)", mesh ? mesh->GetNumVertices() : 0,
-                    mesh ? mesh->GetNumFaces() : 0, c->NumMaterials,
-                    c->pSkinInfo ? c->pSkinInfo->GetNumBones() : 0);
-        for (size_t t = 0; t < c->m_textureFiles.size(); ++t)
-            if (!c->m_textureFiles[t].empty())
-                std::printf("    texture %s: %s\n", c->m_textureFiles[t].c_str(),
-                            c->m_textures[t] ? "found" : "missing");
+                    mesh.name.empty() ? "(unnamed)" : mesh.name.c_str(), mesh.vertices, mesh.triangles,
+                    mesh.materials, mesh.bones);
+        for (const auto& [file, found] : mesh.textures)
+            std::printf("    texture %s: %s\n", file.c_str(), found ? "found" : "missing");
     }
-    std::printf("\nanimation sets (%zu read, %u reported):\n", model->m_animationSets.size(),
-                model->m_setCount);
-    for (const auto& set : model->m_animationSets) {
-        size_t bound = 0, keys = 0;
-        for (const auto& a : set->m_animations)
-            bound += a->m_frame != nullptr, keys += a->KeyCount();
+    for (const cModelFacts::Texture& texture : facts.textures)
+        if (texture.found.empty()) {
+            std::printf("\ntexture %s was sought in:\n", texture.name.c_str());
+            for (const std::string& place : texture.tried)
+                std::printf("  %s\n", place.c_str());
+        }
+    std::printf("\nanimation sets (%zu read, %u reported):\n", facts.sets.size(), facts.setCount);
+    for (const cModelFacts::Set& set : facts.sets)
         std::printf(
-            "  %s: length %d at %g ticks a second, %zu bone animations (%zu bound, %zu unbound), %zu keys\n",
-            set->m_name.empty() ? "(unnamed)" : set->m_name.c_str(), set->m_length, set->m_ticksPerSecond,
-            set->m_animations.size(), bound, set->m_animations.size() - bound, keys);
-    }
-    std::printf("\nbounding sphere: centre (%g, %g, %g), radius %g\n", model->m_sphereCenter.x,
-                model->m_sphereCenter.y, model->m_sphereCenter.z, model->m_sphereRadius);
+            "  %s: length %d at %g ticks a second (%s), %zu bone animations (%zu bound, %zu unbound), %zu "
+            "keys\n",
+            set.name.empty() ? "(unnamed)" : set.name.c_str(), set.length, set.ticksPerSecond,
+            set.rateFromFile ? "the file's" : "the default", set.boneAnimations, set.bound,
+            set.unbound.size(), set.keys);
+    std::printf("\nbounding sphere: centre (%g, %g, %g), radius %g\n", facts.centre.x, facts.centre.y,
+                facts.centre.z, facts.radius);
+    if (!facts.warnings.empty()) std::printf("\nwarnings (%zu):\n", facts.warnings.size());
+    for (const std::string& warning : facts.warnings)
+        std::printf("  %s\n", warning.c_str());
     return 0;
 }

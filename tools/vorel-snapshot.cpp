@@ -151,7 +151,12 @@ int main(int argc, char** argv) {
         ->type_name("FRAME");
     app.add_option("--weights", weights, "the skin coloured by the weights of the bone FRAME, with a legend")
         ->type_name("FRAME");
+    app.add_option("--panel", panel, "a panel over the picture: the file's information or the frame tree")
+        ->type_name("info|frames")
+        ->check(CLI::IsMember({"info", "frames"}));
     if (const auto code = VorelTools::ParseCommandLine(app, argc, argv)) return *code;
+    views.infoPanel = panel == "info";
+    views.framesPanel = panel == "frames";
     if (!weights.empty()) {
         if (!select.empty() && select != weights) {
             std::fprintf(stderr, "vorel-snapshot: --select %s and --weights %s name two frames\n",

@@ -76,6 +76,7 @@ void SetUpUi(HWND window) {
     ImGuiIO& io = ImGui::GetIO();
     io.IniFilename = nullptr;  // no imgui.ini left in the user's folders
     io.LogFilename = nullptr;
+    io.ConfigFlags |= ImGuiConfigFlags_NavEnableKeyboard;  // a menu opened by F10 follows the arrows
     ImGui::StyleColorsDark();
     ImGui::GetStyle().Colors[ImGuiCol_PopupBg].w = 1.0f;  // menus over the picture stay legible
     ImFont* font = nullptr;
@@ -99,6 +100,11 @@ void DrawMenuItems(HWND window, HMENU menu, bool* open, int depth = 0) {
         if (item.separator) {
             ImGui::Separator();
         } else if (item.popup != nullptr) {
+            // F10 opens the first menu of the bar, as Win32's menu mode does.
+            if (depth == 0 && window->openMenuByKey && enabled) {
+                ImGui::OpenPopup(item.label.c_str());
+                window->openMenuByKey = false;
+            }
             if (ImGui::BeginMenu(item.label.c_str(), enabled && depth < kMenuDepth)) {
                 *open = true;
                 DrawMenuItems(window, item.popup, open, depth + 1);
@@ -140,6 +146,15 @@ void ForwardToUi(HWND window, const SDL_Event& event) {
     if (LiveWindow(window) == nullptr) return;
     ImGui::SetCurrentContext(window->imgui);
     ImGui_ImplSDL2_ProcessEvent(&event);
+    // In an open menu Enter chooses, as Space does: ImGui takes Enter for
+    // text input.
+    if (window->menuOpen && (event.type == SDL_KEYDOWN || event.type == SDL_KEYUP) &&
+        (event.key.keysym.sym == SDLK_RETURN || event.key.keysym.sym == SDLK_KP_ENTER)) {
+        SDL_Event space = event;
+        space.key.keysym.sym = SDLK_SPACE;
+        space.key.keysym.scancode = SDL_SCANCODE_SPACE;
+        ImGui_ImplSDL2_ProcessEvent(&space);
+    }
 }
 
 void DrawWindow(HWND window, const DrawCallback& overlay) {
@@ -270,9 +285,15 @@ HMENU WINAPI GetMenu(HWND window) {
     return LiveWindow(window) != nullptr ? window->menu : nullptr;
 }
 
-LRESULT WINAPI DefWindowProcA(HWND window, UINT message, WPARAM /*wParam*/, LPARAM /*lParam*/) {
+LRESULT WINAPI DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM /*lParam*/) {
     // The close box's default: destroy the window, which sends WM_DESTROY.
     if (message == WM_CLOSE) DestroyWindow(window);
+    // F10 enters the menu bar.
+    if (message == WM_SYSKEYDOWN && wParam == VK_F10 && LiveWindow(window) != nullptr &&
+        window->menu != nullptr) {
+        window->openMenuByKey = true;
+        window->lastDrawn = 0;
+    }
     return 0;
 }
 

@@ -26,6 +26,7 @@ struct HWND__ {
     ImGuiContext* imgui = nullptr;
     HMENU menu = nullptr;            // the menu bar, destroyed with the window
     bool menuOpen = false;           // a menu of the bar is dropped down
+    bool openMenuByKey = false;      // F10 was pressed: the first menu opens, for the arrow keys
     bool presentedByDevice = false;  // from then on the device draws the window
     // The picture under the menu bar, given the drawable's size: set by the
     // device that presents into the window.

@@ -28,8 +28,10 @@
 #include "cModelViewer.h"
 #include "cObjectManager.h"
 #include "cOrientationAttr.h"
+#include "cPanels.h"
 #include "cPositionAttr.h"
 #include "cRotationAttr.h"
+#include "cTimeline.h"
 #include "cWindow.h"
 #include "resource.h"
 #include "win32/Menu.h"
@@ -331,6 +333,18 @@ TEST_F(GraphicsTest, TheFramePathAllocatesNothing) {
     for (int i = 0; i < 3; ++i)
         m_graphics->RenderFrame();
     EXPECT_EQ(g_allocations - before, 0u);
+
+    // Every view of the inspector on, once its rows and colours are made.
+    cInspector* inspector = m_graphics->GetInspector();
+    inspector->m_views = {
+        .timeline = true, .names = true, .weights = true, .framesPanel = true, .infoPanel = true};
+    inspector->Select(2);
+    Render();
+    Render();
+    const uint64_t inspecting = g_allocations;
+    for (int i = 0; i < 3; ++i)
+        m_graphics->RenderFrame();
+    EXPECT_EQ(g_allocations - inspecting, 0u) << "with every view on";
 }
 
 // Without memory, the device's calls say so and throw nothing.
@@ -839,6 +853,149 @@ TEST_F(ViewerTest, TheMouseMovesTheCameraAsTheKeysDo) {
     Frame({VK_TAB});
     EXPECT_FLOAT_EQ(m_viewer->GetDistance(), distance);
     cWindow::Destroy();
+}
+
+// The frame of that name, as an index of the model's frames.
+int32_t FrameIndex(const cModel& model, const char* name) {
+    const auto at = std::find(model.m_frames.begin(), model.m_frames.end(), model.FindFrame(name));
+    return at == model.m_frames.end() ? -1 : static_cast<int32_t>(at - model.m_frames.begin());
+}
+
+// Where the joint of that frame was drawn in the last frame.
+std::pair<int, int> JointOnScreen(cGraphicsManager* graphics, const cModel& model, const char* name) {
+    const Graphics::cGraphicsRenderer* r = graphics->GetRenderer();
+    float x = -1, y = -1;
+    EXPECT_TRUE(cInspector::Project(model.Joints()[static_cast<size_t>(FrameIndex(model, name))],
+                                    r->m_viewMatrix * r->m_projectionMatrix, 1024, 768, &x, &y));
+    return {static_cast<int>(x), static_cast<int>(y)};
+}
+
+// A press and a drag on the timeline put the pose at that time, paused, and
+// never turn the camera; a click on a joint selects its frame, a click on
+// empty space clears it, a drag turns the camera and keeps it.
+TEST_F(ViewerTest, TheMouseScrubsTheTimelineAndPicksJoints) {
+    m_viewer->LoadModel(Sample("Figure.x").string(), "Figure.x");
+    cModel* model = m_graphics->GetCurrentModel();
+    cInspector* inspector = m_graphics->GetInspector();
+    Render();
+    const cInspector::Rect bar = cInspector::TimelineBar(1024, 768);
+    const float angle = m_viewer->GetAngle();
+    m_viewer->MouseDown(bar.left + (bar.right - bar.left) / 4, bar.top + 4);
+    EXPECT_NEAR(model->m_time, 1200, 4800.0 / (bar.right - bar.left)) << "a quarter of 4800 ticks";
+    EXPECT_EQ(model->m_speed, 0.0f) << "paused";
+    m_viewer->MouseMove(bar.right + 40, bar.top - 200, true);
+    EXPECT_EQ(model->m_time, cTimeline::End(*model)) << "held at the end";
+    m_viewer->MouseUp(bar.right + 40, bar.top - 200);
+    EXPECT_EQ(m_viewer->GetAngle(), angle) << "the timeline's, not the camera's";
+    EXPECT_EQ(inspector->Selected(), -1);
+    m_graphics->TogglePause();
+    EXPECT_EQ(model->m_speed, 1.0f) << "Pause plays on";
+
+    m_graphics->SeekAnimation(0);
+    Render();
+    const auto [x, y] = JointOnScreen(m_graphics, *model, "Head");
+    m_viewer->MouseDown(x + 3, y - 2);
+    m_viewer->MouseUp(x + 3, y + 1);
+    EXPECT_EQ(inspector->Selected(), FrameIndex(*model, "Head"));
+    m_viewer->MouseDown(x, y);
+    m_viewer->MouseMove(x + 40, y, true);
+    m_viewer->MouseUp(x + 40, y);
+    EXPECT_LT(m_viewer->GetAngle(), angle) << "a drag turns the camera";
+    EXPECT_EQ(inspector->Selected(), FrameIndex(*model, "Head")) << "and keeps the selection";
+    m_viewer->MouseDown(900, 300);
+    m_viewer->MouseUp(900, 300);
+    EXPECT_EQ(inspector->Selected(), -1) << "empty space";
+}
+
+// The skin in the colours of the selected bone's weights: hot along it,
+// cold far from it; a frame that is no bone colours nothing. Names are
+// drawn beside their joints.
+TEST_F(GraphicsTest, WeightsAndNamesAreDrawnWhereTheBonesAre) {
+    cModel* model = Load(Sample("Figure.x"));
+    model->m_showSkeleton = false;
+    cInspector* inspector = m_graphics->GetInspector();
+    const Picture plain = Render();
+    const auto [hx, hy] = JointOnScreen(m_graphics, *model, "Hand_L");
+    const auto [fx, fy] = JointOnScreen(m_graphics, *model, "Forearm_L");
+    const auto [sx, sy] = JointOnScreen(m_graphics, *model, "Spine2");
+    // Lit, so darker than the ramp.
+    const auto red = [](uint32_t c) { return (c >> 16 & 0xFF) > 120 && (c >> 16 & 0xFF) > 3 * (c & 0xFF); };
+    const auto blue = [](uint32_t c) { return (c & 0xFF) > 100 && (c & 0xFF) > 2 * (c >> 16 & 0xFF); };
+
+    inspector->m_views.weights = true;
+    inspector->Select(FrameIndex(*model, "Forearm_L"));
+    const Picture weights = Render();
+    EXPECT_TRUE(red(weights.At((hx + fx) / 2, (hy + fy) / 2)))
+        << std::hex << weights.At((hx + fx) / 2, (hy + fy) / 2);
+    EXPECT_TRUE(blue(weights.At(sx, sy))) << std::hex << weights.At(sx, sy);
+    EXPECT_GT(weights.Count(red, 140, 700, 180, 740), 50) << "the legend's hot end";
+    inspector->Select(FrameIndex(*model, "Figure"));
+    EXPECT_EQ(Render().At(sx, sy), plain.At(sx, sy)) << "the root frame is no bone";
+
+    inspector->m_views = {.names = true};
+    const Picture names = Render();
+    const auto white = [](uint32_t c) { return c == 0xFFFFFF; };
+    EXPECT_EQ(plain.Count(white, sx + 4, sy - 8, sx + 60, sy + 8), 0);
+    EXPECT_GT(names.Count(white, sx + 4, sy - 8, sx + 60, sy + 8), 15) << "Spine2 to the right of its joint";
+}
+
+// Files of odd shape with every view on: each shows something sensible
+// (a timeline only with a set, the panels, names where there are names)
+// and nothing fails.
+TEST_F(GraphicsTest, EveryViewCopesWithOddFiles) {
+    const auto model = [](const std::string& frames, const std::string& bone, const std::string& sets) {
+        return "xof 0303txt 0032\nFrame Root { FrameTransformMatrix { 1,0,0,0,0,1,0,0,0,0,1,0,0,0,0,1;; }\n" +
+               frames +
+               "Mesh Body { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; XSkinMeshHeader { 1; 1; 1; }\n"
+               "SkinWeights { \"" +
+               bone + "\"; 3; 0,1,2; 1,1,1; 1,0,0,0,0,1,0,0,0,0,1,0,0,0,0,1;; } } }\n" + sets;
+    };
+    const std::string bone = "Frame B { FrameTransformMatrix { 1,0,0,0,0,1,0,0,0,0,1,0,0,2,0,1;; } }\n";
+    const auto set = [](const std::string& keys) {
+        return "AnimationSet S { Animation { { B } AnimationKey { 2; " + keys + "; } } }\n";
+    };
+    std::string many = "10000; ";
+    for (int i = 0; i < 10000; ++i)
+        many += std::to_string(i) + "; 3; " + std::to_string(i % 7) + ",0,0;;" + (i < 9999 ? "," : ";");
+    const struct {
+        const char* what;
+        std::string file;
+        bool timeline;
+    } odd[] = {
+        {"no sets", model(bone, "B", ""), false},
+        {"a set of length 0", model(bone, "B", set("1; 0; 3; 1,0,0;;;")), true},
+        {"keys at one time", model(bone, "B", set("3; 5; 3; 0,0,0;;, 5; 3; 1,0,0;;, 5; 3; 2,0,0;;;")), true},
+        {"ten thousand keys", model(bone, "B", set(many)), true},
+        {"a bone name not UTF-8", model(bone, "\xC3\x28\xFF", ""), false},
+        {"empty and duplicate names", model("Frame { } Frame { }\n" + bone + bone, "B", ""), false},
+        {"a bone that names no frame", model(bone, "Ghost", set("1; 9; 3; 1,0,0;;;")), true},
+        {"a frame of scale 0",
+         model("Frame B { FrameTransformMatrix { 0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,1;; } }\n", "B", ""), false},
+    };
+    ScratchFolder scratch;
+    cInspector* inspector = m_graphics->GetInspector();
+    for (const auto& [what, text, timeline] : odd) {
+        SCOPED_TRACE(what);
+        const fs::path file = scratch.Path() / (std::string(what) + ".x");
+        ASSERT_TRUE(WriteFile(file, text));
+        cModel* loaded = Load(file);
+        ASSERT_NE(loaded->m_frameRoot, nullptr);
+        inspector->m_views = {
+            .timeline = true, .names = true, .weights = true, .framesPanel = true, .infoPanel = true};
+        inspector->Select(FrameIndex(*loaded, "B"));
+        const Picture picture = Render();
+        const auto band = [](uint32_t c) { return c == 0x1C2028; };
+        EXPECT_EQ(picture.Count(band, 420, 705, 600, 715) > 1000, timeline) << "the timeline's band";
+        EXPECT_GT(picture.Count(band, 0, 0, 1024, 700), 40000) << "both panels";
+        for (const D3DXVECTOR3& joint : loaded->Joints())
+            EXPECT_TRUE(std::isfinite(joint.x + joint.y + joint.z));
+        for (const auto& row : inspector->Panels().FileRows())
+            EXPECT_FALSE(row.empty());
+        inspector->Press(cInspector::TimelineBar(1024, 768).right - 1,
+                         cInspector::TimelineBar(1024, 768).top);
+        inspector->Release();
+        EXPECT_EQ(loaded->m_time, timeline ? cTimeline::End(*loaded) : 0.0f) << "a press at the end";
+    }
 }
 
 }  // namespace

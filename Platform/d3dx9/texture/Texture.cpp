@@ -55,13 +55,10 @@ std::string FindFile(const std::string& name, const std::string& folder, std::ve
     for (const auto& part : fs::path(slashes).relative_path()) {
         const std::string text = part.string();
         if (text.empty() || text == ".") continue;
-        const fs::path match = MatchIn(found, text);
-        if (match.empty()) {
-            found /= text;
-            whole = false;
-            break;
-        }
-        found = match;
+        // Past a part that is not there, the rest as written.
+        const fs::path match = whole ? MatchIn(found, text) : fs::path();
+        whole = whole && !match.empty();
+        found = whole ? match : found / text;
     }
     if (slashes != name || found != here / name) look(found);
     if (whole && fs::is_regular_file(found, ec)) return found.string();

@@ -1,5 +1,6 @@
 #include <d3dx9.h>
 #include <gtest/gtest.h>
+#include <vorelnotes.h>
 
 #include <cstring>
 
@@ -88,8 +89,38 @@ TEST(TextureFiles, NamesWrittenOnWindowsAreFound) {
     texture->Release();
 
     CapturedDebugOutput out;
+    UINT64 position = 0;
+    EXPECT_EQ(VorelReadNotes(&position, nullptr, nullptr), S_OK);
     EXPECT_EQ(D3DXCreateTextureFromFileA(nullptr, "missing.png", &texture), D3DXFERR_FILENOTFOUND);
     EXPECT_NE(out.Text().find("missing.png: texture file not found"), std::string::npos) << out.Text();
+
+    // The notes of that search and of one that finds its file: every place
+    // looked at, where it was found, the trace line.
+    ASSERT_EQ(D3DXCreateTextureFromFileA(nullptr, "sub\\LUMEN.png", &texture), S_OK);
+    texture->Release();
+    std::vector<std::string> notes;
+    const auto gather = [](void* to, VOREL_NOTE_KIND kind, LPCSTR subject, LPCSTR text) {
+        static_cast<std::vector<std::string>*>(to)->push_back(std::to_string(kind) + " " + subject + " " +
+                                                              text);
+    };
+    EXPECT_EQ(VorelReadNotes(&position, gather, &notes), S_OK);
+    const std::string here = fs::current_path().string();
+    EXPECT_EQ(
+        notes,
+        (std::vector<std::string>{
+            "2 missing.png " + here + "/missing.png", "1  missing.png: texture file not found",
+            "2 sub\\LUMEN.png " + here + "/sub\\LUMEN.png", "2 sub\\LUMEN.png " + here + "/sub/LUMEN.png",
+            "2 sub\\LUMEN.png " + here + "/lumen.png", "3 sub\\LUMEN.png " + here + "/lumen.png"}));
+    notes.clear();
+    EXPECT_EQ(VorelReadNotes(&position, gather, &notes), S_OK);
+    EXPECT_TRUE(notes.empty()) << "read once";
+    const UINT64 before = position;
+    for (int i = 0; i < 5000; ++i)
+        OutputDebugStringA("a\n\nb\n");
+    EXPECT_EQ(VorelReadNotes(&position, gather, &notes), S_FALSE) << "the oldest are gone";
+    EXPECT_EQ(position, before + 10000) << "a note a line, none for an empty one";
+    EXPECT_EQ(notes.size(), 4096u);
+    EXPECT_EQ(VorelReadNotes(nullptr, nullptr, nullptr), E_POINTER);
 }
 
 // Headers that claim 9000 x 9000 pixels (81 million, past the limit) in a

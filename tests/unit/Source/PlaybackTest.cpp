@@ -4,6 +4,7 @@
 
 #include "MathSupport.h"
 #include "TestSupport.h"
+#include "cInspector.h"
 #include "cModel.h"
 #include "cTimeline.h"
 
@@ -13,6 +14,7 @@ using namespace VorelTest;
 using Vorel::cAnimationSet;
 using Vorel::cBoneAnimation;
 using Vorel::cFrame;
+using Vorel::cInspector;
 using Vorel::cModel;
 using Vorel::cQuaternion;
 using Vorel::cTimeline;
@@ -188,6 +190,13 @@ TEST_F(PlaybackTest, TheTimelineStepsAndGoesFromKeyToKeyAcrossTracks) {
     EXPECT_EQ(cTimeline::Key(m_model, 1), cTimeline::End(m_model)) << "none after: the end";
     EXPECT_EQ(cTimeline::Step(m_model, 1), cTimeline::End(m_model));
     EXPECT_TRUE(cTimeline::End(m_model) < 100 && cTimeline::End(m_model) > 99.99f);
+    // A press on the timeline, and its key marks: each time once, in order.
+    EXPECT_EQ(cTimeline::TimeAt(m_model, 0.25f), 25.0f);
+    EXPECT_EQ(cTimeline::TimeAt(m_model, 1.5f), cTimeline::End(m_model));
+    EXPECT_EQ(cTimeline::TimeAt(m_model, -1) + cTimeline::TimeAt(m_model, NAN), 0.0f);
+    std::vector<float> marks;
+    cTimeline::KeyTimes(m_model, &marks);
+    EXPECT_EQ(marks, (std::vector<float>{0, 10, 40, 90}));
     m_model.m_currentSet = 5;  // a set that was not read
     EXPECT_EQ(cTimeline::Step(m_model, 1) + cTimeline::Key(m_model, 1) + cTimeline::End(m_model), 0.0f);
 }
@@ -214,6 +223,20 @@ TEST_F(PlaybackTest, SkeletonChildrenJoinTheirParentAndLaterSiblingsTheFirst) {
     EXPECT_EQ(lines[0], cModel::Line(r, j1));
     EXPECT_EQ(lines[1], cModel::Line(j1, j2));
     EXPECT_EQ(lines[2], cModel::Line(j1, j3));
+    EXPECT_EQ(m_model.Joints()[3], j3) << "the joints stay for the names and picking";
+}
+
+// The weight ramp runs from blue through green to red, evenly, and takes
+// anything as a weight.
+TEST(WeightRamp, RunsFromColdToHot) {
+    EXPECT_EQ(cInspector::WeightColour(0), 0xFF1A33D9u);
+    EXPECT_EQ(cInspector::WeightColour(1), 0xFFF21A0Du);
+    EXPECT_EQ(cInspector::WeightColour(0.5f), 0xFF26D933u) << "green in the middle";
+    EXPECT_EQ(cInspector::WeightColour(-3), cInspector::WeightColour(0));
+    EXPECT_EQ(cInspector::WeightColour(7), cInspector::WeightColour(1));
+    EXPECT_EQ(cInspector::WeightColour(NAN), cInspector::WeightColour(0));
+    EXPECT_EQ(cInspector::WeightColour(0.25f), 0xFF00BFF2u) << "cyan";
+    EXPECT_EQ(cInspector::WeightColour(0.75f), 0xFFFFD900u) << "yellow";
 }
 
 }  // namespace

@@ -110,4 +110,38 @@ TEST(InfoTool, SaysWhenAFileCannotBeReadOrHoldsNoModel) {
     EXPECT_EQ(RunInfo(templates, &objects, "--objects"), 0) << "its objects (none) are all there is to list";
 }
 
+// What the load said and where it looked, as the information panel shows
+// it: the texture's places, the track of a frame the file lacks, the tick
+// rate's origin, the trace lines, the encoding and the size.
+TEST(InfoTool, SaysWhereTexturesWereSoughtAndWhatTheLoadSaid) {
+    VorelTest::ScratchFolder scratch;
+    const fs::path file = scratch.Path() / "odd.x";
+    VorelTest::WriteFile(
+        file,
+        "xof 0303txt 0032\nFrame Root { Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;;\n"
+        "MeshMaterialList { 1; 1; 0;; Material { 1;1;1;1;; 1; 0;0;0;; 0;0;0;; "
+        "TextureFilename { \"maps\\\\Skin.png\"; } } } } }\n"
+        "AnimationSet Walk { Animation { Frame Nowhere { } AnimationKey { 2; 1; 0; 3; 1,2,3;;; } }\n"
+        "Animation { { Elsewhere } AnimationKey { 2; 1; 0; 3; 1,2,3;;; } } }\n");
+    const nlohmann::json info = Describe(file);
+    const std::string folder = fs::canonical(scratch.Path()).string();
+    EXPECT_EQ(info["encoding"], "text");
+    EXPECT_EQ(info["floatBits"], 32);
+    EXPECT_EQ(info["bytes"], fs::file_size(file));
+    EXPECT_GE(info["loadMilliseconds"].get<double>(), 0.0);
+    EXPECT_EQ(
+        info["textures"][0],
+        nlohmann::json(
+            {{"file", "maps\\Skin.png"},
+             {"foundAt", nullptr},
+             {"tried", {folder + "/maps\\Skin.png", folder + "/maps/Skin.png", folder + "/Skin.png"}}}));
+    const nlohmann::json& walk = info["animationSets"][0];
+    EXPECT_EQ(walk["unbound"], nlohmann::json({"Nowhere", ""})) << "a reference to nothing names nothing";
+    EXPECT_EQ(walk["rateFrom"], "default");
+    const std::string warnings = info["warnings"].dump();
+    EXPECT_NE(warnings.find("maps\\\\Skin.png: texture file not found"), std::string::npos) << warnings;
+    EXPECT_NE(warnings.find("the reference to Elsewhere names no data object"), std::string::npos)
+        << warnings;
+}
+
 }  // namespace
