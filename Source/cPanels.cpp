@@ -65,14 +65,13 @@ D3DXVECTOR3 Euler(const cQuaternion& q) {
     return {x * degrees, y * degrees, z * degrees};
 }
 
-// "T (x, y, z)  R (x, y, z)°  S (x, y, z)" and the quaternion, as two rows.
+// "T (x, y, z)  R (x, y, z) deg", then the quaternion and the scale.
 void Transform(const char* label, const cVQS& t, char* first, char* second, size_t size) {
     const D3DXVECTOR3 e = Euler(t.m_rotation);
-    std::snprintf(first, size, "  %s  T (%.4g, %.4g, %.4g)  R (%.1f, %.1f, %.1f) deg  S (%.4g, %.4g, %.4g)",
-                  label, t.m_translation.x, t.m_translation.y, t.m_translation.z, e.x, e.y, e.z, t.m_scale.x,
-                  t.m_scale.y, t.m_scale.z);
-    std::snprintf(second, size, "         quaternion (%.4f, %.4f, %.4f, %.4f)", t.m_rotation.x,
-                  t.m_rotation.y, t.m_rotation.z, t.m_rotation.w);
+    std::snprintf(first, size, "  %s  T (%.4g, %.4g, %.4g)  R (%.1f, %.1f, %.1f) deg", label,
+                  t.m_translation.x, t.m_translation.y, t.m_translation.z, e.x, e.y, e.z);
+    std::snprintf(second, size, "         q (%.4f, %.4f, %.4f, %.4f)  S (%.4g, %.4g, %.4g)", t.m_rotation.x,
+                  t.m_rotation.y, t.m_rotation.z, t.m_rotation.w, t.m_scale.x, t.m_scale.y, t.m_scale.z);
 }
 
 }  // namespace
@@ -325,10 +324,11 @@ void cPanels::SelectedRows() {
             }
         if (driven)
             std::snprintf(row(), sizeof m_selected[0],
-                          "  in %.40s: %zu rotation, %zu scale, %zu position, %zu matrix keys",
-                          set->m_name.c_str(), rotation, scale, translation, matrix);
+                          "  set %u %.40s: %zu rotation, %zu scale, %zu position, %zu matrix keys",
+                          model.m_currentSet, set->m_name.c_str(), rotation, scale, translation, matrix);
         else
-            std::snprintf(row(), sizeof m_selected[0], "  in %.40s: no track drives it", set->m_name.c_str());
+            std::snprintf(row(), sizeof m_selected[0], "  set %u %.40s: no track drives it",
+                          model.m_currentSet, set->m_name.c_str());
     }
     if (m_weightsFor != selected) {
         // Counted once per selection.
@@ -370,6 +370,7 @@ void cPanels::DrawInfo(const cInspector::Rect& box) {
     m_inspector.Text(box.left + kPad, box.top + kPad, "Information", kHeading);
     const int rows = VisibleRows(box);
     const int total = m_selectedCount + static_cast<int>(file.size());
+    m_infoRows = total;
     m_infoScroll = std::clamp(m_infoScroll, 0, std::max(0, total - rows));
     const int top = box.top + kPad + RowHeight();
     for (int r = 0; r < rows && m_infoScroll + r < total; ++r) {
@@ -404,10 +405,16 @@ bool cPanels::Press(int x, int y) {
 }
 
 bool cPanels::Wheel(int x, int y, float notches) {
+    // Held within the rows there are, as the next drawing would hold it.
     const int rows = -static_cast<int>(std::lround(notches * 3));
-    if (m_framesBox.Contains(x, y)) return m_framesScroll += rows, true;
-    if (m_infoBox.Contains(x, y)) return m_infoScroll += rows, true;
-    return false;
+    if (m_framesBox.Contains(x, y))
+        m_framesScroll = std::clamp(m_framesScroll + rows, 0,
+                                    std::max(0, static_cast<int>(m_rows.size()) - VisibleRows(m_framesBox)));
+    else if (m_infoBox.Contains(x, y))
+        m_infoScroll = std::clamp(m_infoScroll + rows, 0, std::max(0, m_infoRows - VisibleRows(m_infoBox)));
+    else
+        return false;
+    return true;
 }
 
 }  // namespace Vorel

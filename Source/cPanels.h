@@ -60,6 +60,7 @@ private:
     bool m_fileBuilt = false;
     int m_fileRowsWidth = 0;
     int m_infoScroll = 0;
+    int m_infoRows = 0;  // in the last drawing
     static constexpr int kSelectedRows = 12;
     char m_selected[kSelectedRows][160] = {};
     int m_selectedCount = 0;

@@ -32,6 +32,7 @@ const fs::path kSource = VOREL_SOURCE_DIR;
 const fs::path kBinary = VOREL_BINARY_DIR;
 const fs::path kLumen = kSource / "Assets/Models/Lumen.x";
 const fs::path kBlocks = kSource / "Assets/Models/Blocks.x";
+const fs::path kFigure = kSource / "Assets/Models/Figure.x";
 
 struct Rgb {
     int r, g, b;
@@ -408,6 +409,59 @@ TEST_F(ViewerTest, FileOpenCancelsOrShowsTheModel) {
     EXPECT_TRUE(WaitUntil([&] { return !DialogShown(w); })) << "the dialog takes the file";
     EXPECT_TRUE(ShowsText(w, Snapshot(kLumen))) << "Lumen.x, 0: Sway, Speed Adjust: 1";
     SendCloseRequest(w);
+    EXPECT_EQ(viewer.WaitForExit(), 0) << viewer.Errors();
+}
+
+// The columns of `row` that are `colour`, as their mean (-1: none).
+int ColumnOf(const Picture& picture, int row, Rgb colour, int x0 = 0, int x1 = 1024) {
+    int sum = 0, count = 0;
+    for (int x = x0; x < x1; ++x)
+        if (picture.At(x, row) == colour) sum += x, ++count;
+    return count > 0 ? sum / count : -1;
+}
+
+// The inspector in the real window. F10 and the arrows open the View menu
+// and turn the timeline off, T on again; a click on the timeline pauses at
+// that time, End and Home go to the ends; a click on a joint selects it,
+// drawn where vorel-snapshot draws that selection.
+TEST_F(ViewerTest, TheInspectorAnswersTheMouseAndTheKeys) {
+    const Picture head = Snapshot(kFigure, "--select Head");
+    const Rgb selected{255, 224, 64}, cursor{255, 200, 48};
+    const int headX = ColumnOf(head, 183, selected, 480, 560);
+    ASSERT_GT(headX, 0) << "vorel-snapshot drew the selected joint";
+    Viewer viewer(Launch{.args = {kFigure.string()}});
+    const Window w = WaitForWindow(viewer);
+    ASSERT_NE(w, 0u) << viewer.Errors();
+    const int menuBar = MenuBar(w);
+    const auto timeline = [&] {
+        const Picture p = Grab(w);
+        return Count(p, p, {420, 705, 600, 715}, [](Rgb c, Rgb) { return c == Rgb{28, 32, 40}; }) > 1000;
+    };
+    EXPECT_TRUE(WaitUntil(timeline)) << "shown from the start";
+    PressKey(w, "F10");
+    Xdotool("key --delay 150 Right Down");
+    Xdotool("keydown Return sleep 0.1 keyup Return");  // held over a frame, as a hand does
+    EXPECT_TRUE(WaitUntil([&] { return !timeline(); })) << "View > Timeline turns it off";
+    PressKey(w, "t");
+    EXPECT_TRUE(WaitUntil(timeline)) << "T turns it on";
+
+    const int row = 730;  // through the bar
+    Click(w, 8 + 1007 / 4, menuBar + row);
+    EXPECT_TRUE(WaitUntil([&] { return std::abs(ColumnOf(Grab(w), row, cursor) - (8 + 1007 / 4)) <= 2; }));
+    EXPECT_TRUE(ShowsScene(w, Grab(w))) << "paused there";
+    PressKey(w, "End");
+    EXPECT_TRUE(WaitUntil([&] { return ColumnOf(Grab(w), row, cursor) >= 1012; })) << "at the end";
+    PressKey(w, "Home");
+    EXPECT_TRUE(WaitUntil([&] {
+        const int x = ColumnOf(Grab(w), row, cursor);
+        return x >= 0 && x <= 9;
+    })) << "at the start";
+
+    EXPECT_EQ(ColumnOf(Grab(w), 183, selected, 480, 560), -1);
+    Click(w, headX, menuBar + 183);
+    EXPECT_TRUE(WaitUntil([&] { return std::abs(ColumnOf(Grab(w), 183, selected, 480, 560) - headX) <= 1; }))
+        << "the head's joint selected";
+    PressKey(w, "Escape");
     EXPECT_EQ(viewer.WaitForExit(), 0) << viewer.Errors();
 }
 

@@ -905,6 +905,29 @@ TEST_F(ViewerTest, TheMouseScrubsTheTimelineAndPicksJoints) {
     m_viewer->MouseDown(900, 300);
     m_viewer->MouseUp(900, 300);
     EXPECT_EQ(inspector->Selected(), -1) << "empty space";
+
+    // The frames panel: Figure, its mesh Body, Pelvis, ... A row selects its
+    // frame, an arrow folds it, the wheel scrolls the panel, not the camera.
+    inspector->m_views.framesPanel = true;
+    Render();
+    const cInspector::Rect box = inspector->Panels().FramesRect();
+    const int rows = inspector->LineHeight() + 2, first = box.top + 6 + rows + rows / 2;
+    const auto press = [&](int px, int py) {
+        m_viewer->MouseDown(px, py);
+        m_viewer->MouseUp(px, py);
+    };
+    press(box.left + 100, first + 2 * rows);
+    EXPECT_EQ(inspector->Selected(), FrameIndex(*model, "Pelvis"));
+    const float distance = m_viewer->GetDistance();
+    m_viewer->MouseMove(box.left + 100, first, false);
+    m_viewer->Wheel(-1);
+    EXPECT_EQ(m_viewer->GetDistance(), distance) << "the panel's wheel";
+    press(box.left + 12, first);  // Figure's arrow: all but Figure hidden
+    Render();
+    press(box.left + 100, first + rows);
+    EXPECT_EQ(inspector->Selected(), FrameIndex(*model, "Pelvis")) << "no row there now";
+    press(box.left + 100, first);
+    EXPECT_EQ(inspector->Selected(), FrameIndex(*model, "Figure"));
 }
 
 // The skin in the colours of the selected bone's weights: hot along it,
@@ -996,6 +1019,19 @@ TEST_F(GraphicsTest, EveryViewCopesWithOddFiles) {
         inspector->Release();
         EXPECT_EQ(loaded->m_time, timeline ? cTimeline::End(*loaded) : 0.0f) << "a press at the end";
     }
+    // More frames than rows: the wheel scrolls the panel three rows a notch.
+    std::string siblings;
+    for (int i = 0; i < 100; ++i)
+        siblings += "Frame F" + std::to_string(i) + " { }\n";
+    ASSERT_TRUE(WriteFile(scratch.Path() / "siblings.x", model(siblings, "F0", "")));
+    cModel* hundred = Load(scratch.Path() / "siblings.x");
+    Render();
+    const cInspector::Rect box = inspector->Panels().FramesRect();
+    const int first = box.top + 6 + (inspector->LineHeight() + 2) * 3 / 2;
+    EXPECT_TRUE(inspector->Wheel(box.left + 50, first, -2));
+    Render();
+    EXPECT_TRUE(inspector->Press(box.left + 100, first));
+    EXPECT_EQ(inspector->Selected(), FrameIndex(*hundred, "F4")) << "Root, its mesh, F0, ... six rows on";
 }
 
 }  // namespace
