@@ -813,20 +813,29 @@ TEST_F(ViewerTest, KeysStepThroughTheSetAndThePoseIsTheToolsOwn) {
     Frame({VK_PAUSE});
     EXPECT_EQ(model->m_speed, 1.0f) << "plays on";
 
-    model->Update(model->m_time);
-    std::vector<D3DXVECTOR3> posed;
-    cModel::ModelSpaceVertices(model->m_containers[0], &posed);
-    char ticks[32];
-    std::snprintf(ticks, sizeof ticks, "%.9g", model->m_time);
-    std::string printed;
-    ASSERT_EQ(RunTool("vorel-info --pose " + std::string(ticks) + " " + Sample("Lumen.x").string(), &printed),
-              0);
-    std::istringstream lines(printed.substr(printed.find('\n') + 1));
-    for (const D3DXVECTOR3& p : posed) {
-        float x = 0, y = 0, z = 0;
-        lines >> x >> y >> z;
-        EXPECT_TRUE(x == p.x && y == p.y && z == p.z) << x << " " << y << " " << z << " printed";
-    }
+    // The pose stepped to, and one scrubbed to, as vorel-info prints it.
+    const auto expectToolsPose = [&] {
+        model->Update(model->m_time);
+        std::vector<D3DXVECTOR3> posed;
+        cModel::ModelSpaceVertices(model->m_containers[0], &posed);
+        char ticks[32];
+        std::snprintf(ticks, sizeof ticks, "%.9g", model->m_time);
+        std::string printed;
+        ASSERT_EQ(RunTool("vorel-info --pose " + std::string(ticks) + " " + Sample("Lumen.x").string(), &printed),
+                  0);
+        std::istringstream lines(printed.substr(printed.find('\n') + 1));
+        for (const D3DXVECTOR3& p : posed) {
+            float x = 0, y = 0, z = 0;
+            lines >> x >> y >> z;
+            EXPECT_TRUE(x == p.x && y == p.y && z == p.z) << x << " " << y << " " << z << " printed at " << ticks;
+        }
+    };
+    expectToolsPose();
+    const cInspector::Rect bar = cInspector::TimelineBar(1024, 768);
+    m_viewer->MouseDown(bar.left + 333, bar.top + 3);
+    m_viewer->MouseUp(bar.left + 333, bar.top + 3);
+    EXPECT_NEAR(model->m_time, 2000.0f * 333 / (bar.right - bar.left - 1), 0.01f) << "scrubbed";
+    expectToolsPose();
 }
 
 TEST_F(ViewerTest, TheMouseMovesTheCameraAsTheKeysDo) {
