@@ -155,7 +155,7 @@ void cPanels::BuildRows() {
 
 void cPanels::DrawFrames(const cInspector::Rect& box) {
     const cModel& model = *m_inspector.Model();
-    if (!m_treeBuilt) BuildTree();
+    if (!m_treeBuilt || m_depth.size() != model.m_frames.size()) BuildTree();
     if (!m_rowsBuilt) BuildRows();
     m_inspector.Fill(box, kPanel);
     m_inspector.Occupy(box);
@@ -292,7 +292,7 @@ void cPanels::SelectedRows() {
     const int32_t selected = m_inspector.Selected();
     const cModel& model = *m_inspector.Model();
     if (selected < 0) return;
-    if (!m_treeBuilt) BuildTree();
+    if (!m_treeBuilt || m_depth.size() != model.m_frames.size()) BuildTree();
     const auto index = static_cast<size_t>(selected);
     const cFrame* frame = model.m_frames[index];
     const auto row = [this]() { return m_selected[m_selectedCount++]; };
