@@ -821,13 +821,15 @@ TEST_F(ViewerTest, KeysStepThroughTheSetAndThePoseIsTheToolsOwn) {
         char ticks[32];
         std::snprintf(ticks, sizeof ticks, "%.9g", model->m_time);
         std::string printed;
-        ASSERT_EQ(RunTool("vorel-info --pose " + std::string(ticks) + " " + Sample("Lumen.x").string(), &printed),
-                  0);
+        ASSERT_EQ(
+            RunTool("vorel-info --pose " + std::string(ticks) + " " + Sample("Lumen.x").string(), &printed),
+            0);
         std::istringstream lines(printed.substr(printed.find('\n') + 1));
         for (const D3DXVECTOR3& p : posed) {
             float x = 0, y = 0, z = 0;
             lines >> x >> y >> z;
-            EXPECT_TRUE(x == p.x && y == p.y && z == p.z) << x << " " << y << " " << z << " printed at " << ticks;
+            EXPECT_TRUE(x == p.x && y == p.y && z == p.z)
+                << x << " " << y << " " << z << " printed at " << ticks;
         }
     };
     expectToolsPose();
