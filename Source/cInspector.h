@@ -129,7 +129,6 @@ private:
     D3DXMATRIX m_pixels;  // pixel coordinates to clip space
     int m_width = 1024, m_height = 768;
     bool m_scrubbing = false;
-    bool m_panelPress = false;
     int32_t m_selected = -1;
     std::string m_selectedName;  // kept across a reload
     // What the weights last shown were for.
