@@ -45,8 +45,11 @@ void cApplication::Update() {
         m_fpsTimer.Start();
     }
 
-    cGraphicsManager::Instance()->QueueText(1024, 768, "FPS: " + ToString(m_fps), "Arial",
-                                            D3DXCOLOR(255.0f, 255.0f, 255.0f, 255.0f), DT_RIGHT | DT_BOTTOM);
+    // At the back buffer's bottom-right corner, whatever its size.
+    cGraphicsManager* graphics = cGraphicsManager::Instance();
+    graphics->QueueText(static_cast<int32_t>(graphics->Width()), static_cast<int32_t>(graphics->Height()),
+                        "FPS: " + ToString(m_fps), "Arial", D3DXCOLOR(255.0f, 255.0f, 255.0f, 255.0f),
+                        DT_RIGHT | DT_BOTTOM);
     // Keys, camera, the overlay and the frame's rendering.
     cModelViewer::Instance()->Update();
 

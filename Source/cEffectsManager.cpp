@@ -86,4 +86,14 @@ D3DXHANDLE cEffectsManager::GetHandle(std::string_view effectName, std::string_v
     return handle == it->second.m_handles.end() ? nullptr : handle->second;
 }
 
+void cEffectsManager::OnLostDevice() {
+    for (auto& [name, group] : m_effects)
+        if (group.m_effect != nullptr) group.m_effect->OnLostDevice();
+}
+
+void cEffectsManager::OnResetDevice() {
+    for (auto& [name, group] : m_effects)
+        if (group.m_effect != nullptr) group.m_effect->OnResetDevice();
+}
+
 }  // namespace Vorel::Graphics

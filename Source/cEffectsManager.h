@@ -31,6 +31,9 @@ public:
     LPD3DXEFFECT GetEffect(std::string_view effectName) const;
     // Null when the effect, the name, or the effect's own "var" is unknown.
     D3DXHANDLE GetHandle(std::string_view effectName, std::string_view handleName) const;
+    // Every effect told of the device's reset, before and after it.
+    void OnLostDevice();
+    void OnResetDevice();
 
 private:
     LPDIRECT3DDEVICE9 m_D3DDevice;

@@ -56,4 +56,14 @@ void cFontManager::ClearTextQueue() {
     }
 }
 
+void cFontManager::OnLostDevice() {
+    for (auto& [name, font] : m_fonts)
+        if (font != nullptr) font->OnLostDevice();
+}
+
+void cFontManager::OnResetDevice() {
+    for (auto& [name, font] : m_fonts)
+        if (font != nullptr) font->OnResetDevice();
+}
+
 }  // namespace Vorel::Graphics

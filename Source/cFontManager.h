@@ -26,6 +26,9 @@ public:
     // Measures the packet into its m_rect and queues it; the queue owns it.
     void QueueText(TextPacket* _textPacket);
     void ClearTextQueue();
+    // Every font told of the device's reset, before and after it.
+    void OnLostDevice();
+    void OnResetDevice();
     std::deque<TextPacket*>& GetTextQueue() { return m_textQueue; }
 
 private:

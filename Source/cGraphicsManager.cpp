@@ -119,6 +119,17 @@ void cGraphicsManager::RenderFrame() {
     m_renderer->EndFrame();
 }
 
+bool cGraphicsManager::Resize(UINT width, UINT height) {
+    if (m_renderer == nullptr || m_renderer->m_D3DDevice == nullptr || width == 0 || height == 0)
+        return false;
+    m_fontManager->OnLostDevice();
+    m_inspector->OnLostDevice();
+    const bool resized = m_renderer->Resize(width, height);
+    m_fontManager->OnResetDevice();
+    m_inspector->OnResetDevice();
+    return resized;
+}
+
 void cGraphicsManager::UpdateCamera() {
     if (m_cameraFactory == nullptr) return;
     Graphics::cCamera& camera = *m_camera;

@@ -41,6 +41,17 @@ public:
     // are; null, changing nothing, when the new version does not load.
     cModel* ReloadModel(const std::string& path, const std::string& name);
     void RenderFrame();
+    // The back buffer made `width` x `height` (a window's new client
+    // area), the fonts, lines and effects told before and after; the model,
+    // the camera and the views stay. False when the device cannot take it.
+    bool Resize(UINT width, UINT height);
+    // The back buffer's size: 1024 x 768 until a device says otherwise.
+    UINT Width() const {
+        return m_renderer != nullptr && m_renderer->Width() > 0 ? m_renderer->Width() : 1024;
+    }
+    UINT Height() const {
+        return m_renderer != nullptr && m_renderer->Height() > 0 ? m_renderer->Height() : 768;
+    }
     void QueueText(int32_t x, int32_t y, const std::string& text, const std::string& fontName,
                    const D3DXCOLOR& colour, DWORD flags);
     // Draws at once: only while a frame's scene is open.

@@ -54,8 +54,11 @@ bool cGraphicsRenderer::Init() {
         return false;
     }
     CheckDeviceCaps();
-    m_D3DPP.BackBufferWidth = 1024;
-    m_D3DPP.BackBufferHeight = 768;
+    RECT client{0, 0, 1024, 768};
+    if (!GetClientRect(GetActiveWindow(), &client) || client.right <= 0 || client.bottom <= 0)
+        client = {0, 0, 1024, 768};
+    m_D3DPP.BackBufferWidth = static_cast<UINT>(client.right);
+    m_D3DPP.BackBufferHeight = static_cast<UINT>(client.bottom);
     m_D3DPP.BackBufferFormat = D3DFMT_X8R8G8B8;
     m_D3DPP.BackBufferCount = 1;
     m_D3DPP.MultiSampleType = D3DMULTISAMPLE_NONE;
@@ -75,14 +78,34 @@ bool cGraphicsRenderer::Init() {
         OutputDebugStringA("cannot create the Direct3D device: the viewer cannot draw and stops\n");
         return false;
     }
-    CHECKED(m_D3DDevice->SetRenderState(D3DRS_LIGHTING, FALSE));
-    CHECKED(m_D3DDevice->SetRenderState(D3DRS_ZENABLE, TRUE));
-    CHECKED(m_D3DDevice->SetRenderState(D3DRS_ZWRITEENABLE, TRUE));
-    CHECKED(m_D3DDevice->SetRenderState(D3DRS_AMBIENT, D3DCOLOR_XRGB(250, 250, 250)));
+    SetRenderState();
     CHECKED(D3DXCreateLine(m_D3DDevice, &m_D3DLine));
     m_effectsManager = std::make_unique<cEffectsManager>(m_D3DDevice);
     m_effectsManager->LoadEffects();
     return true;
+}
+
+void cGraphicsRenderer::SetRenderState() {
+    CHECKED(m_D3DDevice->SetRenderState(D3DRS_LIGHTING, FALSE));
+    CHECKED(m_D3DDevice->SetRenderState(D3DRS_ZENABLE, TRUE));
+    CHECKED(m_D3DDevice->SetRenderState(D3DRS_ZWRITEENABLE, TRUE));
+    CHECKED(m_D3DDevice->SetRenderState(D3DRS_AMBIENT, D3DCOLOR_XRGB(250, 250, 250)));
+}
+
+bool cGraphicsRenderer::Resize(UINT width, UINT height) {
+    if (m_D3DDevice == nullptr) return false;
+    if (width == m_D3DPP.BackBufferWidth && height == m_D3DPP.BackBufferHeight) return true;
+    D3DPRESENT_PARAMETERS parameters = m_D3DPP;
+    parameters.BackBufferWidth = width;
+    parameters.BackBufferHeight = height;
+    if (m_D3DLine != nullptr) m_D3DLine->OnLostDevice();
+    m_effectsManager->OnLostDevice();
+    const bool reset = SUCCEEDED(CHECKED(m_D3DDevice->Reset(&parameters)));
+    if (reset) m_D3DPP = parameters;
+    if (m_D3DLine != nullptr) m_D3DLine->OnResetDevice();
+    m_effectsManager->OnResetDevice();
+    SetRenderState();
+    return reset;
 }
 
 void cGraphicsRenderer::SetDepthRange(float zNear, float zFar) {

@@ -23,8 +23,15 @@ public:
     cGraphicsRenderer(const cGraphicsRenderer&) = delete;
     cGraphicsRenderer& operator=(const cGraphicsRenderer&) = delete;
 
-    // False, with one trace line, when no device could be made.
+    // False, with one trace line, when no device could be made. The back
+    // buffer is the device window's client area (1024 x 768 without one).
     bool Init();
+    // A back buffer of `width` x `height`: the line and the effects are
+    // told before and after the device's Reset, and the render state is set
+    // again. False, with one trace line, when the device cannot take it.
+    bool Resize(UINT width, UINT height);
+    UINT Width() const { return m_D3DPP.BackBufferWidth; }
+    UINT Height() const { return m_D3DPP.BackBufferHeight; }
     // The depth range of the next SetPerspective: 1 to 5000 unless the
     // graphics system chose others for the model on screen.
     void SetDepthRange(float zNear, float zFar);
@@ -47,6 +54,8 @@ public:
 
 private:
     void CheckDeviceCaps();
+    // The render state the viewer draws with, which a reset clears.
+    void SetRenderState();
 
     std::unique_ptr<cEffectsManager> m_effectsManager;
     // Shared by every model packet of the run; unset until the first.

@@ -55,6 +55,14 @@ bool cInspector::Init(LPDIRECT3DDEVICE9 device, LPD3DXLINE line) {
     return m_font != nullptr;
 }
 
+void cInspector::OnLostDevice() {
+    if (m_font != nullptr) m_font->OnLostDevice();
+}
+
+void cInspector::OnResetDevice() {
+    if (m_font != nullptr) m_font->OnResetDevice();
+}
+
 void cInspector::ModelChanged(cModel* model, bool reloaded) {
     // A model read again keeps its selection where the frame is still there.
     m_model = model;

@@ -45,6 +45,9 @@ public:
     cInspector& operator=(const cInspector&) = delete;
 
     bool Init(LPDIRECT3DDEVICE9 device, LPD3DXLINE line);
+    // Around the device's reset: its font is told.
+    void OnLostDevice();
+    void OnResetDevice();
     // Before the models are drawn: the weights shown as the selection and
     // the views ask.
     void Prepare(cModel* model);

@@ -349,7 +349,8 @@ void cModelViewer::QueueOverlay(const cModel* model) {
     cGraphicsManager* graphics = cGraphicsManager::Instance();
     graphics->QueueText(0, 0, kKeyHelp, "Arial", kWhite, 0);
     if (model != nullptr && model->m_setCount != 0)
-        graphics->QueueText(1024, 0, ModelInformation(*model), "Arial", kWhite, DT_RIGHT);
+        graphics->QueueText(static_cast<int32_t>(graphics->Width()), 0, ModelInformation(*model), "Arial",
+                            kWhite, DT_RIGHT);
 }
 
 void cModelViewer::DrawOverlay() {

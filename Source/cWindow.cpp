@@ -1,8 +1,10 @@
 #include "cWindow.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "cApplication.h"
+#include "cGraphicsManager.h"
 #include "cInput.h"
 #include "cModelViewer.h"
 #include "resource.h"
@@ -42,9 +44,19 @@ bool cWindow::Init(HINSTANCE instance, const std::string& title) {
     wc.lpszClassName = m_className.c_str();
     RegisterClassExA(&wc);
 
-    m_handle =
-        CreateWindowExA(0, m_className.c_str(), title.c_str(), WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, 0, 0,
-                        m_width, m_height, GetDesktopWindow(), nullptr, m_instance, nullptr);
+    // Never larger than the display's free area: the picture shrinks to fit
+    // the window, title bar and menu bar included.
+    const DWORD style = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME;
+    RECT area{}, frame{0, 0, m_width, m_height};
+    AdjustWindowRect(&frame, style, TRUE);
+    if (SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0)) {
+        m_width -= std::max<LONG>(0, (frame.right - frame.left) - (area.right - area.left));
+        m_height -= std::max<LONG>(0, (frame.bottom - frame.top) - (area.bottom - area.top));
+        m_width = std::max(m_width, 160);
+        m_height = std::max(m_height, 120);
+    }
+    m_handle = CreateWindowExA(0, m_className.c_str(), title.c_str(), style, 0, 0, m_width, m_height,
+                               GetDesktopWindow(), nullptr, m_instance, nullptr);
     if (m_handle == nullptr) return false;
     ShowCursor(TRUE);
     return true;
@@ -99,6 +111,12 @@ LRESULT cWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
             break;
         case WM_MOUSEWHEEL:
             cModelViewer::Instance()->Wheel(static_cast<float>(GET_WHEEL_DELTA_WPARAM(wParam)) / WHEEL_DELTA);
+            break;
+        case WM_SIZE:
+            // A new client area: the back buffer follows it (not while
+            // minimised, nor at no size).
+            if (wParam != SIZE_MINIMIZED && LOWORD(lParam) > 0 && HIWORD(lParam) > 0)
+                cGraphicsManager::Instance()->Resize(LOWORD(lParam), HIWORD(lParam));
             break;
         case WM_DROPFILES:
             OpenDropped(reinterpret_cast<HDROP>(wParam));

@@ -268,18 +268,8 @@ HRESULT Device::Create(HWND window, const D3DPRESENT_PARAMETERS& parameters, Dev
               " has no clip control (OpenGL 4.5 or GL_ARB_clip_control is needed)");
         return D3DERR_NOTAVAILABLE;
     }
-    const UINT width =
-        parameters.BackBufferWidth != 0 ? parameters.BackBufferWidth : static_cast<UINT>(window->clientWidth);
-    const UINT height = parameters.BackBufferHeight != 0 ? parameters.BackBufferHeight
-                                                         : static_cast<UINT>(window->clientHeight);
-    GLint largest = 0;
-    glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &largest);
-    if (width == 0 || height == 0 || width > static_cast<UINT>(largest) ||
-        height > static_cast<UINT>(largest)) {
-        Trace("CreateDevice: a back buffer of " + std::to_string(width) + " x " + std::to_string(height) +
-              " cannot be made");
-        return D3DERR_NOTAVAILABLE;
-    }
+    const auto [width, height] = BackBufferSize(window, parameters, "CreateDevice");
+    if (width == 0) return D3DERR_NOTAVAILABLE;
     auto* made = new Device(window, width, height, parameters.EnableAutoDepthStencil != FALSE);
     if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
         Trace("CreateDevice: the back buffer cannot be made");
@@ -290,18 +280,46 @@ HRESULT Device::Create(HWND window, const D3DPRESENT_PARAMETERS& parameters, Dev
     return S_OK;
 }
 
+std::pair<UINT, UINT> Device::BackBufferSize(HWND window, const D3DPRESENT_PARAMETERS& parameters,
+                                             const char* call) {
+    const UINT width =
+        parameters.BackBufferWidth != 0 ? parameters.BackBufferWidth : static_cast<UINT>(window->clientWidth);
+    const UINT height = parameters.BackBufferHeight != 0 ? parameters.BackBufferHeight
+                                                         : static_cast<UINT>(window->clientHeight);
+    GLint largest = 0;
+    glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &largest);
+    if (width == 0 || height == 0 || width > static_cast<UINT>(largest) ||
+        height > static_cast<UINT>(largest)) {
+        Trace(std::string(call) + ": a back buffer of " + std::to_string(width) + " x " +
+              std::to_string(height) + " cannot be made");
+        return {0, 0};
+    }
+    return {width, height};
+}
+
 Device::Device(HWND window, UINT width, UINT height, bool depth)
-    : m_window(window),
-      m_width(width),
-      m_height(height),
-      m_zEnable(depth ? D3DZB_TRUE : D3DZB_FALSE),
-      m_world(Identity()),
-      m_view(Identity()),
-      m_projection(Identity()) {
+    : m_window(window), m_width(width), m_height(height), m_autoDepth(depth) {
+    DefaultState();
     glClipControl(GL_LOWER_LEFT, GL_ZERO_TO_ONE);
     glGenFramebuffers(1, &m_framebuffer);
     glGenRenderbuffers(1, &m_colour);
     glGenRenderbuffers(1, &m_depth);
+    Allocate(width, height);
+}
+
+void Device::DefaultState() {
+    m_zEnable = m_autoDepth ? D3DZB_TRUE : D3DZB_FALSE;
+    m_zWrite = TRUE;
+    m_fill = D3DFILL_SOLID;
+    m_cull = D3DCULL_CCW;
+    m_lighting = TRUE;
+    m_ambient = 0;
+    m_world = m_view = m_projection = Identity();
+}
+
+void Device::Allocate(UINT width, UINT height) {
+    m_width = width;
+    m_height = height;
     glBindFramebuffer(GL_FRAMEBUFFER, m_framebuffer);
     glBindRenderbuffer(GL_RENDERBUFFER, m_colour);
     glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, static_cast<GLsizei>(width),
@@ -312,8 +330,30 @@ Device::Device(HWND window, UINT width, UINT height, bool depth)
                           static_cast<GLsizei>(height));
     glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, m_depth);
     // Until the first Clear the back buffer is black, as a new one is.
+    glViewport(0, 0, static_cast<GLsizei>(width), static_cast<GLsizei>(height));
+    glDisable(GL_SCISSOR_TEST);
     glClearColor(0, 0, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+}
+
+HRESULT WINAPI Device::Reset(D3DPRESENT_PARAMETERS* parameters) {
+    if (parameters == nullptr || m_inScene || !parameters->Windowed ||
+        ColorFormat(parameters->BackBufferFormat) == 0 ||
+        (parameters->EnableAutoDepthStencil && DepthFormat(parameters->AutoDepthStencilFormat) == 0))
+        return D3DERR_INVALIDCALL;
+    if (!MakeCurrent()) return D3DERR_DEVICELOST;
+    const auto [width, height] = BackBufferSize(m_window, *parameters, "Reset");
+    if (width == 0) return D3DERR_INVALIDCALL;
+    m_autoDepth = parameters->EnableAutoDepthStencil != FALSE;
+    Allocate(width, height);
+    if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+        Trace("Reset: the back buffer cannot be made");
+        return D3DERR_OUTOFVIDEOMEMORY;
+    }
+    parameters->BackBufferWidth = width;
+    parameters->BackBufferHeight = height;
+    DefaultState();
+    return D3D_OK;
 }
 
 Device::~Device() {

@@ -7,6 +7,7 @@
 #include <d3d9.h>
 #include <epoxy/gl.h>
 
+#include <utility>
 #include <vector>
 
 #include "RefCounted.h"
@@ -39,6 +40,7 @@ public:
                            const RGNDATA* dirty) override;
     HRESULT WINAPI GetBackBuffer(UINT swapChain, UINT index, D3DBACKBUFFER_TYPE type,
                                  IDirect3DSurface9** surface) override;
+    HRESULT WINAPI Reset(D3DPRESENT_PARAMETERS* parameters) override;
 
     HRESULT DrawMeshSubset(D3DX::Mesh& mesh, DWORD attribute) override;
 
@@ -62,10 +64,19 @@ public:
 
 private:
     Device(HWND window, UINT width, UINT height, bool depth);
+    // The back buffer's storage at that size, cleared to black.
+    void Allocate(UINT width, UINT height);
+    // The size the parameters ask for in `window`, or 0 x 0 with a trace
+    // line naming `call` when it cannot be made.
+    static std::pair<UINT, UINT> BackBufferSize(HWND window, const D3DPRESENT_PARAMETERS& parameters,
+                                                const char* call);
+    // The render states and transforms a new device has.
+    void DefaultState();
     void Blit(int drawableWidth, int drawableHeight);
 
     HWND m_window;
     UINT m_width, m_height;
+    bool m_autoDepth;
     GLuint m_framebuffer = 0, m_colour = 0, m_depth = 0;
     GLuint m_program = 0;
     DWORD m_zEnable, m_zWrite = TRUE, m_fill = D3DFILL_SOLID, m_cull = D3DCULL_CCW, m_lighting = TRUE,

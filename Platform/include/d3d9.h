@@ -154,6 +154,13 @@ struct IDirect3DDevice9 : public IUnknown {
                                    const RGNDATA* dirty) = 0;
     virtual HRESULT WINAPI GetBackBuffer(UINT swapChain, UINT index, D3DBACKBUFFER_TYPE type,
                                          IDirect3DSurface9** surface) = 0;
+    // A back buffer of the parameters' size (0: the window's client area,
+    // written back into them), cleared to black, with every render state and
+    // transform back at its default. Fails with D3DERR_INVALIDCALL, changing
+    // nothing, inside a scene or for a size or format that cannot be made.
+    // The fonts', lines' and effects' GPU objects live through a reset here:
+    // their OnLostDevice and OnResetDevice have nothing to do.
+    virtual HRESULT WINAPI Reset(D3DPRESENT_PARAMETERS* parameters) = 0;
 };
 
 struct IDirect3D9 : public IUnknown {

@@ -28,6 +28,9 @@ struct ID3DXFont : public IUnknown {
     // rectangle whose bottom-right corner is (1024, 768).
     virtual INT WINAPI DrawTextA(LPD3DXSPRITE sprite, LPCSTR text, INT count, LPRECT rect, DWORD format,
                                  D3DCOLOR color) = 0;
+    // Around the device's Reset; the font survives it, so both just succeed.
+    virtual HRESULT WINAPI OnLostDevice() = 0;
+    virtual HRESULT WINAPI OnResetDevice() = 0;
 };
 typedef ID3DXFont* LPD3DXFONT;
 #define DrawText DrawTextA
@@ -43,6 +46,9 @@ struct ID3DXLine : public IUnknown {
     // `transform` into clip space.
     virtual HRESULT WINAPI DrawTransform(const D3DXVECTOR3* vertices, DWORD count,
                                          const D3DXMATRIX* transform, D3DCOLOR color) = 0;
+    // Around the device's Reset; the line survives it, so both just succeed.
+    virtual HRESULT WINAPI OnLostDevice() = 0;
+    virtual HRESULT WINAPI OnResetDevice() = 0;
 };
 typedef ID3DXLine* LPD3DXLINE;
 

@@ -36,6 +36,10 @@ struct ID3DXEffect : public IUnknown {
     virtual HRESULT WINAPI CommitChanges() = 0;
     virtual HRESULT WINAPI EndPass() = 0;
     virtual HRESULT WINAPI End() = 0;
+    // Around the device's Reset; the effect's programs and values survive
+    // it, so both just succeed.
+    virtual HRESULT WINAPI OnLostDevice() = 0;
+    virtual HRESULT WINAPI OnResetDevice() = 0;
 };
 typedef ID3DXEffect* LPD3DXEFFECT;
 

@@ -170,9 +170,16 @@ struct WNDCLASSEXA {
 #define SW_HIDE 0
 #define SW_SHOWNORMAL 1
 #define SW_SHOW 5
+#define SW_MAXIMIZE 3
 
 #define WM_NULL 0x0000
 #define WM_DESTROY 0x0002
+// wParam: SIZE_RESTORED, SIZE_MINIMIZED or SIZE_MAXIMIZED; lParam: the
+// client area's width (low word) and height (high word), 0 x 0 minimised.
+#define WM_SIZE 0x0005
+#define SIZE_RESTORED 0
+#define SIZE_MINIMIZED 1
+#define SIZE_MAXIMIZED 2
 #define WM_CLOSE 0x0010
 #define WM_QUIT 0x0012
 #define WM_KEYDOWN 0x0100
@@ -274,6 +281,16 @@ LRESULT WINAPI DispatchMessageA(const MSG* msg);
 BOOL WINAPI PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 HWND WINAPI GetActiveWindow(void);
 HWND WINAPI GetDesktopWindow(void);
+// The client area: the picture under the menu bar, from (0, 0).
+BOOL WINAPI GetClientRect(HWND window, LPRECT rect);
+// The window rectangle that holds the client area `rect`: the menu bar
+// above it when `menu`, and the title bar window managers commonly draw
+// (their real frames are known only once a window is shown).
+BOOL WINAPI AdjustWindowRect(LPRECT rect, DWORD style, BOOL menu);
+// SPI_GETWORKAREA: the primary display's area not taken by panels and docks;
+// FALSE without a screen (the offscreen driver).
+#define SPI_GETWORKAREA 0x0030
+BOOL WINAPI SystemParametersInfoA(UINT action, UINT param, LPVOID value, UINT winIni);
 HCURSOR WINAPI LoadCursorA(HINSTANCE instance, LPCSTR cursorName);
 int WINAPI ShowCursor(BOOL show);
 

@@ -5,6 +5,8 @@
 #include <imgui.h>
 #include <windows.h>
 
+#include <algorithm>
+
 #include "win32/DropFiles.h"
 #include "win32/MessageQueue.h"
 #include "win32/VirtualKeys.h"
@@ -130,6 +132,24 @@ void PostMouse(HWND window, const SDL_Event& event) {
     }
 }
 
+// WM_SIZE, sent as Win32 sends it: the client area is the window's
+// drawable under the menu bar; a minimised window's is 0 x 0.
+void SendSize(HWND window) {
+    const uint32_t flags = SDL_GetWindowFlags(window->sdl);
+    int width = 0, height = 0;
+    SDL_GL_GetDrawableSize(window->sdl, &width, &height);
+    const bool minimised = (flags & SDL_WINDOW_MINIMIZED) != 0;
+    if (!minimised) {
+        window->clientWidth = std::max(0, width);
+        window->clientHeight = std::max(0, height - window->menuBarHeight);
+    }
+    const WPARAM kind = minimised                        ? SIZE_MINIMIZED
+                        : (flags & SDL_WINDOW_MAXIMIZED) ? SIZE_MAXIMIZED
+                                                         : SIZE_RESTORED;
+    SendToWindow(window, WM_SIZE, kind,
+                 minimised ? 0 : MAKELPARAM(window->clientWidth, window->clientHeight));
+}
+
 void HandleEvent(const SDL_Event& event) {
     if (event.type == SDL_QUIT) {
         // An interrupt or termination signal: close every window as the
@@ -156,6 +176,11 @@ void HandleEvent(const SDL_Event& event) {
             SendToWindow(window, WM_CLOSE, 0, 0);
         else if (event.window.event == SDL_WINDOWEVENT_EXPOSED)
             window->lastDrawn = 0;
+        else if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED ||
+                 event.window.event == SDL_WINDOWEVENT_MINIMIZED ||
+                 event.window.event == SDL_WINDOWEVENT_MAXIMIZED ||
+                 event.window.event == SDL_WINDOWEVENT_RESTORED)
+            SendSize(window);
         return;
     }
     if (event.type == SDL_MOUSEBUTTONDOWN || event.type == SDL_MOUSEBUTTONUP ||

@@ -17,6 +17,9 @@ namespace Platform {
 namespace {
 
 constexpr float kMenuFontSize = 16.0f;
+// The title bar a window manager commonly adds; its real height is known
+// only once the window is shown.
+constexpr LONG kTitleBar = 32;
 constexpr const char* kMenuFontFile = "/usr/share/fonts/truetype/liberation/LiberationSans-Regular.ttf";
 
 std::vector<HWND> g_windows;
@@ -46,21 +49,31 @@ bool DisplayConfigured() {
 // SDL falls back to its invisible drivers when no display answers; a window
 // nobody can see is no window, unless those drivers were asked for (the tests
 // and headless tools ask for "offscreen").
-bool StartVideo(const std::string& title) {
+// The menu font's size: Liberation Sans where it is installed, else ImGui's own font.
+float MenuFontSize() {
+    FILE* f = std::fopen(kMenuFontFile, "rb");
+    if (f == nullptr) return 13.0f;
+    std::fclose(f);
+    return kMenuFontSize;
+}
+
+// SDL's video, started once; a failure is said in a message box titled
+// `title`, unless `quiet` (the caller then says nothing, and a later call
+// tries again and says why).
+bool StartVideo(const std::string& title, bool quiet = false) {
     if (SDL_WasInit(SDL_INIT_VIDEO) != 0) return true;
-    if (!DriverRequested() && !DisplayConfigured()) {
-        Complain(title, "no display is available (DISPLAY is not set)");
+    const auto fail = [&](const std::string& why) {
+        if (!quiet) Complain(title, why);
         return false;
-    }
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
-        Complain(title, std::string("no display is available (") + SDL_GetError() + ")");
-        return false;
-    }
+    };
+    if (!DriverRequested() && !DisplayConfigured())
+        return fail("no display is available (DISPLAY is not set)");
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0)
+        return fail(std::string("no display is available (") + SDL_GetError() + ")");
     const std::string driver = SDL_GetCurrentVideoDriver();
     if (!DriverRequested() && (driver == "offscreen" || driver == "dummy")) {
         SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
-        Complain(title, "no display is available (cannot connect to the display server)");
-        return false;
+        return fail("no display is available (cannot connect to the display server)");
     }
     if (driver == "x11") EndWhenDisplayIsLost();
     static bool registered = false;
@@ -79,11 +92,9 @@ void SetUpUi(HWND window) {
     io.ConfigFlags |= ImGuiConfigFlags_NavEnableKeyboard;  // a menu opened by F10 follows the arrows
     ImGui::StyleColorsDark();
     ImGui::GetStyle().Colors[ImGuiCol_PopupBg].w = 1.0f;  // menus over the picture stay legible
-    ImFont* font = nullptr;
-    if (FILE* f = std::fopen(kMenuFontFile, "rb")) {
-        std::fclose(f);
-        font = io.Fonts->AddFontFromFileTTF(kMenuFontFile, kMenuFontSize);
-    }
+    ImFont* font = MenuFontSize() == kMenuFontSize
+                       ? io.Fonts->AddFontFromFileTTF(kMenuFontFile, kMenuFontSize)
+                       : nullptr;
     const float fontSize = font != nullptr ? kMenuFontSize : 13.0f;  // 13: ImGui's own font
     window->menuBarHeight =
         window->menu != nullptr ? static_cast<int>(fontSize + 2 * ImGui::GetStyle().FramePadding.y) : 0;
@@ -295,6 +306,32 @@ LRESULT WINAPI DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM /
         window->lastDrawn = 0;
     }
     return 0;
+}
+
+BOOL WINAPI GetClientRect(HWND window, LPRECT rect) {
+    if (LiveWindow(window) == nullptr || rect == nullptr) return FALSE;
+    *rect = {0, 0, window->clientWidth, window->clientHeight};
+    return TRUE;
+}
+
+BOOL WINAPI AdjustWindowRect(LPRECT rect, DWORD style, BOOL menu) {
+    if (rect == nullptr) return FALSE;
+    // A menu bar is as SetUpUi makes it: the font and ImGui's frame padding
+    // (3 pixels) above and below.
+    if (menu) rect->top -= static_cast<LONG>(MenuFontSize()) + 2 * 3;
+    if (style & WS_CAPTION) rect->top -= kTitleBar;
+    return TRUE;
+}
+
+BOOL WINAPI SystemParametersInfoA(UINT action, UINT /*param*/, LPVOID value, UINT /*winIni*/) {
+    if (action != SPI_GETWORKAREA || value == nullptr || !StartVideo("Vorel", true)) return FALSE;
+    // Off screen there is no screen to fit, and no work area.
+    const std::string driver = SDL_GetCurrentVideoDriver();
+    if (driver == "offscreen" || driver == "dummy") return FALSE;
+    SDL_Rect area{};
+    if (SDL_GetDisplayUsableBounds(0, &area) != 0) return FALSE;
+    *static_cast<RECT*>(value) = {area.x, area.y, area.x + area.w, area.y + area.h};
+    return TRUE;
 }
 
 HWND WINAPI GetActiveWindow(void) {

@@ -1045,4 +1045,63 @@ TEST_F(GraphicsTest, EveryViewCopesWithOddFiles) {
     EXPECT_EQ(inspector->Selected(), FrameIndex(*hundred, "F4")) << "Root, its mesh, F0, ... six rows on";
 }
 
+// The back buffer takes the window's new size: the projection's aspect is
+// the new one, the key help, the model block and the frame rate keep their
+// corners, and a reset inside a scene or to a size that cannot be made
+// changes nothing.
+TEST_F(ViewerTest, TheBackBufferFollowsTheWindowsSize) {
+    m_viewer->LoadModel(Sample("Figure.x").string(), "Figure.x");
+    LPDIRECT3DDEVICE9 device = m_graphics->GetRenderer()->m_D3DDevice;
+    const auto size = [&] {
+        LPDIRECT3DSURFACE9 surface = nullptr;
+        D3DSURFACE_DESC description{};
+        if (SUCCEEDED(device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &surface)))
+            surface->GetDesc(&description);
+        if (surface != nullptr) surface->Release();
+        return std::pair{description.Width, description.Height};
+    };
+    for (const auto& [width, height] : {std::pair{640u, 480u}, std::pair{1600u, 500u}, std::pair{1u, 1u}}) {
+        SCOPED_TRACE(std::to_string(width) + " x " + std::to_string(height));
+        ASSERT_TRUE(m_graphics->Resize(width, height));
+        EXPECT_EQ(size(), std::pair(width, height));
+        cApplication::Instance()->Update();  // a whole frame: the frame rate, the overlay, the picture
+        const D3DXMATRIX& projection = m_graphics->GetRenderer()->m_projectionMatrix;
+        EXPECT_FLOAT_EQ(projection._22 / projection._11, float(width) / float(height));
+        if (width < 100) continue;
+        std::vector<uint8_t> pixels(size_t(width) * height * 4);
+        LPDIRECT3DSURFACE9 surface = nullptr;
+        D3DLOCKED_RECT locked{};
+        ASSERT_EQ(device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &surface), D3D_OK);
+        ASSERT_EQ(surface->LockRect(&locked, nullptr, D3DLOCK_READONLY), D3D_OK);
+        std::memcpy(pixels.data(), locked.pBits, pixels.size());
+        surface->UnlockRect();
+        surface->Release();
+        const auto white = [&](int x0, int y0, int x1, int y1) {
+            int n = 0;
+            for (int y = y0; y < y1; ++y)
+                for (int x = x0; x < x1; ++x)
+                    n += pixels[(size_t(y) * width + x) * 4] == 255 &&
+                         pixels[(size_t(y) * width + x) * 4 + 2] == 255;
+            return n;
+        };
+        const int w = static_cast<int>(width), h = static_cast<int>(height);
+        EXPECT_GT(white(0, 0, 60, 20), 20) << "Controls: at the top-left";
+        EXPECT_GT(white(w - 60, 0, w, 20), 20) << "Figure.x at the top-right";
+        EXPECT_GT(white(w - 60, h - 20, w, h), 20) << "FPS at the bottom-right";
+    }
+    D3DPRESENT_PARAMETERS parameters = m_graphics->GetRenderer()->m_D3DPP;
+    parameters.BackBufferWidth = 1u << 20;
+    EXPECT_EQ(device->Reset(&parameters), D3DERR_INVALIDCALL);
+    device->BeginScene();
+    parameters.BackBufferWidth = 800;
+    EXPECT_EQ(device->Reset(&parameters), D3DERR_INVALIDCALL) << "inside a scene";
+    device->EndScene();
+    EXPECT_EQ(size(), std::pair(1u, 1u)) << "unchanged";
+    ASSERT_TRUE(m_graphics->Resize(1024, 768));
+    DWORD lighting = TRUE;
+    device->GetRenderState(D3DRS_LIGHTING, &lighting);
+    EXPECT_EQ(lighting, DWORD(FALSE)) << "the viewer's render state set again after the reset";
+    EXPECT_EQ(Render().Covered(0, 0, 1024, 768) > 10000, true) << "the model still there";
+}
+
 }  // namespace

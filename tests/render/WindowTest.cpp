@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "win32/Window.h"
@@ -13,11 +14,12 @@ struct Received {
     HWND window;
     UINT message;
     WPARAM wParam;
+    LPARAM lParam;
 };
 std::vector<Received> g_received;
 
 LRESULT CALLBACK RecordingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    g_received.push_back({window, message, wParam});
+    g_received.push_back({window, message, wParam, lParam});
     if (message == WM_DESTROY) PostMessageA(GetActiveWindow(), WM_QUIT, 0, 0);
     return DefWindowProcA(window, message, wParam, lParam);
 }
@@ -96,6 +98,34 @@ TEST_F(WindowTest, ClientAreaIsThePictureSizePlusTheMenuBarAndBadRequestsAreRefu
     EXPECT_FALSE(GetOpenFileNameA(&ofn)) << "no structure size";
     ofn.lStructSize = sizeof ofn;
     EXPECT_FALSE(GetOpenFileNameA(&ofn)) << "no buffer";
+}
+
+// A window that changes size says so with WM_SIZE: the client area under
+// the menu bar, in the low and high words; GetClientRect agrees.
+TEST_F(WindowTest, ANewSizeArrivesAsWmSize) {
+    SDL_SetWindowSize(m_window->sdl, 640, 480 + m_window->menuBarHeight);
+    SDL_Event event{};
+    event.type = SDL_WINDOWEVENT;
+    event.window.windowID = SDL_GetWindowID(m_window->sdl);
+    event.window.event = SDL_WINDOWEVENT_SIZE_CHANGED;
+    SDL_PushEvent(&event);
+    g_received.clear();
+    Drain();
+    const auto size = std::find_if(g_received.begin(), g_received.end(),
+                                   [](const Received& r) { return r.message == WM_SIZE; });
+    ASSERT_NE(size, g_received.end());
+    EXPECT_EQ(size->wParam, WPARAM(SIZE_RESTORED));
+    EXPECT_EQ(size->lParam, MAKELPARAM(640, 480));
+    RECT client{};
+    ASSERT_TRUE(GetClientRect(m_window, &client));
+    EXPECT_EQ(client.right, 640);
+    EXPECT_EQ(client.bottom, 480);
+    RECT frame{0, 0, 640, 480};
+    ASSERT_TRUE(AdjustWindowRect(&frame, WS_CAPTION, TRUE));
+    EXPECT_EQ(frame.bottom, 480);
+    EXPECT_LT(frame.top, -m_window->menuBarHeight) << "a title bar above the menu bar";
+    RECT area{};
+    EXPECT_FALSE(SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0)) << "no screen off screen";
 }
 
 TEST_F(WindowTest, KeysArriveAsPostedMessagesOnePerPeek) {

@@ -51,6 +51,9 @@ struct Technique {
 
 class Effect final : public RefCounted<ID3DXEffect> {
 public:
+    HRESULT WINAPI OnLostDevice() override { return D3D_OK; }
+    HRESULT WINAPI OnResetDevice() override { return D3D_OK; }
+
     Effect(D3D9::Device* device, const EffectDescription& description) : m_device(device) {
         m_device->AddRef();
         GLint unit = 0;

@@ -65,6 +65,9 @@ std::string FontFile(const char* face, bool bold, bool italic) {
 
 class Font final : public RefCounted<ID3DXFont> {
 public:
+    HRESULT WINAPI OnLostDevice() override { return D3D_OK; }
+    HRESULT WINAPI OnResetDevice() override { return D3D_OK; }
+
     Font(D3D9::Device* device, std::unique_ptr<ImFontAtlas> atlas)
         : m_device(device), m_atlas(std::move(atlas)), m_font(m_atlas->Fonts[0]) {
         m_device->AddRef();

@@ -26,6 +26,9 @@ void main() { colour = u_color; }
 
 class Line final : public RefCounted<ID3DXLine> {
 public:
+    HRESULT WINAPI OnLostDevice() override { return D3D_OK; }
+    HRESULT WINAPI OnResetDevice() override { return D3D_OK; }
+
     explicit Line(D3D9::Device* device) : m_device(device) { m_device->AddRef(); }
     ~Line() override {
         if (m_device->MakeCurrent() && m_program != 0) {
