@@ -140,6 +140,10 @@ void cGraphicsManager::UpdateCamera() {
         camera.m_eye = component->m_positionAttr->m_position;
         camera.m_direction = component->m_orientationAttr->m_view;
         camera.m_side = Cross(camera.m_direction, camera.m_worldUp);
+        // Looking straight up or down, the world's up gives no side: the
+        // picture's up is then the model's back (+z), as 3D tools have it.
+        if (camera.m_side.x == 0 && camera.m_side.y == 0 && camera.m_side.z == 0)
+            camera.m_side = Cross(camera.m_direction, D3DXVECTOR3(0, 0, 1));
         camera.m_up = Cross(camera.m_side, camera.m_direction);
         const D3DXVECTOR3 target = camera.m_eye + camera.m_direction;
         D3DXMatrixLookAtLH(&camera.m_viewMatrix, &camera.m_eye, &target, &camera.m_up);

@@ -67,6 +67,11 @@ public:
     void AdjustSpeed(float delta);
     void TogglePause();
     void SetFillMode(int32_t mode) { m_fillMode = mode; }
+    // Orthographic, `height` units high, from the next frame on; 0 for the
+    // perspective.
+    void SetOrthographic(float height) {
+        if (m_renderer != nullptr) m_renderer->SetOrthographic(height);
+    }
 
     Graphics::cGraphics3DComFactory* GetGraphics3DFactory() const { return m_graphics3DFactory; }
     Graphics::cCameraComFactory* GetCameraFactory() const { return m_cameraFactory; }

@@ -116,7 +116,10 @@ void cGraphicsRenderer::SetDepthRange(float zNear, float zFar) {
 void cGraphicsRenderer::SetPerspective() {
     const float aspect =
         static_cast<float>(m_D3DPP.BackBufferWidth) / static_cast<float>(m_D3DPP.BackBufferHeight);
-    D3DXMatrixPerspectiveFovLH(&m_projectionMatrix, D3DX_PI / 4.0f, aspect, m_zNear, m_zFar);
+    if (m_orthographic > 0)
+        D3DXMatrixOrthoLH(&m_projectionMatrix, m_orthographic * aspect, m_orthographic, m_zNear, m_zFar);
+    else
+        D3DXMatrixPerspectiveFovLH(&m_projectionMatrix, D3DX_PI / 4.0f, aspect, m_zNear, m_zFar);
     m_D3DDevice->SetTransform(D3DTS_PROJECTION, &m_projectionMatrix);
 }
 

@@ -35,7 +35,10 @@ public:
     // The depth range of the next SetPerspective: 1 to 5000 unless the
     // graphics system chose others for the model on screen.
     void SetDepthRange(float zNear, float zFar);
+    // Perspective (the viewer's), or orthographic `height` units high when
+    // `height` is above 0.
     void SetPerspective();
+    void SetOrthographic(float height) { m_orthographic = height; }
     void BeginFrame();
     void DrawModelPacket(const ModelPacket* _packet);
     void DrawLine(D3DXVECTOR3 from, D3DXVECTOR3 to, D3DXCOLOR colour);
@@ -62,6 +65,7 @@ private:
     bool m_stampSet = false;
     DWORD m_animationStamp = 0;
     float m_zNear = 1.0f, m_zFar = 5000.0f;
+    float m_orthographic = 0;
     bool m_tracedNoEffect = false;
     bool m_tracedSingular = false;
 };

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 
 #include "Directories.h"
 #include "ToString.h"
@@ -133,6 +134,9 @@ void cModelViewer::LoadModel(const std::string& fullPath, const std::string& fil
     m_distance = m_initialDistance;
     m_angle = m_initialAngle;
     m_target = model->m_sphereCenter;
+    m_initialTargetY = m_target.y;
+    m_orbitCentre = D3DXVECTOR3(0, 0, 0);
+    m_vertical = Vertical::kNone;
 }
 
 void cModelViewer::ReloadModel() {
@@ -177,6 +181,24 @@ void cModelViewer::Command(UINT id) {
     }
     if (id >= ID_ANIMATION_SET && id < ID_ANIMATION_SET + kListedSets)
         graphics->SelectAnimationSet(id - ID_ANIMATION_SET);
+    if (id == ID_VIEW_ORTHOGRAPHIC) m_orthographic = !m_orthographic;
+    if (const cModel* model = graphics->GetCurrentModel(); id == ID_VIEW_FRAME && model != nullptr) {
+        // The whole sphere in view from where the camera looks, which now
+        // orbits the model's centre.
+        m_orbitCentre = model->m_sphereCenter;
+        m_target.y = model->m_sphereCenter.y;
+        m_height = 0;
+        m_distance = FramingDistance(model->m_sphereRadius, static_cast<float>(graphics->Width()) /
+                                                                static_cast<float>(graphics->Height()));
+    }
+    if (id >= ID_VIEW_FRONT && id <= ID_VIEW_BOTTOM) {
+        // A view from a side keeps the distance; from above or below it
+        // looks along the vertical axis until the camera is moved.
+        m_vertical = id == ID_VIEW_TOP      ? Vertical::kTop
+                     : id == ID_VIEW_BOTTOM ? Vertical::kBottom
+                                            : Vertical::kNone;
+        if (m_vertical == Vertical::kNone) m_angle = ViewAngle(id), m_height = 0;
+    }
     cInspector* inspector = graphics->GetInspector();
     cInspector::Views none, &views = inspector != nullptr ? inspector->m_views : none;
     if (id == ID_VIEW_TIMELINE) views.timeline = !views.timeline;
@@ -202,8 +224,16 @@ void cModelViewer::UpdateMenu() {
         for (const auto& [id, on] :
              {std::pair{ID_VIEW_TIMELINE, views.timeline}, std::pair{ID_VIEW_FRAMES, views.framesPanel},
               std::pair{ID_VIEW_INFORMATION, views.infoPanel}, std::pair{ID_VIEW_NAMES, views.names},
-              std::pair{ID_VIEW_WEIGHTS, views.weights}})
+              std::pair{ID_VIEW_WEIGHTS, views.weights}, std::pair{ID_VIEW_ORTHOGRAPHIC, m_orthographic}})
             CheckMenuItem(view, id, on ? MF_CHECKED : MF_UNCHECKED);
+        // The last line says where the camera orbits about.
+        const bool framed = m_orbitCentre != D3DXVECTOR3(0, 0, 0);
+        if (framed != m_menuFramed && DeleteMenu(view, ID_VIEW_ORBIT, MF_BYCOMMAND)) {
+            AppendMenuA(
+                view, MF_STRING | MF_GRAYED, ID_VIEW_ORBIT,
+                framed ? "Orbit about the model's centre (Tab: the origin)" : "Orbit about the origin");
+            m_menuFramed = framed;
+        }
     }
     HMENU menu = GetSubMenu(GetMenu(cWindow::MainWindow()), kAnimationMenu);
     if (menu == nullptr) return;
@@ -244,11 +274,18 @@ void cModelViewer::HandleInput() {
         if (m_distance < 2.0f) m_distance = 2.0f;
     }
     if (input->IsKeyDown('S')) m_distance += 1;
+    // Turning, raising or lowering leaves a view from above or below for
+    // the orbit, at the angle and distance it had.
+    if (input->IsKeyDown('A') || input->IsKeyDown('D') || input->IsKeyDown('R') || input->IsKeyDown('F') ||
+        input->IsKeyDown(VK_TAB))
+        m_vertical = Vertical::kNone;
     if (input->IsKeyDown('A')) m_angle -= 0.05f;
     if (input->IsKeyDown('D')) m_angle += 0.05f;
     if (input->IsKeyDown('R')) m_height += 1;
     if (input->IsKeyDown('F')) m_height -= 1;
     if (input->IsKeyDown(VK_TAB)) {
+        m_orbitCentre = D3DXVECTOR3(0, 0, 0);
+        m_target.y = m_initialTargetY;
         m_height = m_initialHeight;
         m_distance = m_initialDistance;
         m_angle = m_initialAngle;
@@ -281,6 +318,13 @@ void cModelViewer::HandleInput() {
     if (input->IsKeyTriggered('I')) Command(ID_VIEW_INFORMATION);
     if (input->IsKeyTriggered(VK_F2)) Command(ID_VIEW_FRAMES);
     if (input->IsKeyTriggered(VK_F1)) Command(ID_HELP_KEYS);
+    // The keypad's views, as 3D tools have them; Ctrl for the opposite side.
+    for (const auto& [key, view, opposite] : {std::tuple{uint32_t(VK_NUMPAD1), ID_VIEW_FRONT, ID_VIEW_BACK},
+                                              std::tuple{uint32_t(VK_NUMPAD3), ID_VIEW_RIGHT, ID_VIEW_LEFT},
+                                              std::tuple{uint32_t(VK_NUMPAD7), ID_VIEW_TOP, ID_VIEW_BOTTOM}})
+        if (input->IsKeyTriggered(key)) Command(control ? opposite : view);
+    if (input->IsKeyTriggered(VK_NUMPAD5)) Command(ID_VIEW_ORTHOGRAPHIC);
+    if (input->IsKeyTriggered(VK_DECIMAL)) Command(ID_VIEW_FRAME);
     PlaceCamera();
     input->EndFrame();
 }
@@ -288,6 +332,7 @@ void cModelViewer::HandleInput() {
 void cModelViewer::Drag(int dx, int dy) {
     // A full turn for about the picture's width; the height in proportion
     // to the distance, so that a drag feels the same for every model size.
+    m_vertical = Vertical::kNone;
     m_angle -= static_cast<float>(dx) * 0.006f;
     m_height += static_cast<float>(dy) * m_distance / 400.0f;
 }
@@ -324,15 +369,54 @@ void cModelViewer::Wheel(float notches) {
     if (m_distance < 2.0f) m_distance = 2.0f;
 }
 
+void cModelViewer::Orbit(float angle, float distance, float height, const D3DXVECTOR3& centre,
+                         Vertical vertical, D3DXVECTOR3* eye, D3DXVECTOR3* view) {
+    if (vertical != Vertical::kNone) {
+        const float side = vertical == Vertical::kTop ? 1.0f : -1.0f;
+        *eye = D3DXVECTOR3(centre.x, centre.y + side * distance, centre.z);
+        *view = D3DXVECTOR3(0, -side, 0);
+        return;
+    }
+    const double a = angle;
+    const D3DXVECTOR3 p(static_cast<float>(distance * std::cos(a)), height + centre.y,
+                        static_cast<float>(distance * std::sin(a)));
+    *eye = D3DXVECTOR3(centre.x + p.x, p.y, centre.z + p.z);
+    *view = D3DXVECTOR3(-p.x, 0, -p.z);
+}
+
+float cModelViewer::ViewAngle(UINT command) {
+    switch (command) {
+        case ID_VIEW_BACK:
+            return 1.5707964f;
+        case ID_VIEW_RIGHT:
+            return 3.1415927f;
+        case ID_VIEW_LEFT:
+            return 0.0f;
+        default:
+            return -1.5707964f;  // the front, where the camera starts
+    }
+}
+
+float cModelViewer::FramingDistance(float radius, float aspect) {
+    // The narrower of the two half-angles of the view, a little room around.
+    const float halfHeight = D3DX_PI / 8, halfWidth = std::atan(std::tan(halfHeight) * aspect);
+    const float half = std::min(halfHeight, halfWidth);
+    return std::isfinite(radius) && radius > 0 ? 1.05f * radius / std::sin(half) : 1.0f;
+}
+
+float cModelViewer::OrthographicHeight(float distance) {
+    return 2 * distance * std::tan(D3DX_PI / 8);
+}
+
 void cModelViewer::PlaceCamera() {
     auto* position = Find<cPositionAttr>(m_camera, "Position");
     auto* orientation = Find<cOrientationAttr>(m_camera, "Orientation");
     if (position == nullptr || orientation == nullptr) return;  // said by Init
-    const double angle = m_angle;
-    const D3DXVECTOR3 p(static_cast<float>(m_distance * std::cos(angle)), m_height + m_target.y,
-                        static_cast<float>(m_distance * std::sin(angle)));
-    position->m_position = p;
-    orientation->m_view = D3DXVECTOR3(-p.x, 0, -p.z);
+    // The specified orbit is about the vertical axis through the origin, at
+    // the model's centre height.
+    Orbit(m_angle, m_distance, m_height, D3DXVECTOR3(m_orbitCentre.x, m_target.y, m_orbitCentre.z),
+          m_vertical, &position->m_position, &orientation->m_view);
+    cGraphicsManager::Instance()->SetOrthographic(m_orthographic ? OrthographicHeight(m_distance) : 0);
 }
 
 std::string cModelViewer::ModelInformation(const cModel& model) {

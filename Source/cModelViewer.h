@@ -53,7 +53,31 @@ public:
     // The text of the model block, as the overlay shows it.
     static std::string ModelInformation(const cModel& model);
 
+    // Where the camera looks from: around the model on its orbit (the
+    // specified camera), or straight down or up the vertical axis.
+    enum class Vertical { kNone, kTop, kBottom };
+    // The camera's eye and view direction for an orbit at `angle` around
+    // the vertical axis through `centre`, `distance` from it and `height`
+    // above the model's centre height `centreY`; from above or below the
+    // centre, looking along the axis, for a vertical view.
+    static void Orbit(float angle, float distance, float height, const D3DXVECTOR3& centre, Vertical vertical,
+                      D3DXVECTOR3* eye, D3DXVECTOR3* view);
+    // The angle of each side view: front looks at the model's face (from
+    // -z), right at its right side (from -x).
+    static float ViewAngle(UINT command);
+    // How far from a sphere of `radius` the camera sees all of it, in a
+    // picture of that aspect (width over height).
+    static float FramingDistance(float radius, float aspect);
+    // The height an orthographic view shows at `distance`: what the
+    // perspective shows there.
+    static float OrthographicHeight(float distance);
+
     float GetAngle() const { return m_angle; }
+    Vertical GetVertical() const { return m_vertical; }
+    bool IsOrthographic() const { return m_orthographic; }
+    // The point the camera orbits about: the origin's vertical axis, or the
+    // model's centre once framed.
+    const D3DXVECTOR3& GetOrbitCentre() const { return m_orbitCentre; }
     float GetDistance() const { return m_distance; }
     float GetHeight() const { return m_height; }
 
@@ -71,12 +95,17 @@ private:
     float m_initialAngle = -1.5707964f;
     float m_initialDistance = 10.0f;
     float m_initialHeight = 0.0f;
+    float m_initialTargetY = 0.0f;
     // Before any model: the camera where its object file puts it, ten units
     // before the origin, looking along +z at an empty scene.
     float m_angle = -1.5707964f;
     float m_distance = 10.0f;
     float m_height = 0.0f;
     D3DXVECTOR3 m_target{0, 0, 0};
+    Vertical m_vertical = Vertical::kNone;
+    bool m_orthographic = false;
+    D3DXVECTOR3 m_orbitCentre{0, 0, 0};  // x and z: the vertical axis orbited
+    bool m_menuFramed = false;           // what the View menu's orbit line says
     // The file of the model on screen, and its bare name.
     cFileWatch m_watch;
     std::string m_modelName;

@@ -15,6 +15,16 @@
 #define ID_VIEW_INFORMATION 40203
 #define ID_VIEW_NAMES 40204
 #define ID_VIEW_WEIGHTS 40205
+#define ID_VIEW_FRONT 40211
+#define ID_VIEW_BACK 40212
+#define ID_VIEW_LEFT 40213
+#define ID_VIEW_RIGHT 40214
+#define ID_VIEW_TOP 40215
+#define ID_VIEW_BOTTOM 40216
+#define ID_VIEW_ORTHOGRAPHIC 40217
+#define ID_VIEW_FRAME 40218
+// A grayed line at the View menu's end: where the camera orbits about.
+#define ID_VIEW_ORBIT 40219
 #define ID_HELP_KEYS 40301
 #define ID_HELP_ABOUT 40302
 // The animation sets listed in the Animation menu: this, plus the set's number.

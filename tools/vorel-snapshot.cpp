@@ -21,7 +21,10 @@
 #include "cModelLoader.h"
 #include "cModelViewer.h"
 #include "cObjectManager.h"
+#include "cOrientationAttr.h"
+#include "cPositionAttr.h"
 #include "cWindow.h"
+#include "resource.h"
 #include "win32/AssetFolder.h"
 
 using namespace Vorel;
@@ -119,7 +122,8 @@ int main(int argc, char** argv) {
     int size = 0;
     bool overlay = false;
     cInspector::Views views;
-    std::string select, weights, panel;
+    std::string select, weights, panel, view;
+    bool orthographic = false, frame = false;
     app.add_option("MODEL.x", model, "the model")->required();
     app.add_option("OUT.png", out, "the picture; with --frames a pattern with one %d (walk-%03d.png)")
         ->required();
@@ -151,6 +155,11 @@ int main(int argc, char** argv) {
         ->type_name("FRAME");
     app.add_option("--weights", weights, "the skin coloured by the weights of the bone FRAME, with a legend")
         ->type_name("FRAME");
+    app.add_option("--view", view, "the camera's side, at the distance a load puts it (default: as loaded)")
+        ->type_name("front|back|left|right|top|bottom")
+        ->check(CLI::IsMember({"front", "back", "left", "right", "top", "bottom"}));
+    app.add_flag("--ortho", orthographic, "an orthographic view, as wide as the perspective's at the model");
+    app.add_flag("--frame", frame, "the camera close enough to see the whole model, orbiting its centre");
     app.add_option("--panel", panel, "a panel over the picture: the file's information or the frame tree")
         ->type_name("info|frames")
         ->check(CLI::IsMember({"info", "frames"}));
@@ -219,6 +228,29 @@ int main(int argc, char** argv) {
         loaded->m_currentSet = set;
         loaded->m_showSkeleton = skeleton;
         loaded->m_speed = 0;  // the wall clock does not move it
+        if (!view.empty() || orthographic || frame) {
+            // The viewer's own camera: that side's view (or the front), at
+            // the distance a load puts it or framing the model.
+            const std::map<std::string, UINT> commands{{"front", ID_VIEW_FRONT}, {"back", ID_VIEW_BACK},
+                                                       {"left", ID_VIEW_LEFT},   {"right", ID_VIEW_RIGHT},
+                                                       {"top", ID_VIEW_TOP},     {"bottom", ID_VIEW_BOTTOM}};
+            const UINT command = view.empty() ? ID_VIEW_FRONT : commands.at(view);
+            const auto vertical = command == ID_VIEW_TOP      ? cModelViewer::Vertical::kTop
+                                  : command == ID_VIEW_BOTTOM ? cModelViewer::Vertical::kBottom
+                                                              : cModelViewer::Vertical::kNone;
+            const D3DXVECTOR3& c = loaded->m_sphereCenter;
+            const float distance =
+                frame ? cModelViewer::FramingDistance(loaded->m_sphereRadius, 1024.0f / 768.0f)
+                      : 3 * loaded->m_sphereRadius;
+            cObject* camera = cObjectManager::Instance()->GetGroup(1)->GetObjects().rbegin()->second;
+            auto* position = dynamic_cast<cPositionAttr*>(camera->GetAttribute("Position"));
+            auto* orientation = dynamic_cast<cOrientationAttr*>(camera->GetAttribute("Orientation"));
+            if (position != nullptr && orientation != nullptr)
+                cModelViewer::Orbit(cModelViewer::ViewAngle(command), distance, 0,
+                                    frame ? c : D3DXVECTOR3(0, c.y, 0), vertical, &position->m_position,
+                                    &orientation->m_view);
+            graphics->SetOrthographic(orthographic ? cModelViewer::OrthographicHeight(distance) : 0);
+        }
         cInspector* inspector = graphics->GetInspector();
         inspector->m_views = views;
         if (!select.empty()) {

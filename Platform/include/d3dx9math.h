@@ -85,5 +85,7 @@ D3DXMATRIX* WINAPI D3DXMatrixLookAtLH(D3DXMATRIX* out, const D3DXVECTOR3* eye, c
                                       const D3DXVECTOR3* up);
 // Depth maps zn..zf to 0..1.
 D3DXMATRIX* WINAPI D3DXMatrixPerspectiveFovLH(D3DXMATRIX* out, float fovY, float aspect, float zn, float zf);
+// Left-handed orthographic: a view `w` x `h` across, depth 0 at `zn` to 1 at `zf`.
+D3DXMATRIX* WINAPI D3DXMatrixOrthoLH(D3DXMATRIX* out, float w, float h, float zn, float zf);
 // The point (x, y, z, 1) · m, divided by its w.
 D3DXVECTOR3* WINAPI D3DXVec3TransformCoord(D3DXVECTOR3* out, const D3DXVECTOR3* v, const D3DXMATRIX* m);

@@ -1104,4 +1104,60 @@ TEST_F(ViewerTest, TheBackBufferFollowsTheWindowsSize) {
     EXPECT_EQ(Render().Covered(0, 0, 1024, 768) > 10000, true) << "the model still there";
 }
 
+// The keypad's views: front, right and top, with Ctrl the opposite side.
+// From above or below the camera looks along the vertical axis with the
+// model's back at the top of the picture, and turning or raising it goes
+// back to the orbit; every view shows the model.
+TEST_F(ViewerTest, TheKeypadViewsShowTheModelFromEachSide) {
+    m_viewer->LoadModel(Sample("Figure.x").string(), "Figure.x");
+    const cModel* model = m_graphics->GetCurrentModel();
+    const float distance = m_viewer->GetDistance();
+    const auto eye = [&] { return CameraPosition(Camera()); };
+    const struct {
+        uint32_t key;
+        bool control;
+        D3DXVECTOR3 from;  // where the eye is, from the model's centre height on the axis
+    } views[] = {
+        {VK_NUMPAD1, false, {0, 0, -1}}, {VK_NUMPAD1, true, {0, 0, 1}},  {VK_NUMPAD3, false, {-1, 0, 0}},
+        {VK_NUMPAD3, true, {1, 0, 0}},   {VK_NUMPAD7, false, {0, 1, 0}}, {VK_NUMPAD7, true, {0, -1, 0}},
+    };
+    for (const auto& [key, control, from] : views) {
+        SCOPED_TRACE(std::to_string(key) + (control ? " with Ctrl" : ""));
+        if (control)
+            Frame({VK_CONTROL, key});
+        else
+            Frame({key});
+        const D3DXVECTOR3 offset = (eye() - D3DXVECTOR3(0, model->m_sphereCenter.y, 0)) * (1 / distance);
+        EXPECT_NEAR(offset.x, from.x, 1e-5f);
+        EXPECT_NEAR(offset.y, from.y, 1e-5f);
+        EXPECT_NEAR(offset.z, from.z, 1e-5f);
+        EXPECT_GT(Render().Covered(), 20000) << "the model in view";
+        const D3DXMATRIX& view = m_graphics->GetCamera()->m_viewMatrix;
+        for (int i = 0; i < 16; ++i)
+            EXPECT_TRUE(std::isfinite(view.m[i / 4][i % 4]));
+    }
+    EXPECT_EQ(m_viewer->GetVertical(), cModelViewer::Vertical::kBottom);
+    EXPECT_NEAR(m_graphics->GetCamera()->m_up.z, 1.0f, 1e-6f) << "the model's back up the picture";
+    Frame({'A'});
+    EXPECT_EQ(m_viewer->GetVertical(), cModelViewer::Vertical::kNone) << "turning goes back to the orbit";
+    EXPECT_NEAR(eye().y, model->m_sphereCenter.y, 1e-5f);
+
+    // Keypad 5: orthographic, as wide at the model as the perspective; keypad
+    // .: the whole model in view, orbited about its centre; Tab: as loaded.
+    Frame({VK_NUMPAD5});
+    Render();
+    EXPECT_TRUE(m_viewer->IsOrthographic());
+    const D3DXMATRIX& projection = m_graphics->GetRenderer()->m_projectionMatrix;
+    EXPECT_EQ(projection._34, 0.0f) << "no perspective divide";
+    EXPECT_FLOAT_EQ(projection._22, 2 / cModelViewer::OrthographicHeight(m_viewer->GetDistance()));
+    Frame({VK_DECIMAL});
+    const Picture framed = Render();
+    EXPECT_EQ(m_viewer->GetOrbitCentre(), model->m_sphereCenter);
+    EXPECT_GT(framed.Covered(), 20000);
+    EXPECT_EQ(framed.Covered(0, 0, 1024, 2) + framed.Covered(0, 766, 1024, 768), 0) << "all of it inside";
+    Frame({VK_TAB});
+    EXPECT_EQ(m_viewer->GetOrbitCentre(), D3DXVECTOR3(0, 0, 0));
+    EXPECT_FLOAT_EQ(m_viewer->GetDistance(), distance);
+}
+
 }  // namespace

@@ -301,6 +301,12 @@ D3DXMATRIX* WINAPI D3DXMatrixPerspectiveFovLH(D3DXMATRIX* out, float fovY, float
     return out;
 }
 
+D3DXMATRIX* WINAPI D3DXMatrixOrthoLH(D3DXMATRIX* out, float w, float h, float zn, float zf) {
+    const float q = 1.0f / (zf - zn);
+    *out = D3DXMATRIX(2 / w, 0, 0, 0, 0, 2 / h, 0, 0, 0, 0, q, 0, 0, 0, -zn * q, 1);
+    return out;
+}
+
 D3DXVECTOR3* WINAPI D3DXVec3TransformCoord(D3DXVECTOR3* out, const D3DXVECTOR3* v, const D3DXMATRIX* m) {
     const float x = v->x * m->_11 + v->y * m->_21 + v->z * m->_31 + m->_41;
     const float y = v->x * m->_12 + v->y * m->_22 + v->z * m->_32 + m->_42;

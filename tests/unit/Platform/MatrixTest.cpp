@@ -163,6 +163,12 @@ TEST(Matrix, LeftHandedViewAndProjection) {
     EXPECT_NEAR(far.z, 1.0f, kTight) << "depth 1 at the far plane";
     ExpectNear(D3DXVECTOR3(corner.x, corner.y, 0), {1, 1, 0}, kTight);  // the corner of a 90 degree, 4:3 view
 
+    D3DXMatrixOrthoLH(&projection, 8, 6, 1, 101);
+    D3DXVec3TransformCoord(&corner, &p3, &projection);
+    D3DXVec3TransformCoord(&far, &p2, &projection);
+    ExpectNear(corner, {1, 1, 0.02f}, kTight);  // an 8 x 6 view, depth in proportion
+    EXPECT_NEAR(far.z, 0.99f, kTight);
+
     D3DXMatrixLookAtLH(&view, &eye, &at, &eye);  // up along the view: still a rotation
     for (const auto& row : view.m)
         for (float v : row)
