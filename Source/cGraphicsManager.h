@@ -72,6 +72,9 @@ public:
     void SetOrthographic(float height) {
         if (m_renderer != nullptr) m_renderer->SetOrthographic(height);
     }
+    void SetBackground(D3DCOLOR colour) {
+        if (m_renderer != nullptr) m_renderer->SetBackground(colour);
+    }
 
     Graphics::cGraphics3DComFactory* GetGraphics3DFactory() const { return m_graphics3DFactory; }
     Graphics::cCameraComFactory* GetCameraFactory() const { return m_cameraFactory; }

@@ -126,7 +126,7 @@ void cGraphicsRenderer::SetPerspective() {
 void cGraphicsRenderer::BeginFrame() {
     m_D3DDevice->SetTransform(D3DTS_VIEW, &m_viewMatrix);
     m_D3DDevice->BeginScene();
-    m_D3DDevice->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, 0xFF000032, 1.0f,
+    m_D3DDevice->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, m_background, 1.0f,
                        0);
 }
 

@@ -39,6 +39,8 @@ public:
     // `height` is above 0.
     void SetPerspective();
     void SetOrthographic(float height) { m_orthographic = height; }
+    // The colour each frame starts from.
+    void SetBackground(D3DCOLOR colour) { m_background = colour; }
     void BeginFrame();
     void DrawModelPacket(const ModelPacket* _packet);
     void DrawLine(D3DXVECTOR3 from, D3DXVECTOR3 to, D3DXCOLOR colour);
@@ -66,6 +68,7 @@ private:
     DWORD m_animationStamp = 0;
     float m_zNear = 1.0f, m_zFar = 5000.0f;
     float m_orthographic = 0;
+    D3DCOLOR m_background = 0xFF000032;
     bool m_tracedNoEffect = false;
     bool m_tracedSingular = false;
 };

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <tuple>
 
 #include "Directories.h"
@@ -14,6 +15,7 @@
 #include "cObjectManager.h"
 #include "cOrientationAttr.h"
 #include "cPositionAttr.h"
+#include "cRotationAttr.h"
 #include "cTimeline.h"
 #include "cWindow.h"
 #include "resource.h"
@@ -114,6 +116,7 @@ void cModelViewer::LoadModel(const std::string& fullPath, const std::string& fil
     group->RemoveAllObjects();
     cObject* object = group->CreateObject("TestObject");
     SetCurrentDirectoryA(saved.c_str());
+    if (m_zUp) TurnModelObjects(true);
 
     m_watch.Watch(fullPath);
     m_modelName = fileName;
@@ -133,7 +136,7 @@ void cModelViewer::LoadModel(const std::string& fullPath, const std::string& fil
     m_height = m_initialHeight;
     m_distance = m_initialDistance;
     m_angle = m_initialAngle;
-    m_target = model->m_sphereCenter;
+    m_target = Centre(*model);
     m_initialTargetY = m_target.y;
     m_orbitCentre = D3DXVECTOR3(0, 0, 0);
     m_vertical = Vertical::kNone;
@@ -182,11 +185,21 @@ void cModelViewer::Command(UINT id) {
     if (id >= ID_ANIMATION_SET && id < ID_ANIMATION_SET + kListedSets)
         graphics->SelectAnimationSet(id - ID_ANIMATION_SET);
     if (id == ID_VIEW_ORTHOGRAPHIC) m_orthographic = !m_orthographic;
+    if (id == ID_VIEW_BACKGROUND) {
+        m_background = (m_background + 1) % std::size(kBackgrounds);
+        graphics->SetBackground(kBackgrounds[m_background]);
+    }
+    if (const cModel* model = graphics->GetCurrentModel(); id == ID_VIEW_Z_UP) {
+        // The model turns; the camera keeps looking at its centre's height.
+        m_zUp = !m_zUp;
+        TurnModelObjects(m_zUp);
+        if (model != nullptr) m_target.y = m_initialTargetY = Centre(*model).y;
+    }
     if (const cModel* model = graphics->GetCurrentModel(); id == ID_VIEW_FRAME && model != nullptr) {
         // The whole sphere in view from where the camera looks, which now
         // orbits the model's centre.
-        m_orbitCentre = model->m_sphereCenter;
-        m_target.y = model->m_sphereCenter.y;
+        m_orbitCentre = Centre(*model);
+        m_target.y = m_orbitCentre.y;
         m_height = 0;
         m_distance = FramingDistance(model->m_sphereRadius, static_cast<float>(graphics->Width()) /
                                                                 static_cast<float>(graphics->Height()));
@@ -224,7 +237,8 @@ void cModelViewer::UpdateMenu() {
         for (const auto& [id, on] :
              {std::pair{ID_VIEW_TIMELINE, views.timeline}, std::pair{ID_VIEW_FRAMES, views.framesPanel},
               std::pair{ID_VIEW_INFORMATION, views.infoPanel}, std::pair{ID_VIEW_NAMES, views.names},
-              std::pair{ID_VIEW_WEIGHTS, views.weights}, std::pair{ID_VIEW_ORTHOGRAPHIC, m_orthographic}})
+              std::pair{ID_VIEW_WEIGHTS, views.weights}, std::pair{ID_VIEW_ORTHOGRAPHIC, m_orthographic},
+              std::pair{ID_VIEW_Z_UP, m_zUp}})
             CheckMenuItem(view, id, on ? MF_CHECKED : MF_UNCHECKED);
         // The last line says where the camera orbits about.
         const bool framed = m_orbitCentre != D3DXVECTOR3(0, 0, 0);
@@ -324,6 +338,8 @@ void cModelViewer::HandleInput() {
                                               std::tuple{uint32_t(VK_NUMPAD7), ID_VIEW_TOP, ID_VIEW_BOTTOM}})
         if (input->IsKeyTriggered(key)) Command(control ? opposite : view);
     if (input->IsKeyTriggered(VK_NUMPAD5)) Command(ID_VIEW_ORTHOGRAPHIC);
+    if (input->IsKeyTriggered('U')) Command(ID_VIEW_Z_UP);
+    if (input->IsKeyTriggered('K')) Command(ID_VIEW_BACKGROUND);
     if (input->IsKeyTriggered(VK_DECIMAL)) Command(ID_VIEW_FRAME);
     PlaceCamera();
     input->EndFrame();
@@ -406,6 +422,28 @@ float cModelViewer::FramingDistance(float radius, float aspect) {
 
 float cModelViewer::OrthographicHeight(float distance) {
     return 2 * distance * std::tan(D3DX_PI / 8);
+}
+
+D3DXVECTOR3 cModelViewer::Centre(const cModel& model) const {
+    const D3DXVECTOR3& c = model.m_sphereCenter;
+    return m_zUp ? D3DXVECTOR3(c.x, c.z, -c.y) : c;
+}
+
+void cModelViewer::TurnModelObjects(bool toZUp) {
+    // Before the object's own rotation: v · turn · rotation; the turn back
+    // is its transpose.
+    for (const auto& [id, object] : cObjectManager::Instance()->GetGroup(2)->GetObjects()) {
+        auto* rotation = Find<cRotationAttr>(object, "Rotation");
+        if (rotation == nullptr) continue;
+        float turned[3][3] = {};
+        for (int r = 0; r < 3; ++r)
+            for (int c = 0; c < 3; ++c)
+                for (int k = 0; k < 3; ++k)
+                    turned[r][c] += (toZUp ? kZUp[r][k] : kZUp[k][r]) * rotation->m_rotation[k][c];
+        for (int r = 0; r < 3; ++r)
+            for (int c = 0; c < 3; ++c)
+                rotation->m_rotation[r][c] = turned[r][c];
+    }
 }
 
 void cModelViewer::PlaceCamera() {

@@ -65,6 +65,15 @@ public:
     // The angle of each side view: front looks at the model's face (from
     // -z), right at its right side (from -x).
     static float ViewAngle(UINT command);
+    // The backgrounds K goes through: the dark blue a frame starts from,
+    // black, grey, white.
+    static constexpr D3DCOLOR kBackgrounds[] = {0xFF000032, 0xFF000000, 0xFF808080, 0xFFFFFFFF};
+    // A model built with z up turned so that its z is the picture's up: a
+    // point (x, y, z) of the file is drawn at (x, z, -y). Rows of the
+    // rotation an object's attribute holds.
+    static constexpr float kZUp[3][3] = {{1, 0, 0}, {0, 0, -1}, {0, 1, 0}};
+    // Every model object (group 2) turned to z up, or back.
+    static void TurnModelObjects(bool toZUp);
     // How far from a sphere of `radius` the camera sees all of it, in a
     // picture of that aspect (width over height).
     static float FramingDistance(float radius, float aspect);
@@ -75,6 +84,7 @@ public:
     float GetAngle() const { return m_angle; }
     Vertical GetVertical() const { return m_vertical; }
     bool IsOrthographic() const { return m_orthographic; }
+    bool IsZUp() const { return m_zUp; }
     // The point the camera orbits about: the origin's vertical axis, or the
     // model's centre once framed.
     const D3DXVECTOR3& GetOrbitCentre() const { return m_orbitCentre; }
@@ -87,6 +97,8 @@ public:
 
 private:
     void PlaceCamera();
+    // The model's centre as drawn: turned when z is up.
+    D3DXVECTOR3 Centre(const cModel& model) const;
     // The model's file read again in place, the view kept as it is; the
     // model on screen stays when the new version does not load.
     void ReloadModel();
@@ -104,6 +116,8 @@ private:
     D3DXVECTOR3 m_target{0, 0, 0};
     Vertical m_vertical = Vertical::kNone;
     bool m_orthographic = false;
+    bool m_zUp = false;
+    size_t m_background = 0;             // of kBackgrounds
     D3DXVECTOR3 m_orbitCentre{0, 0, 0};  // x and z: the vertical axis orbited
     bool m_menuFramed = false;           // what the View menu's orbit line says
     // The file of the model on screen, and its bare name.

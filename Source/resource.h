@@ -23,6 +23,8 @@
 #define ID_VIEW_BOTTOM 40216
 #define ID_VIEW_ORTHOGRAPHIC 40217
 #define ID_VIEW_FRAME 40218
+#define ID_VIEW_Z_UP 40220
+#define ID_VIEW_BACKGROUND 40221
 // A grayed line at the View menu's end: where the camera orbits about.
 #define ID_VIEW_ORBIT 40219
 #define ID_HELP_KEYS 40301

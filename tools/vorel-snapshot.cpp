@@ -122,7 +122,8 @@ int main(int argc, char** argv) {
     int size = 0;
     bool overlay = false;
     cInspector::Views views;
-    std::string select, weights, panel, view;
+    std::string select, weights, panel, view, up = "y";
+    size_t background = 0;
     bool orthographic = false, frame = false;
     app.add_option("MODEL.x", model, "the model")->required();
     app.add_option("OUT.png", out, "the picture; with --frames a pattern with one %d (walk-%03d.png)")
@@ -160,6 +161,14 @@ int main(int argc, char** argv) {
         ->check(CLI::IsMember({"front", "back", "left", "right", "top", "bottom"}));
     app.add_flag("--ortho", orthographic, "an orthographic view, as wide as the perspective's at the model");
     app.add_flag("--frame", frame, "the camera close enough to see the whole model, orbiting its centre");
+    app.add_option("--up", up, "the model's up axis: its own y (default), or z turned up")
+        ->type_name("y|z")
+        ->check(CLI::IsMember({"y", "z"}));
+    app.add_option("--background", background, "the colour behind the model (default blue)")
+        ->type_name("blue|black|grey|white")
+        ->transform(CLI::CheckedTransformer(
+                        std::map<std::string, size_t>{{"blue", 0}, {"black", 1}, {"grey", 2}, {"white", 3}})
+                        .description(""));
     app.add_option("--panel", panel, "a panel over the picture: the file's information or the frame tree")
         ->type_name("info|frames")
         ->check(CLI::IsMember({"info", "frames"}));
@@ -228,7 +237,9 @@ int main(int argc, char** argv) {
         loaded->m_currentSet = set;
         loaded->m_showSkeleton = skeleton;
         loaded->m_speed = 0;  // the wall clock does not move it
-        if (!view.empty() || orthographic || frame) {
+        graphics->SetBackground(cModelViewer::kBackgrounds[background]);
+        if (up == "z") cModelViewer::TurnModelObjects(true);
+        if (!view.empty() || orthographic || frame || up == "z") {
             // The viewer's own camera: that side's view (or the front), at
             // the distance a load puts it or framing the model.
             const std::map<std::string, UINT> commands{{"front", ID_VIEW_FRONT}, {"back", ID_VIEW_BACK},
@@ -238,7 +249,9 @@ int main(int argc, char** argv) {
             const auto vertical = command == ID_VIEW_TOP      ? cModelViewer::Vertical::kTop
                                   : command == ID_VIEW_BOTTOM ? cModelViewer::Vertical::kBottom
                                                               : cModelViewer::Vertical::kNone;
-            const D3DXVECTOR3& c = loaded->m_sphereCenter;
+            const D3DXVECTOR3 c = up == "z" ? D3DXVECTOR3(loaded->m_sphereCenter.x, loaded->m_sphereCenter.z,
+                                                          -loaded->m_sphereCenter.y)
+                                            : loaded->m_sphereCenter;
             const float distance =
                 frame ? cModelViewer::FramingDistance(loaded->m_sphereRadius, 1024.0f / 768.0f)
                       : 3 * loaded->m_sphereRadius;

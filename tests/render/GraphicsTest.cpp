@@ -1160,4 +1160,30 @@ TEST_F(ViewerTest, TheKeypadViewsShowTheModelFromEachSide) {
     EXPECT_FLOAT_EQ(m_viewer->GetDistance(), distance);
 }
 
+// K goes through the backgrounds and back to the dark blue; U turns the
+// model so that its z is up, before the object's own rotation, and back.
+TEST_F(ViewerTest, BackgroundsAndTheUpAxis) {
+    m_viewer->LoadModel(Sample("Figure.x").string(), "Figure.x");
+    for (const uint32_t expected : {0x000000u, 0x808080u, 0xFFFFFFu, 0x000032u}) {
+        Frame({'K'});
+        EXPECT_EQ(Render().At(5, 400), expected);
+    }
+    auto* rotation =
+        static_cast<cRotationAttr*>(Group(2)->GetObjects().begin()->second->GetAttribute("Rotation"));
+    rotation->m_rotation[0][0] = rotation->m_rotation[1][1] = -1;  // the object's own half turn about z
+    const cModel* model = m_graphics->GetCurrentModel();
+    Frame({'U'});
+    EXPECT_TRUE(m_viewer->IsZUp());
+    const float turned[3][3] = {{-1, 0, 0}, {0, 0, -1}, {0, -1, 0}};  // the turn, then the half turn
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c)
+            EXPECT_EQ(rotation->m_rotation[r][c], turned[r][c]) << r << c;
+    EXPECT_FLOAT_EQ(CameraPosition(Camera()).y, model->m_sphereCenter.z) << "at the turned centre's height";
+    EXPECT_GT(Render().Covered(), 5000);
+    Frame({'U'});
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c)
+            EXPECT_EQ(rotation->m_rotation[r][c], r != c ? 0.0f : r < 2 ? -1.0f : 1.0f) << r << c;
+}
+
 }  // namespace
