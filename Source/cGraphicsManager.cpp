@@ -30,7 +30,7 @@ void Placement(const Graphics::cGraphics3DCom& component, D3DXMATRIX* translatio
 
 cGraphicsManager::~cGraphicsManager() {
     m_camera.reset();
-    m_inspector.reset();
+    m_viewTools.reset();
     m_renderer.reset();
     m_modelLoader.reset();
     m_fontManager.reset();
@@ -55,11 +55,11 @@ bool cGraphicsManager::Init() {
     m_renderer = std::make_unique<Graphics::cGraphicsRenderer>();
     m_modelLoader = std::make_unique<cModelLoader>();
     m_fontManager = std::make_unique<Graphics::cFontManager>();
-    m_inspector = std::make_unique<cInspector>();
+    m_viewTools = std::make_unique<cViewTools>();
     if (!m_renderer->Init()) return false;
     m_modelLoader->SetDevice(m_renderer->m_D3DDevice);
     if (!m_fontManager->Init(m_renderer->m_D3DDevice)) return false;
-    m_inspector->Init(m_renderer->m_D3DDevice, m_renderer->m_D3DLine);
+    m_viewTools->Init(m_renderer->m_D3DDevice, m_renderer->m_D3DLine);
     m_fillMode = D3DFILL_SOLID;
     return true;
 }
@@ -69,7 +69,7 @@ cModel* cGraphicsManager::LoadModel(const std::string& path, const std::string& 
     // A file that did not load leaves the model on screen where it is.
     if (loaded->m_frameRoot == nullptr) return loaded;
     m_currentModel = loaded;
-    if (m_inspector != nullptr) m_inspector->ModelChanged(loaded, false);
+    if (m_viewTools != nullptr) m_viewTools->ModelChanged(loaded, false);
     const D3DXVECTOR3& c = m_currentModel->m_sphereCenter;
     const float r = m_currentModel->m_sphereRadius;
     if (m_cameraFactory != nullptr)
@@ -85,7 +85,7 @@ cModel* cGraphicsManager::ReloadModel(const std::string& path, const std::string
     cModel* reloaded = m_modelLoader->ReloadModel(path, name);
     if (reloaded != nullptr && current) {
         m_currentModel = reloaded;
-        if (m_inspector != nullptr) m_inspector->ModelChanged(reloaded, true);
+        if (m_viewTools != nullptr) m_viewTools->ModelChanged(reloaded, true);
     }
     return reloaded;
 }
@@ -108,10 +108,10 @@ void cGraphicsManager::RenderFrame() {
     m_renderer->SetPerspective();
     m_renderer->m_viewMatrix = m_camera->m_viewMatrix;
     m_renderer->BeginFrame();
-    if (m_inspector != nullptr) m_inspector->Prepare(m_currentModel);
+    if (m_viewTools != nullptr) m_viewTools->Prepare(m_currentModel);
     DrawModels();
-    if (m_inspector != nullptr)
-        m_inspector->Draw(m_currentModel, m_renderer->m_viewMatrix * m_renderer->m_projectionMatrix,
+    if (m_viewTools != nullptr)
+        m_viewTools->Draw(m_currentModel, m_renderer->m_viewMatrix * m_renderer->m_projectionMatrix,
                           static_cast<int>(m_renderer->m_D3DPP.BackBufferWidth),
                           static_cast<int>(m_renderer->m_D3DPP.BackBufferHeight),
                           m_fontManager->GetTextQueue());
@@ -123,10 +123,10 @@ bool cGraphicsManager::Resize(UINT width, UINT height) {
     if (m_renderer == nullptr || m_renderer->m_D3DDevice == nullptr || width == 0 || height == 0)
         return false;
     m_fontManager->OnLostDevice();
-    m_inspector->OnLostDevice();
+    m_viewTools->OnLostDevice();
     const bool resized = m_renderer->Resize(width, height);
     m_fontManager->OnResetDevice();
-    m_inspector->OnResetDevice();
+    m_viewTools->OnResetDevice();
     return resized;
 }
 

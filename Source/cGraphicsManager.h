@@ -12,8 +12,8 @@
 #include "cFontManager.h"
 #include "cGraphics3DCom.h"
 #include "cGraphicsRenderer.h"
-#include "cInspector.h"
 #include "cModelLoader.h"
+#include "cViewTools.h"
 
 namespace Vorel {
 
@@ -83,7 +83,7 @@ public:
     Graphics::cGraphicsRenderer* GetRenderer() const { return m_renderer.get(); }
     Graphics::cFontManager* GetFontManager() const { return m_fontManager.get(); }
     const Graphics::cCamera* GetCamera() const { return m_camera.get(); }
-    cInspector* GetInspector() const { return m_inspector.get(); }
+    cViewTools* GetViewTools() const { return m_viewTools.get(); }
 
     // The near and far planes for a model's bounding sphere seen from
     // `eye`: 1 and 5000 while the sphere lies between them, otherwise planes
@@ -105,7 +105,7 @@ private:
     std::unique_ptr<Graphics::cGraphicsRenderer> m_renderer;
     std::unique_ptr<cModelLoader> m_modelLoader;
     std::unique_ptr<Graphics::cFontManager> m_fontManager;
-    std::unique_ptr<cInspector> m_inspector;
+    std::unique_ptr<cViewTools> m_viewTools;
     int32_t m_fillMode = D3DFILL_SOLID;
     cModel* m_currentModel = nullptr;
     float m_savedSpeed = 0.0f;

@@ -89,8 +89,8 @@ Attribute* Find(cObject* object, const char* type) {
 }  // namespace
 
 bool cModelViewer::Init() {
-    if (cInspector* inspector = cGraphicsManager::Instance()->GetInspector())
-        inspector->m_views.timeline = true;
+    if (cViewTools* viewTools = cGraphicsManager::Instance()->GetViewTools())
+        viewTools->m_views.timeline = true;
     m_camera = cObjectManager::Instance()->GetGroup(1)->CreateObject("TestCamera");
     if (Find<cPositionAttr>(m_camera, "Position") == nullptr ||
         Find<cOrientationAttr>(m_camera, "Orientation") == nullptr)
@@ -212,8 +212,8 @@ void cModelViewer::Command(UINT id) {
                                             : Vertical::kNone;
         if (m_vertical == Vertical::kNone) m_angle = ViewAngle(id), m_height = 0;
     }
-    cInspector* inspector = graphics->GetInspector();
-    cInspector::Views none, &views = inspector != nullptr ? inspector->m_views : none;
+    cViewTools* viewTools = graphics->GetViewTools();
+    cViewTools::Views none, &views = viewTools != nullptr ? viewTools->m_views : none;
     if (id == ID_VIEW_TIMELINE) views.timeline = !views.timeline;
     if (id == ID_VIEW_FRAMES) views.framesPanel = !views.framesPanel;
     if (id == ID_VIEW_INFORMATION) views.infoPanel = !views.infoPanel;
@@ -230,10 +230,10 @@ void cModelViewer::Command(UINT id) {
 }
 
 void cModelViewer::UpdateMenu() {
-    const cInspector* inspector = cGraphicsManager::Instance()->GetInspector();
+    const cViewTools* viewTools = cGraphicsManager::Instance()->GetViewTools();
     if (HMENU view = GetSubMenu(GetMenu(cWindow::MainWindow()), kViewMenu);
-        view != nullptr && inspector != nullptr) {
-        const cInspector::Views& views = inspector->m_views;
+        view != nullptr && viewTools != nullptr) {
+        const cViewTools::Views& views = viewTools->m_views;
         for (const auto& [id, on] :
              {std::pair{ID_VIEW_TIMELINE, views.timeline}, std::pair{ID_VIEW_FRAMES, views.framesPanel},
               std::pair{ID_VIEW_INFORMATION, views.infoPanel}, std::pair{ID_VIEW_NAMES, views.names},
@@ -356,31 +356,31 @@ void cModelViewer::Drag(int dx, int dy) {
 void cModelViewer::MouseDown(int x, int y) {
     m_pressX = m_mouseX = x;
     m_pressY = m_mouseY = y;
-    cInspector* inspector = cGraphicsManager::Instance()->GetInspector();
-    m_inspectorHas = inspector != nullptr && inspector->Press(x, y);
-    m_dragging = !m_inspectorHas;
+    cViewTools* viewTools = cGraphicsManager::Instance()->GetViewTools();
+    m_viewToolsHave = viewTools != nullptr && viewTools->Press(x, y);
+    m_dragging = !m_viewToolsHave;
 }
 
 void cModelViewer::MouseMove(int x, int y, bool held) {
-    cInspector* inspector = cGraphicsManager::Instance()->GetInspector();
-    if (held && m_inspectorHas && inspector != nullptr) inspector->Move(x, y);
+    cViewTools* viewTools = cGraphicsManager::Instance()->GetViewTools();
+    if (held && m_viewToolsHave && viewTools != nullptr) viewTools->Move(x, y);
     if (held && m_dragging) Drag(x - m_mouseX, y - m_mouseY);
     m_mouseX = x;
     m_mouseY = y;
 }
 
 void cModelViewer::MouseUp(int x, int y) {
-    cInspector* inspector = cGraphicsManager::Instance()->GetInspector();
-    if (m_inspectorHas && inspector != nullptr) inspector->Release();
-    if (m_dragging && inspector != nullptr && std::abs(x - m_pressX) <= kClickSlack &&
+    cViewTools* viewTools = cGraphicsManager::Instance()->GetViewTools();
+    if (m_viewToolsHave && viewTools != nullptr) viewTools->Release();
+    if (m_dragging && viewTools != nullptr && std::abs(x - m_pressX) <= kClickSlack &&
         std::abs(y - m_pressY) <= kClickSlack)
-        inspector->Click(x, y);
-    m_dragging = m_inspectorHas = false;
+        viewTools->Click(x, y);
+    m_dragging = m_viewToolsHave = false;
 }
 
 void cModelViewer::Wheel(float notches) {
-    cInspector* inspector = cGraphicsManager::Instance()->GetInspector();
-    if (inspector != nullptr && inspector->Wheel(m_mouseX, m_mouseY, notches)) return;
+    cViewTools* viewTools = cGraphicsManager::Instance()->GetViewTools();
+    if (viewTools != nullptr && viewTools->Wheel(m_mouseX, m_mouseY, notches)) return;
     m_distance -= notches * std::max(1.0f, m_distance * 0.1f);
     if (m_distance < 2.0f) m_distance = 2.0f;
 }

@@ -130,9 +130,9 @@ private:
     int m_menuCommands = -1;  // the menu's own items, before any set was listed
     // Frames the step key has been held.
     int m_held = 0;
-    // The left button: held on the picture (dragging) or by the inspector,
+    // The left button: held on the picture (dragging) or by the view tools,
     // where it went down and where it last was.
-    bool m_dragging = false, m_inspectorHas = false;
+    bool m_dragging = false, m_viewToolsHave = false;
     int m_pressX = 0, m_pressY = 0, m_mouseX = 0, m_mouseY = 0;
 };
 

@@ -83,40 +83,40 @@ void cPanels::ModelChanged() {
     m_weightsFor = -2;
 }
 
-cInspector::Rect cPanels::FramesRect() const {
+cViewTools::Rect cPanels::FramesRect() const {
     return m_framesBox;
 }
 
-cInspector::Rect cPanels::InfoRect() const {
+cViewTools::Rect cPanels::InfoRect() const {
     return m_infoBox;
 }
 
-int cPanels::VisibleRows(const cInspector::Rect& box) const {
+int cPanels::VisibleRows(const cViewTools::Rect& box) const {
     return std::max(0, (box.bottom - box.top - 2 * kPad - RowHeight()) / RowHeight());
 }
 
 void cPanels::Draw() {
-    const cInspector::Views& views = m_inspector.m_views;
+    const cViewTools::Views& views = m_viewTools.m_views;
     m_framesBox = m_infoBox = {};
     if (!views.framesPanel && !views.infoPanel) return;
-    const int width = m_inspector.Width();
+    const int width = m_viewTools.Width();
     const int bottom =
-        (m_inspector.TimelineShown() ? m_inspector.TimelineBand().top : m_inspector.Height() - 26) - 6;
+        (m_viewTools.TimelineShown() ? m_viewTools.TimelineBand().top : m_viewTools.Height() - 26) - 6;
     const int panelWidth = std::clamp(width * 2 / 5, 160, 460);
     if (views.framesPanel) {
-        const int top = m_inspector.FreeBelow(0, panelWidth + 8) + 6;
+        const int top = m_viewTools.FreeBelow(0, panelWidth + 8) + 6;
         m_framesBox = {4, top, 4 + panelWidth, bottom};
         if (m_framesBox.bottom - m_framesBox.top > 3 * RowHeight()) DrawFrames(m_framesBox);
     }
     if (views.infoPanel) {
-        const int top = m_inspector.FreeBelow(width - panelWidth - 8, width) + 6;
+        const int top = m_viewTools.FreeBelow(width - panelWidth - 8, width) + 6;
         m_infoBox = {width - 4 - panelWidth, top, width - 4, bottom};
         if (m_infoBox.bottom - m_infoBox.top > 3 * RowHeight()) DrawInfo(m_infoBox);
     }
 }
 
 void cPanels::BuildTree() {
-    const cModel& model = *m_inspector.Model();
+    const cModel& model = *m_viewTools.Model();
     const size_t count = model.m_frames.size();
     m_depth.assign(count, 0);
     m_children.assign(count, 0);
@@ -134,7 +134,7 @@ void cPanels::BuildTree() {
 void cPanels::BuildRows() {
     // The frames come parents first, each followed by all it holds: a folded
     // frame's rows are those after it that lie deeper.
-    const cModel& model = *m_inspector.Model();
+    const cModel& model = *m_viewTools.Model();
     m_rows.clear();
     int32_t hiddenBelow = INT32_MAX;
     for (size_t i = 0; i < model.m_frames.size(); ++i) {
@@ -153,15 +153,15 @@ void cPanels::BuildRows() {
     m_rowsBuilt = true;
 }
 
-void cPanels::DrawFrames(const cInspector::Rect& box) {
-    const cModel& model = *m_inspector.Model();
+void cPanels::DrawFrames(const cViewTools::Rect& box) {
+    const cModel& model = *m_viewTools.Model();
     if (!m_treeBuilt || m_depth.size() != model.m_frames.size()) BuildTree();
     if (!m_rowsBuilt) BuildRows();
-    m_inspector.Fill(box, kPanel);
-    m_inspector.Occupy(box);
+    m_viewTools.Fill(box, kPanel);
+    m_viewTools.Occupy(box);
     const int rows = VisibleRows(box);
     // A joint picked in the picture is brought into view.
-    const int32_t selected = m_inspector.Selected();
+    const int32_t selected = m_viewTools.Selected();
     if (selected != m_shownSelection && selected >= 0) {
         const auto at = std::find_if(m_rows.begin(), m_rows.end(), [selected](const Row& r) {
             return r.frame == selected && r.container < 0;
@@ -173,9 +173,9 @@ void cPanels::DrawFrames(const cInspector::Rect& box) {
     m_shownSelection = selected;
     m_framesScroll = std::clamp(m_framesScroll, 0, std::max(0, static_cast<int>(m_rows.size()) - rows));
 
-    char* text = m_inspector.Buffer();
-    std::snprintf(text, cInspector::kBufferSize, "Frames (%zu)", model.m_frames.size());
-    m_inspector.Text(box.left + kPad, box.top + kPad, text, kHeading);
+    char* text = m_viewTools.Buffer();
+    std::snprintf(text, cViewTools::kBufferSize, "Frames (%zu)", model.m_frames.size());
+    m_viewTools.Text(box.left + kPad, box.top + kPad, text, kHeading);
     const int top = box.top + kPad + RowHeight();
     for (int r = 0; r < rows && m_framesScroll + r < static_cast<int>(m_rows.size()); ++r) {
         const Row& row = m_rows[static_cast<size_t>(m_framesScroll + r)];
@@ -185,20 +185,20 @@ void cPanels::DrawFrames(const cInspector::Rect& box) {
         const int x = box.left + kPad + depth * kIndent;
         if (row.container < 0) {
             if (row.frame == selected)
-                m_inspector.Fill({box.left + 1, y - 1, box.right - 1, y + RowHeight() - 1}, kRowSelected);
+                m_viewTools.Fill({box.left + 1, y - 1, box.right - 1, y + RowHeight() - 1}, kRowSelected);
             const bool holds = m_children[frame] > 0 || model.m_frames[frame]->pMeshContainer != nullptr;
-            if (holds) m_inspector.Text(x, y, m_folded[frame] ? "+" : "-", kDim);
-            std::snprintf(text, cInspector::kBufferSize, "%.100s", NameOf(model, row.frame));
-            m_inspector.Text(x + kIndent, y, text, kWhite);
+            if (holds) m_viewTools.Text(x, y, m_folded[frame] ? "+" : "-", kDim);
+            std::snprintf(text, cViewTools::kBufferSize, "%.100s", NameOf(model, row.frame));
+            m_viewTools.Text(x + kIndent, y, text, kWhite);
         } else {
             const cMeshContainer* c = ContainerOf(model, row.frame, row.container);
             LPD3DXMESH mesh = c != nullptr ? c->MeshData.pMesh : nullptr;
-            std::snprintf(text, cInspector::kBufferSize, "%.60s: %u vertices, %u triangles, %s",
+            std::snprintf(text, cViewTools::kBufferSize, "%.60s: %u vertices, %u triangles, %s",
                           c != nullptr && c->Name != nullptr && *c->Name != '\0' ? c->Name : "(unnamed mesh)",
                           mesh != nullptr ? mesh->GetNumVertices() : 0,
                           mesh != nullptr ? mesh->GetNumFaces() : 0,
                           c != nullptr && c->IsSkinned() ? "skinned" : "rigid");
-            m_inspector.Text(x + kIndent, y, text, kMesh);
+            m_viewTools.Text(x + kIndent, y, text, kMesh);
         }
     }
 }
@@ -211,7 +211,7 @@ void cPanels::Wrap(const std::string& text, int indent, int width, std::vector<s
     while (!rest.empty()) {
         const std::string prefix = first ? "" : lead + "  ";
         size_t fit = rest.size();
-        while (fit > 1 && m_inspector.TextWidth((prefix + rest.substr(0, fit)).c_str()) > width) {
+        while (fit > 1 && m_viewTools.TextWidth((prefix + rest.substr(0, fit)).c_str()) > width) {
             const size_t space = rest.rfind(' ', fit - 1);
             fit = space != std::string::npos && space > 0 ? space : fit * 3 / 4;
         }
@@ -223,7 +223,7 @@ void cPanels::Wrap(const std::string& text, int indent, int width, std::vector<s
 
 const std::vector<std::string>& cPanels::FileRows() {
     if (m_fileBuilt) return m_fileRows;
-    const cModelFacts facts = cModelFacts::Gather(*m_inspector.Model());
+    const cModelFacts facts = cModelFacts::Gather(*m_viewTools.Model());
     const int width = std::max(80, m_infoBox.right - m_infoBox.left - 2 * kPad);
     m_fileRowsWidth = m_infoBox.right - m_infoBox.left;
     m_fileRows.clear();
@@ -289,8 +289,8 @@ const std::vector<std::string>& cPanels::FileRows() {
 void cPanels::SelectedRows() {
     // The selected frame at the current time, in fixed buffers.
     m_selectedCount = 0;
-    const int32_t selected = m_inspector.Selected();
-    const cModel& model = *m_inspector.Model();
+    const int32_t selected = m_viewTools.Selected();
+    const cModel& model = *m_viewTools.Model();
     if (selected < 0) return;
     if (!m_treeBuilt || m_depth.size() != model.m_frames.size()) BuildTree();
     const auto index = static_cast<size_t>(selected);
@@ -359,15 +359,15 @@ void cPanels::SelectedRows() {
     std::snprintf(row(), sizeof m_selected[0], " ");
 }
 
-void cPanels::DrawInfo(const cInspector::Rect& box) {
+void cPanels::DrawInfo(const cViewTools::Rect& box) {
     if (m_fileBuilt && m_fileRowsWidth != box.right - box.left)
         m_fileBuilt = false;  // laid out for another width
     m_infoBox = box;
     const std::vector<std::string>& file = FileRows();
     SelectedRows();
-    m_inspector.Fill(box, kPanel);
-    m_inspector.Occupy(box);
-    m_inspector.Text(box.left + kPad, box.top + kPad, "Information", kHeading);
+    m_viewTools.Fill(box, kPanel);
+    m_viewTools.Occupy(box);
+    m_viewTools.Text(box.left + kPad, box.top + kPad, "Information", kHeading);
     const int rows = VisibleRows(box);
     const int total = m_selectedCount + static_cast<int>(file.size());
     m_infoRows = total;
@@ -378,7 +378,7 @@ void cPanels::DrawInfo(const cInspector::Rect& box) {
         const bool own = at < m_selectedCount;
         const char* text = own ? m_selected[at] : file[static_cast<size_t>(at - m_selectedCount)].c_str();
         const bool heading = at == 0 ? own : text[0] != ' ';
-        m_inspector.Text(box.left + kPad, top + r * RowHeight(), text,
+        m_viewTools.Text(box.left + kPad, top + r * RowHeight(), text,
                          heading ? kHeading
                          : own   ? kWhite
                                  : kDim);
@@ -387,7 +387,7 @@ void cPanels::DrawInfo(const cInspector::Rect& box) {
 
 bool cPanels::Press(int x, int y) {
     if (m_infoBox.Contains(x, y)) return true;
-    if (!m_framesBox.Contains(x, y) || m_inspector.Model() == nullptr) return false;
+    if (!m_framesBox.Contains(x, y) || m_viewTools.Model() == nullptr) return false;
     const int r = (y - (m_framesBox.top + kPad + RowHeight())) / RowHeight();
     const int index = m_framesScroll + r;
     if (r < 0 || r >= VisibleRows(m_framesBox) || index >= static_cast<int>(m_rows.size())) return true;
@@ -399,7 +399,7 @@ bool cPanels::Press(int x, int y) {
         m_rowsBuilt = false;
         return true;
     }
-    m_inspector.Select(row.frame);
+    m_viewTools.Select(row.frame);
     m_shownSelection = row.frame;  // it is in view already
     return true;
 }

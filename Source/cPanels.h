@@ -4,18 +4,18 @@
 #include <string>
 #include <vector>
 
-#include "cInspector.h"
+#include "cViewTools.h"
 
 namespace Vorel {
 
-// The inspector's two panels over the picture: the frames panel on the
+// The two panels over the picture: the frames panel on the
 // left (the frame tree with each frame's mesh containers, folding and
 // scrolling) and the information panel on the right (the selected frame at
 // the current time, then what the file holds and what its load said). Only
 // the rows in view are drawn; nothing is done for a closed panel.
 class cPanels {
 public:
-    explicit cPanels(cInspector& inspector) : m_inspector(inspector) {}
+    explicit cPanels(cViewTools& viewTools) : m_viewTools(viewTools) {}
 
     void Draw();
     // A press on a panel: on a frames row's arrow it folds or unfolds the
@@ -25,8 +25,8 @@ public:
     bool Wheel(int x, int y, float notches);
     void ModelChanged();
 
-    cInspector::Rect FramesRect() const;
-    cInspector::Rect InfoRect() const;
+    cViewTools::Rect FramesRect() const;
+    cViewTools::Rect InfoRect() const;
     // The rows of the information panel about the file, made once per model.
     const std::vector<std::string>& FileRows();
 
@@ -38,14 +38,14 @@ private:
     void BuildTree();
     void BuildRows();
     void SelectedRows();
-    void DrawFrames(const cInspector::Rect& box);
-    void DrawInfo(const cInspector::Rect& box);
-    int RowHeight() const { return m_inspector.LineHeight() + 2; }
-    int VisibleRows(const cInspector::Rect& box) const;
+    void DrawFrames(const cViewTools::Rect& box);
+    void DrawInfo(const cViewTools::Rect& box);
+    int RowHeight() const { return m_viewTools.LineHeight() + 2; }
+    int VisibleRows(const cViewTools::Rect& box) const;
     // The rows of `text`, cut where they would pass `width` pixels.
     void Wrap(const std::string& text, int indent, int width, std::vector<std::string>* rows);
 
-    cInspector& m_inspector;
+    cViewTools& m_viewTools;
     // Frames panel: per frame its depth, children and whether it is
     // folded; the rows shown, made again only when folding or the model changes.
     std::vector<int32_t> m_depth, m_children;
@@ -69,7 +69,7 @@ private:
     size_t m_weighedVertices = 0;
     double m_totalWeight = 0;
     // The boxes of the last frame drawn, for the mouse.
-    cInspector::Rect m_framesBox, m_infoBox;
+    cViewTools::Rect m_framesBox, m_infoBox;
 };
 
 }  // namespace Vorel

@@ -2,7 +2,7 @@
 // moved on by a frame, the keys of the current set, the frame tree and the
 // skinning of every skinned mesh. For the sample models and a generated
 // model of 200k vertices with four influences each; for that model also
-// with every view of the inspector on (timeline, names, the selected bone
+// with every view tool on (timeline, names, the selected bone
 // with its weights, both panels): their own work, the joints projected,
 // the names kept apart, the key marks, the rows in view and the weights'
 // copy of the pose, without a device to draw it.
@@ -17,9 +17,9 @@
 #include "Common.h"
 #include "Goals.h"
 #include "ModelGenerator.h"
-#include "cInspector.h"
 #include "cMeshContainer.h"
 #include "cModelLoader.h"
+#include "cViewTools.h"
 #include "d3dx9/mesh/SkinInfo.h"
 #include "win32/DebugOutput.h"
 
@@ -35,7 +35,7 @@ void Frame(benchmark::State& state, const std::string& path, bool inspecting = f
     size_t vertices = 0;
     for (const auto& c : model->m_containers)
         vertices += c.container->MeshData.pMesh->GetNumVertices();
-    Vorel::cInspector inspector;
+    Vorel::cViewTools viewTools;
     D3DXMATRIX world, view, projection;
     D3DXMatrixIdentity(&world);
     const D3DXVECTOR3 eye = model->m_sphereCenter - D3DXVECTOR3(0, 0, 3 * model->m_sphereRadius);
@@ -44,18 +44,18 @@ void Frame(benchmark::State& state, const std::string& path, bool inspecting = f
     D3DXMatrixPerspectiveFovLH(&projection, D3DX_PI / 4, 1024.0f / 768, 1, 5000);
     const std::deque<Vorel::Graphics::TextPacket*> texts;
     if (inspecting) {
-        inspector.ModelChanged(model, false);
-        inspector.m_views = {
+        viewTools.ModelChanged(model, false);
+        viewTools.m_views = {
             .timeline = true, .names = true, .weights = true, .framesPanel = true, .infoPanel = true};
-        inspector.Select(static_cast<int32_t>(model->m_frames.size() / 2));
+        viewTools.Select(static_cast<int32_t>(model->m_frames.size() / 2));
     }
     for (auto _ : state) {
         model->AdvanceClock(1000.0f / 60);
-        if (inspecting) inspector.Prepare(model);
+        if (inspecting) viewTools.Prepare(model);
         model->Update(model->m_time);
         if (!inspecting) continue;
         model->DrawSkeleton(world, nullptr);
-        inspector.Draw(model, view * projection, 1024, 768, texts);
+        viewTools.Draw(model, view * projection, 1024, 768, texts);
     }
     state.counters["vertices"] = static_cast<double>(vertices);
 }

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Renders the README's pictures of the bundled figure, mid-stride in its
 # walk, with vorel-snapshot (build it first: ./run.sh or ./test.sh): the
-# three fill modes, then the inspector's views.
+# three fill modes, then the view tools.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 snapshot=build/vorel-snapshot

@@ -121,7 +121,7 @@ int main(int argc, char** argv) {
     int frames = 0;
     int size = 0;
     bool overlay = false;
-    cInspector::Views views;
+    cViewTools::Views views;
     std::string select, weights, panel, view, up = "y";
     size_t background = 0;
     bool orthographic = false, frame = false;
@@ -264,8 +264,8 @@ int main(int argc, char** argv) {
                                     &orientation->m_view);
             graphics->SetOrthographic(orthographic ? cModelViewer::OrthographicHeight(distance) : 0);
         }
-        cInspector* inspector = graphics->GetInspector();
-        inspector->m_views = views;
+        cViewTools* viewTools = graphics->GetViewTools();
+        viewTools->m_views = views;
         if (!select.empty()) {
             cFrame* frame = loaded->FindFrame(select.c_str());
             const auto at = std::find(loaded->m_frames.begin(), loaded->m_frames.end(), frame);
@@ -274,7 +274,7 @@ int main(int argc, char** argv) {
                              select.c_str());
                 status = 1;
             }
-            inspector->Select(static_cast<int32_t>(at - loaded->m_frames.begin()));
+            viewTools->Select(static_cast<int32_t>(at - loaded->m_frames.begin()));
         }
         const float length = loaded->m_animationSets.empty()
                                  ? 0.0f

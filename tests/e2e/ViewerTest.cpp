@@ -420,11 +420,11 @@ int ColumnOf(const Picture& picture, int row, Rgb colour, int x0 = 0, int x1 = 1
     return count > 0 ? sum / count : -1;
 }
 
-// The inspector in the real window. F10 and the arrows open the View menu
+// The view tools in the real window. F10 and the arrows open the View menu
 // and turn the timeline off, T on again; a click on the timeline pauses at
 // that time, End and Home go to the ends; a click on a joint selects it,
 // drawn where vorel-snapshot draws that selection.
-TEST_F(ViewerTest, TheInspectorAnswersTheMouseAndTheKeys) {
+TEST_F(ViewerTest, TheViewToolsAnswerTheMouseAndTheKeys) {
     const Picture head = Snapshot(kFigure, "--select Head");
     const Rgb selected{255, 224, 64}, cursor{255, 200, 48};
     const int headX = ColumnOf(head, 183, selected, 480, 560);

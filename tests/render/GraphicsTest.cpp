@@ -112,7 +112,7 @@ protected:
         CreateSingletons();
         ASSERT_TRUE(cApplication::Instance()->Init());
         m_graphics = cGraphicsManager::Instance();
-        m_graphics->GetInspector()->m_views.timeline = false;  // the models' pictures alone
+        m_graphics->GetViewTools()->m_views.timeline = false;  // the models' pictures alone
         m_camera = Group(1)->CreateObject("TestCamera");
         m_object = Group(2)->CreateObject("TestObject");
     }
@@ -334,11 +334,11 @@ TEST_F(GraphicsTest, TheFramePathAllocatesNothing) {
         m_graphics->RenderFrame();
     EXPECT_EQ(g_allocations - before, 0u);
 
-    // Every view of the inspector on, once its rows and colours are made.
-    cInspector* inspector = m_graphics->GetInspector();
-    inspector->m_views = {
+    // Every view tool on, once its rows and colours are made.
+    cViewTools* viewTools = m_graphics->GetViewTools();
+    viewTools->m_views = {
         .timeline = true, .names = true, .weights = true, .framesPanel = true, .infoPanel = true};
-    inspector->Select(2);
+    viewTools->Select(2);
     Render();
     Render();
     const uint64_t inspecting = g_allocations;
@@ -833,7 +833,7 @@ TEST_F(ViewerTest, KeysStepThroughTheSetAndThePoseIsTheToolsOwn) {
         }
     };
     expectToolsPose();
-    const cInspector::Rect bar = cInspector::TimelineBar(1024, 768);
+    const cViewTools::Rect bar = cViewTools::TimelineBar(1024, 768);
     m_viewer->MouseDown(bar.left + 333, bar.top + 3);
     m_viewer->MouseUp(bar.left + 333, bar.top + 3);
     EXPECT_NEAR(model->m_time, 2000.0f * 333 / (bar.right - bar.left - 1), 0.01f) << "scrubbed";
@@ -876,7 +876,7 @@ int32_t FrameIndex(const cModel& model, const char* name) {
 std::pair<int, int> JointOnScreen(cGraphicsManager* graphics, const cModel& model, const char* name) {
     const Graphics::cGraphicsRenderer* r = graphics->GetRenderer();
     float x = -1, y = -1;
-    EXPECT_TRUE(cInspector::Project(model.Joints()[static_cast<size_t>(FrameIndex(model, name))],
+    EXPECT_TRUE(cViewTools::Project(model.Joints()[static_cast<size_t>(FrameIndex(model, name))],
                                     r->m_viewMatrix * r->m_projectionMatrix, 1024, 768, &x, &y));
     return {static_cast<int>(x), static_cast<int>(y)};
 }
@@ -887,9 +887,9 @@ std::pair<int, int> JointOnScreen(cGraphicsManager* graphics, const cModel& mode
 TEST_F(ViewerTest, TheMouseScrubsTheTimelineAndPicksJoints) {
     m_viewer->LoadModel(Sample("Figure.x").string(), "Figure.x");
     cModel* model = m_graphics->GetCurrentModel();
-    cInspector* inspector = m_graphics->GetInspector();
+    cViewTools* viewTools = m_graphics->GetViewTools();
     Render();
-    const cInspector::Rect bar = cInspector::TimelineBar(1024, 768);
+    const cViewTools::Rect bar = cViewTools::TimelineBar(1024, 768);
     const float angle = m_viewer->GetAngle();
     m_viewer->MouseDown(bar.left + (bar.right - bar.left) / 4, bar.top + 4);
     EXPECT_NEAR(model->m_time, 1200, 4800.0 / (bar.right - bar.left)) << "a quarter of 4800 ticks";
@@ -898,7 +898,7 @@ TEST_F(ViewerTest, TheMouseScrubsTheTimelineAndPicksJoints) {
     EXPECT_EQ(model->m_time, cTimeline::End(*model)) << "held at the end";
     m_viewer->MouseUp(bar.right + 40, bar.top - 200);
     EXPECT_EQ(m_viewer->GetAngle(), angle) << "the timeline's, not the camera's";
-    EXPECT_EQ(inspector->Selected(), -1);
+    EXPECT_EQ(viewTools->Selected(), -1);
     m_graphics->TogglePause();
     EXPECT_EQ(model->m_speed, 1.0f) << "Pause plays on";
 
@@ -907,28 +907,28 @@ TEST_F(ViewerTest, TheMouseScrubsTheTimelineAndPicksJoints) {
     const auto [x, y] = JointOnScreen(m_graphics, *model, "Head");
     m_viewer->MouseDown(x + 3, y - 2);
     m_viewer->MouseUp(x + 3, y + 1);
-    EXPECT_EQ(inspector->Selected(), FrameIndex(*model, "Head"));
+    EXPECT_EQ(viewTools->Selected(), FrameIndex(*model, "Head"));
     m_viewer->MouseDown(x, y);
     m_viewer->MouseMove(x + 40, y, true);
     m_viewer->MouseUp(x + 40, y);
     EXPECT_LT(m_viewer->GetAngle(), angle) << "a drag turns the camera";
-    EXPECT_EQ(inspector->Selected(), FrameIndex(*model, "Head")) << "and keeps the selection";
+    EXPECT_EQ(viewTools->Selected(), FrameIndex(*model, "Head")) << "and keeps the selection";
     m_viewer->MouseDown(900, 300);
     m_viewer->MouseUp(900, 300);
-    EXPECT_EQ(inspector->Selected(), -1) << "empty space";
+    EXPECT_EQ(viewTools->Selected(), -1) << "empty space";
 
     // The frames panel: Figure, its mesh Body, Pelvis, ... A row selects its
     // frame, an arrow folds it, the wheel scrolls the panel, not the camera.
-    inspector->m_views.framesPanel = true;
+    viewTools->m_views.framesPanel = true;
     Render();
-    const cInspector::Rect box = inspector->Panels().FramesRect();
-    const int rows = inspector->LineHeight() + 2, first = box.top + 6 + rows + rows / 2;
+    const cViewTools::Rect box = viewTools->Panels().FramesRect();
+    const int rows = viewTools->LineHeight() + 2, first = box.top + 6 + rows + rows / 2;
     const auto press = [&](int px, int py) {
         m_viewer->MouseDown(px, py);
         m_viewer->MouseUp(px, py);
     };
     press(box.left + 100, first + 2 * rows);
-    EXPECT_EQ(inspector->Selected(), FrameIndex(*model, "Pelvis"));
+    EXPECT_EQ(viewTools->Selected(), FrameIndex(*model, "Pelvis"));
     const float distance = m_viewer->GetDistance();
     m_viewer->MouseMove(box.left + 100, first, false);
     m_viewer->Wheel(-1);
@@ -936,9 +936,9 @@ TEST_F(ViewerTest, TheMouseScrubsTheTimelineAndPicksJoints) {
     press(box.left + 12, first);  // Figure's arrow: all but Figure hidden
     Render();
     press(box.left + 100, first + rows);
-    EXPECT_EQ(inspector->Selected(), FrameIndex(*model, "Pelvis")) << "no row there now";
+    EXPECT_EQ(viewTools->Selected(), FrameIndex(*model, "Pelvis")) << "no row there now";
     press(box.left + 100, first);
-    EXPECT_EQ(inspector->Selected(), FrameIndex(*model, "Figure"));
+    EXPECT_EQ(viewTools->Selected(), FrameIndex(*model, "Figure"));
 }
 
 // The skin in the colours of the selected bone's weights: hot along it,
@@ -947,7 +947,7 @@ TEST_F(ViewerTest, TheMouseScrubsTheTimelineAndPicksJoints) {
 TEST_F(GraphicsTest, WeightsAndNamesAreDrawnWhereTheBonesAre) {
     cModel* model = Load(Sample("Figure.x"));
     model->m_showSkeleton = false;
-    cInspector* inspector = m_graphics->GetInspector();
+    cViewTools* viewTools = m_graphics->GetViewTools();
     const Picture plain = Render();
     const auto [hx, hy] = JointOnScreen(m_graphics, *model, "Hand_L");
     const auto [fx, fy] = JointOnScreen(m_graphics, *model, "Forearm_L");
@@ -956,17 +956,17 @@ TEST_F(GraphicsTest, WeightsAndNamesAreDrawnWhereTheBonesAre) {
     const auto red = [](uint32_t c) { return (c >> 16 & 0xFF) > 120 && (c >> 16 & 0xFF) > 3 * (c & 0xFF); };
     const auto blue = [](uint32_t c) { return (c & 0xFF) > 100 && (c & 0xFF) > 2 * (c >> 16 & 0xFF); };
 
-    inspector->m_views.weights = true;
-    inspector->Select(FrameIndex(*model, "Forearm_L"));
+    viewTools->m_views.weights = true;
+    viewTools->Select(FrameIndex(*model, "Forearm_L"));
     const Picture weights = Render();
     EXPECT_TRUE(red(weights.At((hx + fx) / 2, (hy + fy) / 2)))
         << std::hex << weights.At((hx + fx) / 2, (hy + fy) / 2);
     EXPECT_TRUE(blue(weights.At(sx, sy))) << std::hex << weights.At(sx, sy);
     EXPECT_GT(weights.Count(red, 140, 700, 180, 740), 50) << "the legend's hot end";
-    inspector->Select(FrameIndex(*model, "Figure"));
+    viewTools->Select(FrameIndex(*model, "Figure"));
     EXPECT_EQ(Render().At(sx, sy), plain.At(sx, sy)) << "the root frame is no bone";
 
-    inspector->m_views = {.names = true};
+    viewTools->m_views = {.names = true};
     const Picture names = Render();
     const auto white = [](uint32_t c) { return c == 0xFFFFFF; };
     EXPECT_EQ(plain.Count(white, sx + 4, sy - 8, sx + 60, sy + 8), 0);
@@ -1007,27 +1007,27 @@ TEST_F(GraphicsTest, EveryViewCopesWithOddFiles) {
          model("Frame B { FrameTransformMatrix { 0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,1;; } }\n", "B", ""), false},
     };
     ScratchFolder scratch;
-    cInspector* inspector = m_graphics->GetInspector();
+    cViewTools* viewTools = m_graphics->GetViewTools();
     for (const auto& [what, text, timeline] : odd) {
         SCOPED_TRACE(what);
         const fs::path file = scratch.Path() / (std::string(what) + ".x");
         ASSERT_TRUE(WriteFile(file, text));
         cModel* loaded = Load(file);
         ASSERT_NE(loaded->m_frameRoot, nullptr);
-        inspector->m_views = {
+        viewTools->m_views = {
             .timeline = true, .names = true, .weights = true, .framesPanel = true, .infoPanel = true};
-        inspector->Select(FrameIndex(*loaded, "B"));
+        viewTools->Select(FrameIndex(*loaded, "B"));
         const Picture picture = Render();
         const auto band = [](uint32_t c) { return c == 0x1C2028; };
         EXPECT_EQ(picture.Count(band, 420, 705, 600, 715) > 1000, timeline) << "the timeline's band";
         EXPECT_GT(picture.Count(band, 0, 0, 1024, 700), 40000) << "both panels";
         for (const D3DXVECTOR3& joint : loaded->Joints())
             EXPECT_TRUE(std::isfinite(joint.x + joint.y + joint.z));
-        for (const auto& row : inspector->Panels().FileRows())
+        for (const auto& row : viewTools->Panels().FileRows())
             EXPECT_FALSE(row.empty());
-        inspector->Press(cInspector::TimelineBar(1024, 768).right - 1,
-                         cInspector::TimelineBar(1024, 768).top);
-        inspector->Release();
+        viewTools->Press(cViewTools::TimelineBar(1024, 768).right - 1,
+                         cViewTools::TimelineBar(1024, 768).top);
+        viewTools->Release();
         EXPECT_EQ(loaded->m_time, timeline ? cTimeline::End(*loaded) : 0.0f) << "a press at the end";
     }
     // More frames than rows: the wheel scrolls the panel three rows a notch.
@@ -1037,12 +1037,12 @@ TEST_F(GraphicsTest, EveryViewCopesWithOddFiles) {
     ASSERT_TRUE(WriteFile(scratch.Path() / "siblings.x", model(siblings, "F0", "")));
     cModel* hundred = Load(scratch.Path() / "siblings.x");
     Render();
-    const cInspector::Rect box = inspector->Panels().FramesRect();
-    const int first = box.top + 6 + (inspector->LineHeight() + 2) * 3 / 2;
-    EXPECT_TRUE(inspector->Wheel(box.left + 50, first, -2));
+    const cViewTools::Rect box = viewTools->Panels().FramesRect();
+    const int first = box.top + 6 + (viewTools->LineHeight() + 2) * 3 / 2;
+    EXPECT_TRUE(viewTools->Wheel(box.left + 50, first, -2));
     Render();
-    EXPECT_TRUE(inspector->Press(box.left + 100, first));
-    EXPECT_EQ(inspector->Selected(), FrameIndex(*hundred, "F4")) << "Root, its mesh, F0, ... six rows on";
+    EXPECT_TRUE(viewTools->Press(box.left + 100, first));
+    EXPECT_EQ(viewTools->Selected(), FrameIndex(*hundred, "F4")) << "Root, its mesh, F0, ... six rows on";
 }
 
 // The back buffer takes the window's new size: the projection's aspect is

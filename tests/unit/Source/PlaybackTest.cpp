@@ -4,9 +4,9 @@
 
 #include "MathSupport.h"
 #include "TestSupport.h"
-#include "cInspector.h"
 #include "cModel.h"
 #include "cTimeline.h"
+#include "cViewTools.h"
 
 namespace {
 
@@ -14,11 +14,11 @@ using namespace VorelTest;
 using Vorel::cAnimationSet;
 using Vorel::cBoneAnimation;
 using Vorel::cFrame;
-using Vorel::cInspector;
 using Vorel::cModel;
 using Vorel::cQuaternion;
 using Vorel::cTimeline;
 using Vorel::cVectorKey;
+using Vorel::cViewTools;
 using Vorel::cVQS;
 
 std::vector<cVectorKey> Along(std::initializer_list<std::pair<float, float>> keys) {
@@ -229,14 +229,14 @@ TEST_F(PlaybackTest, SkeletonChildrenJoinTheirParentAndLaterSiblingsTheFirst) {
 // The weight ramp runs from blue through green to red, evenly, and takes
 // anything as a weight.
 TEST(WeightRamp, RunsFromColdToHot) {
-    EXPECT_EQ(cInspector::WeightColour(0), 0xFF1A33D9u);
-    EXPECT_EQ(cInspector::WeightColour(1), 0xFFF21A0Du);
-    EXPECT_EQ(cInspector::WeightColour(0.5f), 0xFF26D933u) << "green in the middle";
-    EXPECT_EQ(cInspector::WeightColour(-3), cInspector::WeightColour(0));
-    EXPECT_EQ(cInspector::WeightColour(7), cInspector::WeightColour(1));
-    EXPECT_EQ(cInspector::WeightColour(NAN), cInspector::WeightColour(0));
-    EXPECT_EQ(cInspector::WeightColour(0.25f), 0xFF00BFF2u) << "cyan";
-    EXPECT_EQ(cInspector::WeightColour(0.75f), 0xFFFFD900u) << "yellow";
+    EXPECT_EQ(cViewTools::WeightColour(0), 0xFF1A33D9u);
+    EXPECT_EQ(cViewTools::WeightColour(1), 0xFFF21A0Du);
+    EXPECT_EQ(cViewTools::WeightColour(0.5f), 0xFF26D933u) << "green in the middle";
+    EXPECT_EQ(cViewTools::WeightColour(-3), cViewTools::WeightColour(0));
+    EXPECT_EQ(cViewTools::WeightColour(7), cViewTools::WeightColour(1));
+    EXPECT_EQ(cViewTools::WeightColour(NAN), cViewTools::WeightColour(0));
+    EXPECT_EQ(cViewTools::WeightColour(0.25f), 0xFF00BFF2u) << "cyan";
+    EXPECT_EQ(cViewTools::WeightColour(0.75f), 0xFFFFD900u) << "yellow";
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "cInspector.h"
+#include "cViewTools.h"
 
 #include <algorithm>
 #include <cmath>
@@ -32,17 +32,17 @@ const char* NameOf(const cModel& model, int32_t frame) {
 
 }  // namespace
 
-cInspector::cInspector() : m_panels(std::make_unique<cPanels>(*this)) {
+cViewTools::cViewTools() : m_panels(std::make_unique<cPanels>(*this)) {
     D3DXMatrixIdentity(&m_viewProjection);
     D3DXMatrixIdentity(&m_pixels);
     m_buffer[0] = '\0';
 }
 
-cInspector::~cInspector() {
+cViewTools::~cViewTools() {
     if (m_font != nullptr) m_font->Release();
 }
 
-bool cInspector::Init(LPDIRECT3DDEVICE9 device, LPD3DXLINE line) {
+bool cViewTools::Init(LPDIRECT3DDEVICE9 device, LPD3DXLINE line) {
     m_device = device;
     m_line = line;
     CHECKED(D3DXCreateFont(device, 15, 0, FW_NORMAL, 0, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
@@ -55,15 +55,15 @@ bool cInspector::Init(LPDIRECT3DDEVICE9 device, LPD3DXLINE line) {
     return m_font != nullptr;
 }
 
-void cInspector::OnLostDevice() {
+void cViewTools::OnLostDevice() {
     if (m_font != nullptr) m_font->OnLostDevice();
 }
 
-void cInspector::OnResetDevice() {
+void cViewTools::OnResetDevice() {
     if (m_font != nullptr) m_font->OnResetDevice();
 }
 
-void cInspector::ModelChanged(cModel* model, bool reloaded) {
+void cViewTools::ModelChanged(cModel* model, bool reloaded) {
     // A model read again keeps its selection where the frame is still there.
     m_model = model;
     m_selected = -1;
@@ -80,7 +80,7 @@ void cInspector::ModelChanged(cModel* model, bool reloaded) {
     m_panels->ModelChanged();
 }
 
-void cInspector::Prepare(cModel* model) {
+void cViewTools::Prepare(cModel* model) {
     m_model = model;
     if (model == nullptr || m_selected >= static_cast<int32_t>(model->m_frames.size())) m_selected = -1;
     // The weights follow the selection: made when it changes, never per frame.
@@ -94,7 +94,7 @@ void cInspector::Prepare(cModel* model) {
     m_weightsFrame = frame;
 }
 
-void cInspector::Draw(cModel* model, const D3DXMATRIX& viewProjection, int width, int height,
+void cViewTools::Draw(cModel* model, const D3DXMATRIX& viewProjection, int width, int height,
                       const std::deque<Graphics::TextPacket*>& texts) {
     m_model = model;
     m_viewProjection = viewProjection;
@@ -121,22 +121,22 @@ void cInspector::Draw(cModel* model, const D3DXMATRIX& viewProjection, int width
     if (m_device != nullptr) m_device->SetRenderState(D3DRS_ZENABLE, depth);
 }
 
-cInspector::Rect cInspector::TimelineBar(int width, int height) {
+cViewTools::Rect cViewTools::TimelineBar(int width, int height) {
     const int bottom = height - kBottomRoom - kRulerHeight;
     return {kMargin, bottom - kBarHeight, std::max(kMargin + 1, width - kMargin), bottom};
 }
 
-cInspector::Rect cInspector::TimelineBand() const {
+cViewTools::Rect cViewTools::TimelineBand() const {
     const Rect bar = TimelineBar(m_width, m_height);
     return {0, bar.top - m_lineHeight - 6, m_width, bar.bottom + kRulerHeight + 3};
 }
 
-bool cInspector::TimelineShown() const {
+bool cViewTools::TimelineShown() const {
     return m_views.timeline && m_model != nullptr && m_model->m_frameRoot != nullptr &&
            cTimeline::Set(*m_model) != nullptr;
 }
 
-void cInspector::DrawTimeline() {
+void cViewTools::DrawTimeline() {
     const cAnimationSet* set = cTimeline::Set(*m_model);
     const Rect bar = TimelineBar(m_width, m_height);
     const Rect band = TimelineBand();
@@ -188,7 +188,7 @@ void cInspector::DrawTimeline() {
     Text(m_width - kMargin - TextWidth(m_buffer), textTop, m_buffer, kDim);
 }
 
-void cInspector::DrawWeights() {
+void cViewTools::DrawWeights() {
     // The legend sits over the timeline's left end.
     const int bottom = (TimelineShown() ? TimelineBand().top : m_height - kBottomRoom) - 6;
     const int rampTop = bottom - kBarHeight;
@@ -215,7 +215,7 @@ void cInspector::DrawWeights() {
              WeightColour((static_cast<float>(i) + 0.5f) / kSteps));
 }
 
-void cInspector::DrawSelection() {
+void cViewTools::DrawSelection() {
     if (m_selected < 0) return;
     const std::vector<D3DXVECTOR3>& joints = m_model->Joints();
     const auto index = static_cast<size_t>(m_selected);
@@ -246,7 +246,7 @@ void cInspector::DrawSelection() {
     Occupy({label.left, label.top, label.left + TextWidth(name), label.top + m_lineHeight});
 }
 
-void cInspector::DrawNames() {
+void cViewTools::DrawNames() {
     const std::vector<D3DXVECTOR3>& joints = m_model->Joints();
     const size_t count = std::min(joints.size(), m_model->m_frames.size());
     if (m_nameWidths.size() != count) {
@@ -276,7 +276,7 @@ void cInspector::DrawNames() {
     }
 }
 
-bool cInspector::Press(int x, int y) {
+bool cViewTools::Press(int x, int y) {
     if (m_model != nullptr && m_panels->Press(x, y)) return true;
     if (TimelineShown() && TimelineBand().Contains(x, y)) {
         m_scrubbing = true;
@@ -286,19 +286,19 @@ bool cInspector::Press(int x, int y) {
     return false;
 }
 
-void cInspector::Move(int x, int /*y*/) {
+void cViewTools::Move(int x, int /*y*/) {
     if (m_scrubbing) ScrubTo(x);
 }
 
-void cInspector::Release() {
+void cViewTools::Release() {
     m_scrubbing = false;
 }
 
-bool cInspector::Wheel(int x, int y, float notches) {
+bool cViewTools::Wheel(int x, int y, float notches) {
     return m_model != nullptr && m_panels->Wheel(x, y, notches);
 }
 
-void cInspector::ScrubTo(int x) {
+void cViewTools::ScrubTo(int x) {
     if (!TimelineShown()) return;
     const Rect bar = TimelineBar(m_width, m_height);
     const float fraction =
@@ -306,11 +306,11 @@ void cInspector::ScrubTo(int x) {
     cGraphicsManager::Instance()->SeekAnimation(cTimeline::TimeAt(*m_model, fraction));
 }
 
-void cInspector::Click(int x, int y) {
+void cViewTools::Click(int x, int y) {
     Select(Pick(x, y));
 }
 
-int32_t cInspector::Pick(int x, int y) const {
+int32_t cViewTools::Pick(int x, int y) const {
     if (m_model == nullptr) return -1;
     const std::vector<D3DXVECTOR3>& joints = m_model->Joints();
     int32_t best = -1;
@@ -328,14 +328,14 @@ int32_t cInspector::Pick(int x, int y) const {
     return best;
 }
 
-void cInspector::Select(int32_t frame) {
+void cViewTools::Select(int32_t frame) {
     const bool valid =
         m_model != nullptr && frame >= 0 && static_cast<size_t>(frame) < m_model->m_frames.size();
     m_selected = valid ? frame : -1;
     m_selectedName = valid ? NameOf(*m_model, frame) : "";
 }
 
-bool cInspector::Project(const D3DXVECTOR3& p, const D3DXMATRIX& m, int width, int height, float* x,
+bool cViewTools::Project(const D3DXVECTOR3& p, const D3DXMATRIX& m, int width, int height, float* x,
                          float* y) {
     const float cx = p.x * m._11 + p.y * m._21 + p.z * m._31 + m._41;
     const float cy = p.x * m._12 + p.y * m._22 + p.z * m._32 + m._42;
@@ -346,7 +346,7 @@ bool cInspector::Project(const D3DXVECTOR3& p, const D3DXMATRIX& m, int width, i
     return std::isfinite(*x) && std::isfinite(*y);
 }
 
-D3DCOLOR cInspector::WeightColour(float weight) {
+D3DCOLOR cViewTools::WeightColour(float weight) {
     // Blue, cyan, green, yellow, red, evenly apart.
     static constexpr float kStops[5][3] = {{0.10f, 0.20f, 0.85f},
                                            {0.00f, 0.75f, 0.95f},
@@ -364,16 +364,16 @@ D3DCOLOR cInspector::WeightColour(float weight) {
     return colour;
 }
 
-void cInspector::Strip(const D3DXVECTOR3* points, DWORD count, D3DCOLOR colour) {
+void cViewTools::Strip(const D3DXVECTOR3* points, DWORD count, D3DCOLOR colour) {
     if (m_line != nullptr) m_line->DrawTransform(points, count, &m_pixels, colour);
 }
 
-void cInspector::Line(float x0, float y0, float x1, float y1, D3DCOLOR colour) {
+void cViewTools::Line(float x0, float y0, float x1, float y1, D3DCOLOR colour) {
     const D3DXVECTOR3 points[2] = {{x0, y0, 0}, {x1, y1, 0}};
     Strip(points, 2, colour);
 }
 
-void cInspector::Fill(const Rect& rect, D3DCOLOR colour) {
+void cViewTools::Fill(const Rect& rect, D3DCOLOR colour) {
     // One strip, row after row, turning at the ends.
     if (rect.right <= rect.left || rect.bottom <= rect.top) return;
     m_points.clear();
@@ -389,18 +389,18 @@ void cInspector::Fill(const Rect& rect, D3DCOLOR colour) {
     Strip(m_points.data(), static_cast<DWORD>(m_points.size()), colour);
 }
 
-void cInspector::Text(int x, int y, const char* text, D3DCOLOR colour, DWORD flags) {
+void cViewTools::Text(int x, int y, const char* text, D3DCOLOR colour, DWORD flags) {
     if (m_font == nullptr) return;
     RECT rect{x, y, x, y};
     m_font->DrawText(nullptr, text, -1, &rect, flags | DT_NOCLIP, colour);
 }
 
-void cInspector::ShadowedText(int x, int y, const char* text, D3DCOLOR colour) {
+void cViewTools::ShadowedText(int x, int y, const char* text, D3DCOLOR colour) {
     Text(x + 1, y + 1, text, kBlack);
     Text(x, y, text, colour);
 }
 
-int cInspector::TextWidth(const char* text) {
+int cViewTools::TextWidth(const char* text) {
     if (*text == '\0') return 0;
     if (m_font == nullptr) return 7 * static_cast<int>(std::strlen(text));  // no font: about its width
     RECT rect{0, 0, 0, 0};
@@ -408,7 +408,7 @@ int cInspector::TextWidth(const char* text) {
     return static_cast<int>(rect.right - rect.left);
 }
 
-bool cInspector::Free(const Rect& rect) const {
+bool cViewTools::Free(const Rect& rect) const {
     const int x0 = std::clamp(rect.left / kCell, 0, m_cellsAcross),
               x1 = std::min(m_cellsAcross, (rect.right + kCell - 1) / kCell);
     const int y0 = std::clamp(rect.top / kCell, 0, m_cellsDown),
@@ -420,7 +420,7 @@ bool cInspector::Free(const Rect& rect) const {
     return true;
 }
 
-int cInspector::FreeBelow(int left, int right) const {
+int cViewTools::FreeBelow(int left, int right) const {
     const int x0 = std::clamp(left / kCell, 0, m_cellsAcross),
               x1 = std::clamp((right + kCell - 1) / kCell, 0, m_cellsAcross);
     int below = 0;
@@ -434,7 +434,7 @@ int cInspector::FreeBelow(int left, int right) const {
     return below;
 }
 
-void cInspector::Occupy(const Rect& rect) {
+void cViewTools::Occupy(const Rect& rect) {
     const int x0 = std::clamp(rect.left / kCell, 0, m_cellsAcross),
               x1 = std::min(m_cellsAcross, (rect.right + kCell - 1) / kCell);
     const int y0 = std::clamp(rect.top / kCell, 0, m_cellsDown),

@@ -20,7 +20,7 @@ class cPanels;
 // panels. Everything is drawn straight into the frame with ID3DXLine and
 // ID3DXFont (nothing is queued, nothing allocated once sizes settle), laid
 // out from the back buffer's size, and hit-tested from the mouse.
-class cInspector {
+class cViewTools {
 public:
     // The views the user turns on and off, all off until asked for (the
     // viewer shows the timeline from the start); the timeline shows only
@@ -39,10 +39,10 @@ public:
     // A joint is picked by a click this close to it, in pixels.
     static constexpr float kPickRadius = 6.0f;
 
-    cInspector();
-    ~cInspector();
-    cInspector(const cInspector&) = delete;
-    cInspector& operator=(const cInspector&) = delete;
+    cViewTools();
+    ~cViewTools();
+    cViewTools(const cViewTools&) = delete;
+    cViewTools& operator=(const cViewTools&) = delete;
 
     bool Init(LPDIRECT3DDEVICE9 device, LPD3DXLINE line);
     // Around the device's reset: its font is told.
@@ -62,7 +62,7 @@ public:
     void ModelChanged(cModel* model, bool reloaded);
 
     // The left button pressed at (x, y): true when the press is the
-    // inspector's (the timeline, a panel), which then has the moves until
+    // tools' (the timeline, a panel), which then have the moves until
     // the release; otherwise the camera has them.
     bool Press(int x, int y);
     void Move(int x, int y);
@@ -103,7 +103,7 @@ public:
     cModel* Model() const { return m_model; }
     int Width() const { return m_width; }
     int Height() const { return m_height; }
-    // The texts of this frame and the inspector's own boxes, which names
+    // The texts of this frame and the tools' own boxes, which names
     // keep clear of.
     bool Free(const Rect& rect) const;
     void Occupy(const Rect& rect);
