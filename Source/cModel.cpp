@@ -484,36 +484,46 @@ void cModel::SkinContainer(cMeshContainer* c) {
     c->m_skinnedMesh->UnlockVertexBuffer();
 }
 
+bool cModel::BoneWeights(const cMeshContainer& container, const char* bone, std::vector<float>* weights) {
+    weights->clear();
+    ID3DXSkinInfo* skin = container.pSkinInfo;
+    LPD3DXMESH mesh = container.MeshData.pMesh;
+    if (skin == nullptr || mesh == nullptr || bone == nullptr) return false;
+    bool found = false;
+    std::vector<DWORD> vertices;
+    std::vector<float> amounts;
+    for (DWORD b = 0; b < skin->GetNumBones(); ++b) {
+        if (std::strcmp(skin->GetBoneName(b), bone) != 0) continue;
+        if (!found) weights->assign(mesh->GetNumVertices(), 0.0f);
+        found = true;
+        const DWORD influences = skin->GetNumBoneInfluences(b);
+        vertices.resize(influences);
+        amounts.resize(influences);
+        if (influences == 0 || FAILED(skin->GetBoneInfluence(b, vertices.data(), amounts.data()))) continue;
+        for (DWORD i = 0; i < influences; ++i)
+            if (vertices[i] < weights->size()) (*weights)[vertices[i]] += amounts[i];
+    }
+    return found;
+}
+
 int cModel::ShowWeights(const char* bone, D3DCOLOR (*colour)(float)) {
     int weighed = 0;
+    std::vector<float> weights;
     for (const Container& entry : m_containers) {
         cMeshContainer* c = entry.container;
         c->m_showWeights = false;
-        if (bone == nullptr || !c->IsSkinned()) continue;
-        DWORD index = 0;
-        const DWORD bones = c->pSkinInfo->GetNumBones();
-        while (index < bones && std::strcmp(c->pSkinInfo->GetBoneName(index), bone) != 0)
-            ++index;
-        if (index == bones) continue;
+        if (!c->IsSkinned() || !BoneWeights(*c, bone, &weights)) continue;
         if (c->m_weightMesh == nullptr &&
             FAILED(c->m_skinnedMesh->CloneMeshFVF(
                 D3DXMESH_SYSTEMMEM, D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE, m_device, &c->m_weightMesh)))
             continue;
-        const DWORD vertexCount = c->m_weightMesh->GetNumVertices();
-        std::vector<float> weights(vertexCount, 0.0f);
-        const DWORD influences = c->pSkinInfo->GetNumBoneInfluences(index);
-        std::vector<DWORD> vertices(influences);
-        std::vector<float> amounts(influences);
-        if (influences > 0 &&
-            SUCCEEDED(c->pSkinInfo->GetBoneInfluence(index, vertices.data(), amounts.data())))
-            for (DWORD i = 0; i < influences; ++i)
-                if (vertices[i] < vertexCount) weights[vertices[i]] += amounts[i];
         void* data = nullptr;
         if (FAILED(c->m_weightMesh->LockVertexBuffer(0, &data))) continue;
         const DWORD stride = c->m_weightMesh->GetNumBytesPerVertex();
-        for (DWORD v = 0; v < vertexCount; ++v) {
+        const size_t vertices = std::min<size_t>(weights.size(), c->m_weightMesh->GetNumVertices());
+        for (size_t v = 0; v < vertices; ++v) {
             const D3DCOLOR value = colour(weights[v]);
-            std::memcpy(static_cast<char*>(data) + size_t(v) * stride + 24, &value, sizeof value);
+            std::memcpy(static_cast<char*>(data) + v * stride + 24, &value, sizeof value);
         }
         c->m_weightMesh->UnlockVertexBuffer();
         c->m_showWeights = true;

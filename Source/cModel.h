@@ -80,6 +80,10 @@ public:
     // null, as its materials say again. Returns how many containers that
     // bone weighs.
     int ShowWeights(const char* bone, D3DCOLOR (*colour)(float));
+    // The weight the bone named `bone` gives each vertex of the container
+    // (0 where it gives none); false, leaving `weights` empty, when the
+    // container has no skin or no such bone.
+    static bool BoneWeights(const cMeshContainer& container, const char* bone, std::vector<float>* weights);
 
     // Draws every container with the effect, whose technique, lights and
     // world matrices the renderer has set, and then the skeleton if it is

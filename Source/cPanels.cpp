@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 
 #include "cMeshContainer.h"
 #include "cModel.h"
@@ -36,8 +35,8 @@ std::string Real(float v) {
 }
 
 const char* NameOf(const cModel& model, int32_t frame) {
-    const char* name = model.m_frames[static_cast<size_t>(frame)]->Name;
-    return name != nullptr && *name != '\0' ? name : "(unnamed)";
+    const char* name = cViewTools::FrameName(model, frame);
+    return *name != '\0' ? name : "(unnamed)";
 }
 
 const cMeshContainer* ContainerOf(const cModel& model, const int32_t frame, int32_t number) {
@@ -334,21 +333,11 @@ void cPanels::SelectedRows() {
         // Counted once per selection.
         m_weighedVertices = 0;
         m_totalWeight = 0;
-        const char* name = frame->Name;
-        for (const cModel::Container& entry : model.m_containers) {
-            ID3DXSkinInfo* skin = entry.container->pSkinInfo;
-            if (skin == nullptr || name == nullptr) continue;
-            for (DWORD b = 0; b < skin->GetNumBones(); ++b) {
-                if (std::strcmp(skin->GetBoneName(b), name) != 0) continue;
-                const DWORD count = skin->GetNumBoneInfluences(b);
-                std::vector<DWORD> vertices(count);
-                std::vector<float> weights(count);
-                if (count == 0 || FAILED(skin->GetBoneInfluence(b, vertices.data(), weights.data())))
-                    continue;
+        std::vector<float> weights;
+        for (const cModel::Container& entry : model.m_containers)
+            if (cModel::BoneWeights(*entry.container, frame->Name, &weights))
                 for (const float w : weights)
                     if (w > 0) ++m_weighedVertices, m_totalWeight += w;
-            }
-        }
         m_weightsFor = selected;
     }
     if (m_weighedVertices > 0)

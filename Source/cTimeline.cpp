@@ -10,10 +10,19 @@ namespace {
 // Key times this close count as one: a float tick's own rounding.
 constexpr float kSameTime = 1e-3f;
 
-template <class Track, class Visit>
-void ForEachKeyTime(const Track& track, Visit visit) {
-    for (const auto& key : track)
-        visit(key.m_time);
+// Every key time of every track of the set, in no particular order.
+template <class Visit>
+void ForEachKeyTime(const cAnimationSet& set, Visit visit) {
+    const auto track = [&visit](const auto& keys) {
+        for (const auto& key : keys)
+            visit(key.m_time);
+    };
+    for (const auto& animation : set.m_animations) {
+        track(animation->m_rotationKeys);
+        track(animation->m_scaleKeys);
+        track(animation->m_translationKeys);
+        track(animation->m_matrixKeys);
+    }
 }
 
 }  // namespace
@@ -44,12 +53,7 @@ float cTimeline::Key(const cModel& model, int direction) {
         if (direction > 0 && t > model.m_time + kSameTime) found = std::min(found, t);
         if (direction <= 0 && t < model.m_time - kSameTime) found = std::max(found, t);
     };
-    for (const auto& animation : set->m_animations) {
-        ForEachKeyTime(animation->m_rotationKeys, visit);
-        ForEachKeyTime(animation->m_scaleKeys, visit);
-        ForEachKeyTime(animation->m_translationKeys, visit);
-        ForEachKeyTime(animation->m_matrixKeys, visit);
-    }
+    ForEachKeyTime(*set, visit);
     return std::min(found, End(model));
 }
 
@@ -64,12 +68,7 @@ void cTimeline::KeyTimes(const cModel& model, std::vector<float>* times) {
     const cAnimationSet* set = Set(model);
     if (set == nullptr) return;
     const auto visit = [times](float t) { times->push_back(t); };
-    for (const auto& animation : set->m_animations) {
-        ForEachKeyTime(animation->m_rotationKeys, visit);
-        ForEachKeyTime(animation->m_scaleKeys, visit);
-        ForEachKeyTime(animation->m_translationKeys, visit);
-        ForEachKeyTime(animation->m_matrixKeys, visit);
-    }
+    ForEachKeyTime(*set, visit);
     std::sort(times->begin(), times->end());
     times->erase(
         std::unique(times->begin(), times->end(), [](float a, float b) { return b - a <= kSameTime; }),

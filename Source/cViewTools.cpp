@@ -25,11 +25,6 @@ constexpr D3DCOLOR kBand = 0xFF1C2028, kTrack = 0xFF363C48, kPlayed = 0xFF3F6FA8
                    kCursor = 0xFFFFC830, kWhite = 0xFFFFFFFF, kBlack = 0xFF000000, kSelected = 0xFFFFE040,
                    kDim = 0xFFB8C0D0;
 
-const char* NameOf(const cModel& model, int32_t frame) {
-    const char* name = model.m_frames[static_cast<size_t>(frame)]->Name;
-    return name != nullptr ? name : "";
-}
-
 }  // namespace
 
 cViewTools::cViewTools() : m_panels(std::make_unique<cPanels>(*this)) {
@@ -69,7 +64,7 @@ void cViewTools::ModelChanged(cModel* model, bool reloaded) {
     m_selected = -1;
     if (reloaded && !m_selectedName.empty() && model != nullptr)
         for (size_t i = 0; i < model->m_frames.size() && m_selected < 0; ++i)
-            if (m_selectedName == NameOf(*model, static_cast<int32_t>(i)))
+            if (m_selectedName == FrameName(*model, static_cast<int32_t>(i)))
                 m_selected = static_cast<int32_t>(i);
     if (m_selected < 0) m_selectedName.clear();
     m_scrubbing = false;
@@ -88,8 +83,9 @@ void cViewTools::Prepare(cModel* model) {
     if (model == m_weightsModel && frame == m_weightsFrame) return;
     if (m_weightsModel != nullptr && m_weightsModel != model)
         m_weightsModel->ShowWeights(nullptr, WeightColour);
-    m_weighed =
-        model != nullptr ? model->ShowWeights(frame >= 0 ? NameOf(*model, frame) : nullptr, WeightColour) : 0;
+    m_weighed = model != nullptr
+                    ? model->ShowWeights(frame >= 0 ? FrameName(*model, frame) : nullptr, WeightColour)
+                    : 0;
     m_weightsModel = model;
     m_weightsFrame = frame;
 }
@@ -193,7 +189,7 @@ void cViewTools::DrawWeights() {
     const int bottom = (TimelineShown() ? TimelineBand().top : m_height - kBottomRoom) - 6;
     const int rampTop = bottom - kBarHeight;
     const int textTop = rampTop - m_lineHeight - 2;
-    const char* name = m_selected >= 0 ? NameOf(*m_model, m_selected) : "";
+    const char* name = m_selected >= 0 ? FrameName(*m_model, m_selected) : "";
     if (m_selected < 0)
         std::snprintf(m_buffer, sizeof m_buffer, "Weights: click a joint to choose its bone");
     else if (m_weighed == 0)
@@ -239,7 +235,7 @@ void cViewTools::DrawSelection() {
         Strip(box, 5, colour);
     }
     // Its name always shows, before any other.
-    const char* name = NameOf(*m_model, m_selected);
+    const char* name = FrameName(*m_model, m_selected);
     if (*name == '\0') return;
     const Rect label{static_cast<int>(x) + 9, static_cast<int>(y) - m_lineHeight / 2, 0, 0};
     ShadowedText(label.left, label.top, name, kSelected);
@@ -253,8 +249,8 @@ void cViewTools::DrawNames() {
         // Measured once per model: a name's width does not change.
         m_nameWidths.assign(count, 0);
         for (size_t i = 0; i < count; ++i)
-            m_nameWidths[i] =
-                static_cast<uint16_t>(std::min(TextWidth(NameOf(*m_model, static_cast<int32_t>(i))), 4000));
+            m_nameWidths[i] = static_cast<uint16_t>(
+                std::min(TextWidth(FrameName(*m_model, static_cast<int32_t>(i))), 4000));
     }
     // In the tree's order, each where it does not cover a text or a name
     // drawn before it.
@@ -272,7 +268,7 @@ void cViewTools::DrawNames() {
         Fill({static_cast<int>(x) - 1, static_cast<int>(y) - 1, static_cast<int>(x) + 2,
               static_cast<int>(y) + 2},
              kWhite);
-        ShadowedText(label.left, label.top, NameOf(*m_model, static_cast<int32_t>(i)), kWhite);
+        ShadowedText(label.left, label.top, FrameName(*m_model, static_cast<int32_t>(i)), kWhite);
     }
 }
 
@@ -310,6 +306,11 @@ void cViewTools::Click(int x, int y) {
     Select(Pick(x, y));
 }
 
+const char* cViewTools::FrameName(const cModel& model, int32_t frame) {
+    const char* name = model.m_frames[static_cast<size_t>(frame)]->Name;
+    return name != nullptr ? name : "";
+}
+
 int32_t cViewTools::Pick(int x, int y) const {
     if (m_model == nullptr) return -1;
     const std::vector<D3DXVECTOR3>& joints = m_model->Joints();
@@ -332,7 +333,7 @@ void cViewTools::Select(int32_t frame) {
     const bool valid =
         m_model != nullptr && frame >= 0 && static_cast<size_t>(frame) < m_model->m_frames.size();
     m_selected = valid ? frame : -1;
-    m_selectedName = valid ? NameOf(*m_model, frame) : "";
+    m_selectedName = valid ? FrameName(*m_model, frame) : "";
 }
 
 bool cViewTools::Project(const D3DXVECTOR3& p, const D3DXMATRIX& m, int width, int height, float* x,

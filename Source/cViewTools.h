@@ -77,6 +77,8 @@ public:
     // nearest (x, y) within kPickRadius, or -1.
     int32_t Pick(int x, int y) const;
     void Select(int32_t frame);
+    // The name of the model's frame, empty for a frame without one.
+    static const char* FrameName(const cModel& model, int32_t frame);
     int32_t Selected() const { return m_selected; }
 
     // Where a joint lands on the picture; false when it is behind the eye
