@@ -8,13 +8,20 @@
 
 namespace Vorel::Graphics {
 
+// A fill mode beside Direct3D's three: solid, with the wireframe over it.
+constexpr int32_t kFillSolidWireframe = 4;
+// The faces turned away from the camera: culled, drawn, or drawn tinted so
+// that the back of a surface shows as such.
+enum class BackFaces { kCull, kShow, kTint };
+
 // One model draw, handed to the renderer at once; it owns nothing.
 struct ModelPacket {
     cModel* m_model = nullptr;  // null: render state only
     const D3DXMATRIX* m_translationMatrix = nullptr;
     const D3DXMATRIX* m_rotationMatrix = nullptr;
     const D3DXMATRIX* m_scaleMatrix = nullptr;
-    int32_t m_fillMode = D3DFILL_SOLID;
+    int32_t m_fillMode = D3DFILL_SOLID;  // or kFillSolidWireframe
+    BackFaces m_backFaces = BackFaces::kCull;
 };
 
 // One text draw, queued until the frame's text pass. m_rect starts as the

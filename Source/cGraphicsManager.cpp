@@ -199,6 +199,8 @@ void cGraphicsManager::DrawModels() {
             continue;
         m_packet.m_model = m_modelLoader->FindModel(component->m_modelAttr->m_meshFile);
         m_packet.m_fillMode = m_fillMode;
+        m_packet.m_backFaces =
+            m_viewTools != nullptr ? m_viewTools->m_views.backFaces : Graphics::BackFaces::kCull;
         Placement(*component, &m_translation, &m_rotation, &m_scale);
         m_renderer->DrawModelPacket(&m_packet);
     }

@@ -18,6 +18,10 @@ enum Handle {
     kWorldMtx,
     kWorldITMtx
 };
+// How much nearer, in depth from 0 to 1, the wireframe over a solid
+// surface is drawn.
+constexpr float kWireDepthBias = 2e-4f;
+
 constexpr const char* kHandleNames[] = {"EyePos",     "LightVec",    "SpecLight", "AmbientLight",
                                         "LightColor", "PipelineMtx", "WorldMtx",  "WorldITMtx"};
 
@@ -180,8 +184,10 @@ void cGraphicsRenderer::DrawModelPacket(const ModelPacket* _packet) {
         OutputDebugStringA("a model placed with a singular world matrix (scale 0) is not drawn\n");
         m_tracedSingular = true;
     }
-    CHECKED(m_D3DDevice->SetRenderState(D3DRS_FILLMODE, _packet->m_fillMode));
-    CHECKED(m_D3DDevice->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW));
+    const bool wireOver = _packet->m_fillMode == kFillSolidWireframe;
+    CHECKED(m_D3DDevice->SetRenderState(D3DRS_FILLMODE, wireOver ? D3DFILL_SOLID : _packet->m_fillMode));
+    CHECKED(m_D3DDevice->SetRenderState(
+        D3DRS_CULLMODE, _packet->m_backFaces == BackFaces::kShow ? D3DCULL_NONE : D3DCULL_CCW));
     if (_packet->m_model == nullptr) return;
 
     // One stamp for every packet: the first packet of a frame gets the time
@@ -194,7 +200,32 @@ void cGraphicsRenderer::DrawModelPacket(const ModelPacket* _packet) {
     m_animationStamp = timeGetTime();
     _packet->m_model->AdvanceClock(static_cast<float>(elapsed));
     _packet->m_model->Update(_packet->m_model->m_time);
-    if (complete && invertible) _packet->m_model->Draw(m_effectsManager.get(), _effect);
+    if (!complete || !invertible) return;
+    // The extra passes first, over the same pose: the back faces alone in
+    // red, and the wireframe in black drawn a little nearer than the
+    // surface it lies on, so that the surface never hides it.
+    const D3DXHANDLE tint = m_effectsManager->GetHandle("Phong", "Tint");
+    const float none[4] = {0, 0, 0, 0}, backTint[4] = {0.85f, 0.1f, 0.1f, 0.6f}, wireTint[4] = {0, 0, 0, 1};
+    if (_packet->m_backFaces == BackFaces::kTint) {
+        m_D3DDevice->SetRenderState(D3DRS_CULLMODE, D3DCULL_CW);
+        _effect->SetValue(tint, backTint, 16);
+        _packet->m_model->DrawMeshes(m_effectsManager.get(), _effect);
+        m_D3DDevice->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
+    }
+    if (wireOver) {
+        D3DXMATRIX nearer;
+        D3DXMatrixIdentity(&nearer);
+        nearer._43 = -kWireDepthBias;  // depth, once divided by w, less by that much
+        const D3DXMATRIX biased = m_projectionMatrix * nearer;
+        m_D3DDevice->SetTransform(D3DTS_PROJECTION, &biased);
+        m_D3DDevice->SetRenderState(D3DRS_FILLMODE, D3DFILL_WIREFRAME);
+        _effect->SetValue(tint, wireTint, 16);
+        _packet->m_model->DrawMeshes(m_effectsManager.get(), _effect);
+        m_D3DDevice->SetTransform(D3DTS_PROJECTION, &m_projectionMatrix);
+        m_D3DDevice->SetRenderState(D3DRS_FILLMODE, D3DFILL_SOLID);
+    }
+    _effect->SetValue(tint, none, 16);
+    _packet->m_model->Draw(m_effectsManager.get(), _effect);
 }
 
 void cGraphicsRenderer::DrawLine(D3DXVECTOR3 from, D3DXVECTOR3 to, D3DXCOLOR colour) {

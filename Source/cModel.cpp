@@ -7,6 +7,7 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 #include "CheckedCall.h"
@@ -610,12 +611,19 @@ void cModel::DrawSkeleton(const D3DXMATRIX& world, std::vector<Line>* lines) {
     }
 }
 
+void cModel::DrawMeshes(Graphics::cEffectsManager* effects, LPD3DXEFFECT effect) {
+    if (m_frameRoot == nullptr || m_device == nullptr) return;
+    m_device->GetTransform(D3DTS_WORLD, &m_world);
+    for (const Container& c : m_containers)
+        DrawMeshContainer(c, effects, effect, m_world);
+}
+
 bool cModel::Draw(Graphics::cEffectsManager* effects, LPD3DXEFFECT effect) {
     if (m_frameRoot == nullptr || m_device == nullptr) return true;
-    D3DXMATRIX world;
-    m_device->GetTransform(D3DTS_WORLD, &world);
-    for (const Container& c : m_containers)
-        DrawMeshContainer(c, effects, effect, world);
+    DrawMeshes(effects, effect);
+    const D3DXMATRIX world = m_world;
+    // Before the skeleton, which leaves world-space transforms behind.
+    if (m_normalLength > 0 || m_measureBox) Measure(world);
     // The joints are placed whether or not the skeleton is shown: names
     // and picking use them.
     m_skeletonLines.clear();
@@ -628,6 +636,56 @@ bool cModel::Draw(Graphics::cEffectsManager* effects, LPD3DXEFFECT effect) {
         m_device->SetRenderState(D3DRS_ZENABLE, TRUE);
     }
     return true;
+}
+
+void cModel::Measure(const D3DXMATRIX& world) {
+    m_normalLines.clear();
+    constexpr float kHuge = std::numeric_limits<float>::max();
+    m_boxMin = D3DXVECTOR3(kHuge, kHuge, kHuge);
+    m_boxMax = D3DXVECTOR3(-kHuge, -kHuge, -kHuge);
+    for (const Container& c : m_containers) {
+        const bool skinned = c.container->IsSkinned();
+        LPD3DXMESH mesh = skinned ? c.container->m_skinnedMesh : c.container->MeshData.pMesh;
+        void* data = nullptr;
+        if (mesh == nullptr || FAILED(mesh->LockVertexBuffer(D3DLOCK_READONLY, &data))) continue;
+        // Skinned vertices are posed in model space already.
+        D3DXMATRIX frame;
+        if (skinned)
+            D3DXMatrixIdentity(&frame);
+        else
+            frame = cVQS::ToMatrix(c.frame->m_combined);
+        const D3DXMATRIX placed = frame * world;
+        const DWORD stride = mesh->GetNumBytesPerVertex();
+        const bool normals =
+            m_normalLength > 0 && (mesh->GetFVF() & D3DFVF_NORMAL) != 0 && stride >= 2 * sizeof(D3DXVECTOR3);
+        for (DWORD v = 0; v < mesh->GetNumVertices(); ++v) {
+            const char* vertex = static_cast<const char*>(data) + size_t(v) * stride;
+            D3DXVECTOR3 p, n;
+            std::memcpy(&p, vertex, sizeof p);
+            if (m_measureBox) {
+                D3DXVECTOR3 inModel;
+                D3DXVec3TransformCoord(&inModel, &p, &frame);
+                m_boxMin = D3DXVECTOR3(std::min(m_boxMin.x, inModel.x), std::min(m_boxMin.y, inModel.y),
+                                       std::min(m_boxMin.z, inModel.z));
+                m_boxMax = D3DXVECTOR3(std::max(m_boxMax.x, inModel.x), std::max(m_boxMax.y, inModel.y),
+                                       std::max(m_boxMax.z, inModel.z));
+            }
+            if (!normals) continue;
+            std::memcpy(&n, vertex + sizeof p, sizeof n);
+            D3DXVECTOR3 from;
+            D3DXVec3TransformCoord(&from, &p, &placed);
+            // Turned as the vertex is, by the placement's rotation and scale.
+            const D3DXVECTOR3 direction(n.x * placed._11 + n.y * placed._21 + n.z * placed._31,
+                                        n.x * placed._12 + n.y * placed._22 + n.z * placed._32,
+                                        n.x * placed._13 + n.y * placed._23 + n.z * placed._33);
+            const float length =
+                std::sqrt(direction.x * direction.x + direction.y * direction.y + direction.z * direction.z);
+            if (!(length > 0) || !std::isfinite(length)) continue;  // a vertex without a normal
+            m_normalLines.push_back(from);
+            m_normalLines.push_back(from + direction * (m_normalLength / length));
+        }
+        mesh->UnlockVertexBuffer();
+    }
 }
 
 void cModel::DrawMeshContainer(const Container& c, Graphics::cEffectsManager* effects, LPD3DXEFFECT effect,

@@ -91,6 +91,20 @@ public:
     // vertices; any other is drawn under its frame's combined transform
     // times the world.
     bool Draw(Graphics::cEffectsManager* effects, LPD3DXEFFECT effect);
+    // The containers alone, as Draw draws them: for passes over the same
+    // pose with other render states.
+    void DrawMeshes(Graphics::cEffectsManager* effects, LPD3DXEFFECT effect);
+
+    // What Draw measures of the pose when asked: each vertex's normal as a
+    // line m_normalLength long in world space (pairs of points; 0 for
+    // none), and with m_measureBox the posed model's box in model space
+    // (empty, min above max, without vertices). m_world is the world the
+    // model was last drawn with.
+    float m_normalLength = 0;
+    bool m_measureBox = false;
+    std::vector<D3DXVECTOR3> m_normalLines;
+    D3DXVECTOR3 m_boxMin{0, 0, 0}, m_boxMax{0, 0, 0};
+    D3DXMATRIX m_world;
 
     // A mesh container and the frame that holds it.
     struct Container {
@@ -144,6 +158,7 @@ private:
     bool ReadOneObject(ID3DXFileData* parent, ID3DXFileData* _dataObject);
     static void ReadKeys(const void* data, SIZE_T size, cBoneAnimation& animation, cAnimationSet& set);
     void SkinContainer(cMeshContainer* container);
+    void Measure(const D3DXMATRIX& world);
     void DrawMeshContainer(const Container& c, Graphics::cEffectsManager* effects, LPD3DXEFFECT effect,
                            const D3DXMATRIX& world);
     // The set being played, with m_currentSet held below the sets read;

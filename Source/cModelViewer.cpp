@@ -4,11 +4,13 @@
 #include <cmath>
 #include <iterator>
 #include <tuple>
+#include <utility>
 
 #include "Directories.h"
 #include "ToString.h"
 #include "cGraphicsManager.h"
 #include "cInput.h"
+#include "cMeshContainer.h"
 #include "cModelAttr.h"
 #include "cModelLoader.h"
 #include "cObject.h"
@@ -44,9 +46,15 @@ const char* const cModelViewer::kAllKeys =
     "  W / S  nearer / farther        A / D  turn left / right\n"
     "  R / F  up / down                    Tab  back to the start\n"
     "  drag  turn and raise             wheel  nearer / farther\n"
+    "  Num 1 / 3 / 7  front / right / top (Ctrl: the other side)\n"
+    "  Num 5  orthographic          Num .  frame the model\n"
     "\n"
     "Drawing\n"
     "  1 / 2 / 3  points / wireframe / solid        4  skeleton\n"
+    "  5  solid with wireframe          V  vertex normals\n"
+    "  B  bounding box and size        G  grid and axes\n"
+    "  C  back faces: culled, shown, tinted\n"
+    "  U  z up                            K  background\n"
     "\n"
     "Animation\n"
     "  Space  next set           Pause  pause / play\n"
@@ -219,6 +227,17 @@ void cModelViewer::Command(UINT id) {
     if (id == ID_VIEW_INFORMATION) views.infoPanel = !views.infoPanel;
     if (id == ID_VIEW_NAMES) views.names = !views.names;
     if (id == ID_VIEW_WEIGHTS) views.weights = !views.weights;
+    if (id == ID_VIEW_NORMALS) views.normals = !views.normals;
+    if (id == ID_VIEW_BOUNDS) views.bounds = !views.bounds;
+    if (id == ID_VIEW_GRID) views.grid = !views.grid;
+    if (id == ID_VIEW_BACK_FACES)
+        views.backFaces = views.backFaces == Graphics::BackFaces::kCull   ? Graphics::BackFaces::kShow
+                          : views.backFaces == Graphics::BackFaces::kShow ? Graphics::BackFaces::kTint
+                                                                          : Graphics::BackFaces::kCull;
+    if (id == ID_VIEW_SOLID_WIREFRAME)
+        graphics->SetFillMode(graphics->GetFillMode() == Graphics::kFillSolidWireframe
+                                  ? D3DFILL_SOLID
+                                  : Graphics::kFillSolidWireframe);
     if (id == ID_HELP_KEYS)
         MessageBoxA(cWindow::MainWindow(), kAllKeys, "Vorel: keys", MB_OK | MB_ICONINFORMATION);
     if (id == ID_HELP_ABOUT)
@@ -238,7 +257,11 @@ void cModelViewer::UpdateMenu() {
              {std::pair{ID_VIEW_TIMELINE, views.timeline}, std::pair{ID_VIEW_FRAMES, views.framesPanel},
               std::pair{ID_VIEW_INFORMATION, views.infoPanel}, std::pair{ID_VIEW_NAMES, views.names},
               std::pair{ID_VIEW_WEIGHTS, views.weights}, std::pair{ID_VIEW_ORTHOGRAPHIC, m_orthographic},
-              std::pair{ID_VIEW_Z_UP, m_zUp}})
+              std::pair{ID_VIEW_Z_UP, m_zUp}, std::pair{ID_VIEW_NORMALS, views.normals},
+              std::pair{ID_VIEW_BOUNDS, views.bounds}, std::pair{ID_VIEW_GRID, views.grid},
+              std::pair{ID_VIEW_BACK_FACES, views.backFaces != Graphics::BackFaces::kCull},
+              std::pair{ID_VIEW_SOLID_WIREFRAME,
+                        cGraphicsManager::Instance()->GetFillMode() == Graphics::kFillSolidWireframe}})
             CheckMenuItem(view, id, on ? MF_CHECKED : MF_UNCHECKED);
         // The last line says where the camera orbits about.
         const bool framed = m_orbitCentre != D3DXVECTOR3(0, 0, 0);
@@ -307,6 +330,7 @@ void cModelViewer::HandleInput() {
     if (input->IsKeyTriggered('1')) graphics->SetFillMode(D3DFILL_POINT);
     if (input->IsKeyTriggered('2')) graphics->SetFillMode(D3DFILL_WIREFRAME);
     if (input->IsKeyTriggered('3')) graphics->SetFillMode(D3DFILL_SOLID);
+    if (input->IsKeyTriggered('5')) graphics->SetFillMode(Graphics::kFillSolidWireframe);
     if (input->IsKeyTriggered(VK_SPACE)) graphics->NextAnimationSet();
     if (input->IsKeyTriggered('4')) graphics->ToggleSkeleton();
     if (input->IsKeyTriggered(VK_PAUSE)) graphics->TogglePause();
@@ -341,6 +365,10 @@ void cModelViewer::HandleInput() {
     if (input->IsKeyTriggered('U')) Command(ID_VIEW_Z_UP);
     if (input->IsKeyTriggered('K')) Command(ID_VIEW_BACKGROUND);
     if (input->IsKeyTriggered(VK_DECIMAL)) Command(ID_VIEW_FRAME);
+    if (input->IsKeyTriggered('V')) Command(ID_VIEW_NORMALS);
+    if (input->IsKeyTriggered('B')) Command(ID_VIEW_BOUNDS);
+    if (input->IsKeyTriggered('G')) Command(ID_VIEW_GRID);
+    if (input->IsKeyTriggered('C')) Command(ID_VIEW_BACK_FACES);
     PlaceCamera();
     input->EndFrame();
 }
@@ -422,6 +450,49 @@ float cModelViewer::FramingDistance(float radius, float aspect) {
 
 float cModelViewer::OrthographicHeight(float distance) {
     return 2 * distance * std::tan(D3DX_PI / 8);
+}
+
+UINT cModelViewer::BestView(const cModel& model, bool zUp) {
+    // From each side, the camera's direction from the model: front and
+    // right look from -z and -x, as ViewAngle has them.
+    static constexpr struct {
+        UINT view;
+        float x, y, z;
+    } kSides[] = {{ID_VIEW_FRONT, 0, 0, -1}, {ID_VIEW_RIGHT, -1, 0, 0}, {ID_VIEW_BACK, 0, 0, 1},
+                  {ID_VIEW_LEFT, 1, 0, 0},   {ID_VIEW_TOP, 0, 1, 0},    {ID_VIEW_BOTTOM, 0, -1, 0}};
+    double seen[std::size(kSides)] = {};
+    std::vector<D3DXVECTOR3> vertices;
+    for (const cModel::Container& c : model.m_containers) {
+        LPD3DXMESH mesh = c.container->MeshData.pMesh;
+        void* indices = nullptr;
+        if (mesh == nullptr) continue;
+        cModel::ModelSpaceVertices(c, &vertices);
+        if (vertices.empty() || FAILED(mesh->LockIndexBuffer(D3DLOCK_READONLY, &indices))) continue;
+        const bool wide = (mesh->GetOptions() & D3DXMESH_32BIT) != 0;
+        const auto index = [&](size_t i) -> size_t {
+            return wide ? static_cast<const uint32_t*>(indices)[i] : static_cast<const uint16_t*>(indices)[i];
+        };
+        for (size_t f = 0; f < mesh->GetNumFaces(); ++f) {
+            const size_t a = index(3 * f), b = index(3 * f + 1), d = index(3 * f + 2);
+            if (a >= vertices.size() || b >= vertices.size() || d >= vertices.size()) continue;
+            // Twice the face's area along its normal, which points at a
+            // camera that sees the face's front (clockwise, as drawn).
+            const D3DXVECTOR3 e1 = vertices[b] - vertices[a], e2 = vertices[d] - vertices[a];
+            double n[3] = {double(e1.y) * e2.z - double(e1.z) * e2.y,
+                           double(e1.z) * e2.x - double(e1.x) * e2.z,
+                           double(e1.x) * e2.y - double(e1.y) * e2.x};
+            if (zUp) n[1] = std::exchange(n[2], -n[1]);  // as kZUp turns it
+            for (size_t s = 0; s < std::size(kSides); ++s) {
+                const double facing = n[0] * kSides[s].x + n[1] * kSides[s].y + n[2] * kSides[s].z;
+                if (facing > 0 && std::isfinite(facing)) seen[s] += facing;
+            }
+        }
+        mesh->UnlockIndexBuffer();
+    }
+    size_t best = 0;
+    for (size_t s = 1; s < std::size(kSides); ++s)
+        if (seen[s] > seen[best] * (1 + 1e-6)) best = s;
+    return kSides[best].view;
 }
 
 D3DXVECTOR3 cModelViewer::Centre(const cModel& model) const {

@@ -65,6 +65,12 @@ public:
     // The angle of each side view: front looks at the model's face (from
     // -z), right at its right side (from -x).
     static float ViewAngle(UINT command);
+    // The side view (ID_VIEW_FRONT .. ID_VIEW_BOTTOM) that shows the most
+    // of the model as posed: the one its faces turned toward the camera
+    // cover most of, counted in area seen from that side; the first in the
+    // order front, right, back, left, top, bottom on a tie. Front without
+    // faces. With `zUp`, as the model is drawn turned z up.
+    static UINT BestView(const cModel& model, bool zUp);
     // The backgrounds K goes through: the dark blue a frame starts from,
     // black, grey, white.
     static constexpr D3DCOLOR kBackgrounds[] = {0xFF000032, 0xFF000000, 0xFF808080, 0xFFFFFFFF};
@@ -95,8 +101,10 @@ public:
     // Every key, the help menu's list.
     static const char* const kAllKeys;
 
-private:
+    // The camera object put where the orbit and the view say.
     void PlaceCamera();
+
+private:
     // The model's centre as drawn: turned when z is up.
     D3DXVECTOR3 Centre(const cModel& model) const;
     // The model's file read again in place, the view kept as it is; the

@@ -7,6 +7,7 @@
 
 #include "CheckedCall.h"
 #include "cGraphicsManager.h"
+#include "cGuides.h"
 #include "cModel.h"
 #include "cPanels.h"
 #include "cTimeline.h"
@@ -27,7 +28,8 @@ constexpr D3DCOLOR kBand = 0xFF1C2028, kTrack = 0xFF363C48, kPlayed = 0xFF3F6FA8
 
 }  // namespace
 
-cViewTools::cViewTools() : m_panels(std::make_unique<cPanels>(*this)) {
+cViewTools::cViewTools()
+    : m_panels(std::make_unique<cPanels>(*this)), m_guides(std::make_unique<cGuides>(*this)) {
     D3DXMatrixIdentity(&m_viewProjection);
     D3DXMatrixIdentity(&m_pixels);
     m_buffer[0] = '\0';
@@ -77,6 +79,7 @@ void cViewTools::ModelChanged(cModel* model, bool reloaded) {
 
 void cViewTools::Prepare(cModel* model) {
     m_model = model;
+    m_guides->Prepare(model);
     if (model == nullptr || m_selected >= static_cast<int32_t>(model->m_frames.size())) m_selected = -1;
     // The weights follow the selection: made when it changes, never per frame.
     const int32_t frame = m_views.weights ? m_selected : -1;
@@ -106,9 +109,11 @@ void cViewTools::Draw(cModel* model, const D3DXMATRIX& viewProjection, int width
         Occupy({text->m_rect.left, text->m_rect.top, text->m_rect.right, text->m_rect.bottom});
     if (model == nullptr || model->m_frameRoot == nullptr) return;
 
+    m_guides->Draw(m_device);
     DWORD depth = TRUE;
     if (m_device != nullptr) m_device->GetRenderState(D3DRS_ZENABLE, &depth);
     if (m_device != nullptr) m_device->SetRenderState(D3DRS_ZENABLE, FALSE);
+    m_guides->DrawLabels();
     if (m_views.timeline && cTimeline::Set(*model) != nullptr) DrawTimeline();
     if (m_views.weights) DrawWeights();
     m_panels->Draw();

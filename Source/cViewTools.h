@@ -14,6 +14,7 @@ namespace Vorel {
 
 class cModel;
 class cPanels;
+class cGuides;
 
 // What the viewer draws over the model to inspect it: the timeline, the
 // joints' names, the selected frame with its bone and weights, and the
@@ -31,6 +32,12 @@ public:
         bool weights = false;
         bool framesPanel = false;
         bool infoPanel = false;
+        // In the scene: normals, the posed box with its size, the ground
+        // grid with the axes; the back faces.
+        bool normals = false;
+        bool bounds = false;
+        bool grid = false;
+        Graphics::BackFaces backFaces = Graphics::BackFaces::kCull;
     };
     struct Rect {
         int left = 0, top = 0, right = 0, bottom = 0;
@@ -115,6 +122,7 @@ public:
     static constexpr size_t kBufferSize = 512;
     char* Buffer() { return m_buffer; }
     cPanels& Panels() { return *m_panels; }
+    const D3DXMATRIX& ViewProjection() const { return m_viewProjection; }
 
 private:
     void DrawTimeline();
@@ -151,6 +159,7 @@ private:
     int m_cellsAcross = 0, m_cellsDown = 0;
     char m_buffer[kBufferSize];
     std::unique_ptr<cPanels> m_panels;
+    std::unique_ptr<cGuides> m_guides;
 };
 
 }  // namespace Vorel

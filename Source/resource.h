@@ -25,6 +25,11 @@
 #define ID_VIEW_FRAME 40218
 #define ID_VIEW_Z_UP 40220
 #define ID_VIEW_BACKGROUND 40221
+#define ID_VIEW_SOLID_WIREFRAME 40222
+#define ID_VIEW_NORMALS 40223
+#define ID_VIEW_BOUNDS 40224
+#define ID_VIEW_GRID 40225
+#define ID_VIEW_BACK_FACES 40226
 // A grayed line at the View menu's end: where the camera orbits about.
 #define ID_VIEW_ORBIT 40219
 #define ID_HELP_KEYS 40301

@@ -1,5 +1,5 @@
 // vorel-snapshot: a model rendered headless, as the viewer draws it, into
-// PNG pictures of the 1024 x 768 back buffer.
+// PNG pictures of its back buffer.
 #include <d3dx9.h>
 #include <stb_image_write.h>
 #include <unistd.h>
@@ -17,12 +17,8 @@
 #include "Singletons.h"
 #include "cApplication.h"
 #include "cGraphicsManager.h"
-#include "cModelAttr.h"
-#include "cModelLoader.h"
 #include "cModelViewer.h"
 #include "cObjectManager.h"
-#include "cOrientationAttr.h"
-#include "cPositionAttr.h"
 #include "cWindow.h"
 #include "resource.h"
 #include "win32/AssetFolder.h"
@@ -64,46 +60,76 @@ std::optional<std::string> Numbered(const std::string& pattern, int index) {
     return used ? std::optional(out) : std::nullopt;
 }
 
-// The back buffer as PNG; with `size` below its width, scaled down to fit
-// size x size, each pixel the average of the ones it covers.
-bool Save(LPDIRECT3DDEVICE9 device, const std::string& path, int size) {
+// The back buffer's pixels as RGB, or as RGBA when `over` holds the same
+// picture drawn over white instead of black: a pixel's alpha is how much
+// the white showed through, its colour what it was over black unmixed.
+bool ReadBack(LPDIRECT3DDEVICE9 device, int* width, int* height, std::vector<unsigned char>* pixels) {
     LPDIRECT3DSURFACE9 surface = nullptr;
     if (FAILED(device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &surface))) return false;
     D3DSURFACE_DESC description{};
     surface->GetDesc(&description);
-    const int width = static_cast<int>(description.Width), height = static_cast<int>(description.Height);
-    if (size <= 0 || size >= std::max(width, height)) {
-        const HRESULT hr = D3DXSaveSurfaceToFileA(path.c_str(), D3DXIFF_PNG, surface, nullptr, nullptr);
-        surface->Release();
-        return SUCCEEDED(hr);
-    }
-    const double scale = static_cast<double>(size) / std::max(width, height);
-    const int w = std::max(1, static_cast<int>(width * scale)),
-              h = std::max(1, static_cast<int>(height * scale));
-    std::vector<unsigned char> rgb(size_t(w) * h * 3);
+    *width = static_cast<int>(description.Width);
+    *height = static_cast<int>(description.Height);
     D3DLOCKED_RECT locked{};
     if (FAILED(surface->LockRect(&locked, nullptr, D3DLOCK_READONLY))) {
         surface->Release();
         return false;
     }
+    pixels->resize(size_t(*width) * *height * 3);
+    for (int y = 0; y < *height; ++y) {
+        const auto* row = static_cast<const unsigned char*>(locked.pBits) + size_t(y) * locked.Pitch;
+        for (int x = 0; x < *width; ++x)
+            for (int c = 0; c < 3; ++c)
+                (*pixels)[(size_t(y) * *width + x) * 3 + c] = row[x * 4 + 2 - c];  // BGRA
+    }
+    surface->UnlockRect();
+    surface->Release();
+    return true;
+}
+
+// The picture over black and over white as one with alpha.
+std::vector<unsigned char> Unmix(const std::vector<unsigned char>& black,
+                                 const std::vector<unsigned char>& white) {
+    std::vector<unsigned char> rgba(black.size() / 3 * 4);
+    for (size_t p = 0; p < black.size() / 3; ++p) {
+        int through = 0;
+        for (int c = 0; c < 3; ++c)
+            through = std::max(through, int(white[p * 3 + c]) - int(black[p * 3 + c]));
+        const int alpha = 255 - std::clamp(through, 0, 255);
+        for (int c = 0; c < 3; ++c)
+            rgba[p * 4 + c] =
+                alpha == 0 ? 0 : static_cast<unsigned char>(std::min(255, black[p * 3 + c] * 255 / alpha));
+        rgba[p * 4 + 3] = static_cast<unsigned char>(alpha);
+    }
+    return rgba;
+}
+
+// The pixels (`channels` 3 or 4) as PNG; with `size` below the larger
+// side, scaled down to fit size x size, each pixel the average of those it
+// covers.
+bool Save(const std::string& path, int width, int height, int channels,
+          const std::vector<unsigned char>& pixels, int size) {
+    if (size <= 0 || size >= std::max(width, height))
+        return stbi_write_png(path.c_str(), width, height, channels, pixels.data(), width * channels) != 0;
+    const double scale = static_cast<double>(size) / std::max(width, height);
+    const int w = std::max(1, static_cast<int>(width * scale)),
+              h = std::max(1, static_cast<int>(height * scale));
+    std::vector<unsigned char> out(size_t(w) * h * channels);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
             const int x0 = x * width / w, x1 = (x + 1) * width / w, y0 = y * height / h,
                       y1 = (y + 1) * height / h;
-            unsigned sum[3] = {0, 0, 0};
-            for (int sy = y0; sy < y1; ++sy) {
-                const auto* row = static_cast<const unsigned char*>(locked.pBits) + size_t(sy) * locked.Pitch;
+            unsigned sum[4] = {0, 0, 0, 0};
+            for (int sy = y0; sy < y1; ++sy)
                 for (int sx = x0; sx < x1; ++sx)
-                    for (int c = 0; c < 3; ++c)
-                        sum[c] += row[sx * 4 + 2 - c];  // BGRA
-            }
+                    for (int c = 0; c < channels; ++c)
+                        sum[c] += pixels[(size_t(sy) * width + sx) * channels + c];
             const unsigned count = static_cast<unsigned>((x1 - x0) * (y1 - y0));
-            for (int c = 0; c < 3; ++c)
-                rgb[(size_t(y) * w + x) * 3 + c] = static_cast<unsigned char>((sum[c] + count / 2) / count);
+            for (int c = 0; c < channels; ++c)
+                out[(size_t(y) * w + x) * channels + c] =
+                    static_cast<unsigned char>((sum[c] + count / 2) / count);
         }
-    surface->UnlockRect();
-    surface->Release();
-    return stbi_write_png(path.c_str(), w, h, 3, rgb.data(), w * 3) != 0;
+    return stbi_write_png(path.c_str(), w, h, channels, out.data(), w * channels) != 0;
 }
 
 }  // namespace
@@ -111,7 +137,7 @@ bool Save(LPDIRECT3DDEVICE9 device, const std::string& path, int size) {
 int main(int argc, char** argv) {
     CLI::App app(
         "Renders MODEL.x as the viewer shows it, posed at TICKS of set N, and writes the\n"
-        "1024 x 768 picture as PNG.",
+        "picture (1024 x 768 unless asked) as PNG.",
         "vorel-snapshot");
     std::string model, out;
     unsigned set = 0;
@@ -120,7 +146,8 @@ int main(int argc, char** argv) {
     bool skeleton = true;
     int frames = 0;
     int size = 0;
-    bool overlay = false;
+    int width = 0, height = 0;
+    bool overlay = false, thumbnail = false, transparent = false;
     cViewTools::Views views;
     std::string select, weights, panel, view, up = "y";
     size_t background = 0;
@@ -133,10 +160,12 @@ int main(int argc, char** argv) {
         ->type_name("TICKS")
         ->check(VorelTools::kFinite);
     app.add_option("--fill", fill, "the fill mode (default solid)")
-        ->type_name("points|wireframe|solid")
-        ->transform(CLI::CheckedTransformer(std::map<std::string, int>{{"points", D3DFILL_POINT},
-                                                                       {"wireframe", D3DFILL_WIREFRAME},
-                                                                       {"solid", D3DFILL_SOLID}})
+        ->type_name("points|wireframe|solid|solid-wireframe")
+        ->transform(CLI::CheckedTransformer(
+                        std::map<std::string, int>{{"points", D3DFILL_POINT},
+                                                   {"wireframe", D3DFILL_WIREFRAME},
+                                                   {"solid", D3DFILL_SOLID},
+                                                   {"solid-wireframe", Graphics::kFillSolidWireframe}})
                         .description(""));
     app.add_option("--skeleton", skeleton, "the skeleton drawn over the model (default on)")
         ->type_name("on|off")
@@ -145,9 +174,18 @@ int main(int argc, char** argv) {
     app.add_option("--frames", frames, "COUNT pictures spread evenly over the set's length")
         ->type_name("COUNT")
         ->check(CLI::Range(1, 100000));
-    app.add_option("--size", size, "scaled down to fit PIXELS x PIXELS (a thumbnail)")
+    app.add_option("--size", size, "scaled down to fit PIXELS x PIXELS")
         ->type_name("PIXELS")
         ->check(CLI::Range(1, 4096));
+    app.add_flag("--thumbnail", thumbnail,
+                 "a picture that always shows the model: square, framed from the side that shows the most "
+                 "of it, back faces drawn, no skeleton");
+    app.add_option("--width", width, "the picture's width (default 1024, 768 for a thumbnail)")
+        ->type_name("PIXELS")
+        ->check(CLI::Range(1, 8192));
+    app.add_option("--height", height, "the picture's height (default 768)")
+        ->type_name("PIXELS")
+        ->check(CLI::Range(1, 8192));
     app.add_flag("--overlay", overlay,
                  "the key help and the model's name, set and speed over it, as the viewer shows them");
     app.add_flag("--timeline", views.timeline, "the timeline along the bottom, as the viewer shows it");
@@ -156,6 +194,17 @@ int main(int argc, char** argv) {
         ->type_name("FRAME");
     app.add_option("--weights", weights, "the skin coloured by the weights of the bone FRAME, with a legend")
         ->type_name("FRAME");
+    app.add_flag("--normals", views.normals, "each vertex's normal as a short line");
+    app.add_flag("--bbox", views.bounds, "the posed model's bounding box, with its size in the file's units");
+    app.add_flag("--grid", views.grid, "a ground grid and the axes, scaled to the model");
+    app.add_option("--backfaces", views.backFaces,
+                   "faces turned away: culled (default), drawn, or drawn in red")
+        ->type_name("cull|show|tint")
+        ->transform(CLI::CheckedTransformer(
+                        std::map<std::string, Graphics::BackFaces>{{"cull", Graphics::BackFaces::kCull},
+                                                                   {"show", Graphics::BackFaces::kShow},
+                                                                   {"tint", Graphics::BackFaces::kTint}})
+                        .description(""));
     app.add_option("--view", view, "the camera's side, at the distance a load puts it (default: as loaded)")
         ->type_name("front|back|left|right|top|bottom")
         ->check(CLI::IsMember({"front", "back", "left", "right", "top", "bottom"}));
@@ -169,6 +218,7 @@ int main(int argc, char** argv) {
         ->transform(CLI::CheckedTransformer(
                         std::map<std::string, size_t>{{"blue", 0}, {"black", 1}, {"grey", 2}, {"white", 3}})
                         .description(""));
+    app.add_flag("--transparent", transparent, "the background left transparent (a PNG with alpha)");
     app.add_option("--panel", panel, "a panel over the picture: the file's information or the frame tree")
         ->type_name("info|frames")
         ->check(CLI::IsMember({"info", "frames"}));
@@ -188,6 +238,14 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "vorel-snapshot: with --frames, OUT needs one %%d: %s\n", out.c_str());
         return 2;
     }
+    if (thumbnail) {
+        // Seen whatever way its faces turn, whole, without the skeleton's lines.
+        skeleton = false;
+        frame = true;
+        if (views.backFaces == Graphics::BackFaces::kCull) views.backFaces = Graphics::BackFaces::kShow;
+    }
+    if (width == 0) width = thumbnail ? 768 : 1024;
+    if (height == 0) height = 768;
 
     std::error_code ec;
     if (!fs::is_regular_file(model, ec)) {
@@ -209,19 +267,20 @@ int main(int argc, char** argv) {
     if (!window->Init(reinterpret_cast<HINSTANCE>(&module), "Vorel - Penwick - Lumen1")) return 1;
     window->Show(SW_SHOWNORMAL);
     CreateSingletons();
-    if (!cApplication::Instance()->Init()) {
-        std::fprintf(stderr, "vorel-snapshot: the graphics could not start\n");
+    cGraphicsManager* graphics = cGraphicsManager::Instance();
+    if (!cApplication::Instance()->Init() ||
+        ((width != 1024 || height != 768) &&
+         !graphics->Resize(static_cast<UINT>(width), static_cast<UINT>(height)))) {
+        std::fprintf(stderr, "vorel-snapshot: the graphics could not start at %d x %d\n", width, height);
+        DestroySingletons();
+        cWindow::Destroy();
         return 1;
     }
-    // The viewer's scene: its camera, and the model's object named after
-    // the file, placed by the graphics system as a load places it.
-    cObjectManager::Instance()->GetGroup(1)->CreateObject("TestCamera");
-    cObject* object = cObjectManager::Instance()->GetGroup(2)->CreateObject("TestObject");
+    // The viewer's own scene and camera: what a load and the View menu do
+    // there is done here.
+    cModelViewer* viewer = cModelViewer::Instance();
+    viewer->Init();
     const std::string name = fs::path(modelPath).filename().string();
-    if (object != nullptr)
-        if (auto* attribute = dynamic_cast<cModelAttr*>(object->GetAttribute("Model")))
-            attribute->m_meshFile = cModelLoader::Key(modelPath);
-    cGraphicsManager* graphics = cGraphicsManager::Instance();
     cModel* loaded = graphics->LoadModel(modelPath, name);
     int status = 0;
     if (loaded->m_frameRoot == nullptr) {
@@ -233,43 +292,32 @@ int main(int argc, char** argv) {
         status = 1;
     }
     if (status == 0) {
+        viewer->LoadModel(modelPath, name);
         graphics->SetFillMode(fill);
         loaded->m_currentSet = set;
         loaded->m_showSkeleton = skeleton;
         loaded->m_speed = 0;  // the wall clock does not move it
-        graphics->SetBackground(cModelViewer::kBackgrounds[background]);
-        if (up == "z") cModelViewer::TurnModelObjects(true);
-        if (!view.empty() || orthographic || frame || up == "z") {
-            // The viewer's own camera: that side's view (or the front), at
-            // the distance a load puts it or framing the model.
-            const std::map<std::string, UINT> commands{{"front", ID_VIEW_FRONT}, {"back", ID_VIEW_BACK},
-                                                       {"left", ID_VIEW_LEFT},   {"right", ID_VIEW_RIGHT},
-                                                       {"top", ID_VIEW_TOP},     {"bottom", ID_VIEW_BOTTOM}};
-            const UINT command = view.empty() ? ID_VIEW_FRONT : commands.at(view);
-            const auto vertical = command == ID_VIEW_TOP      ? cModelViewer::Vertical::kTop
-                                  : command == ID_VIEW_BOTTOM ? cModelViewer::Vertical::kBottom
-                                                              : cModelViewer::Vertical::kNone;
-            const D3DXVECTOR3 c = up == "z" ? D3DXVECTOR3(loaded->m_sphereCenter.x, loaded->m_sphereCenter.z,
-                                                          -loaded->m_sphereCenter.y)
-                                            : loaded->m_sphereCenter;
-            const float distance =
-                frame ? cModelViewer::FramingDistance(loaded->m_sphereRadius, 1024.0f / 768.0f)
-                      : 3 * loaded->m_sphereRadius;
-            cObject* camera = cObjectManager::Instance()->GetGroup(1)->GetObjects().rbegin()->second;
-            auto* position = dynamic_cast<cPositionAttr*>(camera->GetAttribute("Position"));
-            auto* orientation = dynamic_cast<cOrientationAttr*>(camera->GetAttribute("Orientation"));
-            if (position != nullptr && orientation != nullptr)
-                cModelViewer::Orbit(cModelViewer::ViewAngle(command), distance, 0,
-                                    frame ? c : D3DXVECTOR3(0, c.y, 0), vertical, &position->m_position,
-                                    &orientation->m_view);
-            graphics->SetOrthographic(orthographic ? cModelViewer::OrthographicHeight(distance) : 0);
-        }
+        loaded->m_time = static_cast<float>(ticks);
         cViewTools* viewTools = graphics->GetViewTools();
         viewTools->m_views = views;
+        for (size_t i = 0; i < background; ++i)
+            viewer->Command(ID_VIEW_BACKGROUND);
+        if (up == "z") viewer->Command(ID_VIEW_Z_UP);
+        const std::map<std::string, UINT> commands{{"front", ID_VIEW_FRONT}, {"back", ID_VIEW_BACK},
+                                                   {"left", ID_VIEW_LEFT},   {"right", ID_VIEW_RIGHT},
+                                                   {"top", ID_VIEW_TOP},     {"bottom", ID_VIEW_BOTTOM}};
+        if (thumbnail && view.empty()) {
+            loaded->Update(loaded->m_time);
+            viewer->Command(cModelViewer::BestView(*loaded, up == "z"));
+        }
+        if (!view.empty()) viewer->Command(commands.at(view));
+        if (orthographic) viewer->Command(ID_VIEW_ORTHOGRAPHIC);
+        if (frame) viewer->Command(ID_VIEW_FRAME);
+        viewer->PlaceCamera();
         if (!select.empty()) {
-            cFrame* frame = loaded->FindFrame(select.c_str());
-            const auto at = std::find(loaded->m_frames.begin(), loaded->m_frames.end(), frame);
-            if (frame == nullptr) {
+            cFrame* picked = loaded->FindFrame(select.c_str());
+            const auto at = std::find(loaded->m_frames.begin(), loaded->m_frames.end(), picked);
+            if (picked == nullptr) {
                 std::fprintf(stderr, "vorel-snapshot: %s has no frame named %s\n", model.c_str(),
                              select.c_str());
                 status = 1;
@@ -280,9 +328,9 @@ int main(int argc, char** argv) {
                                  ? 0.0f
                                  : static_cast<float>(loaded->m_animationSets[set]->m_length);
         const int count = frames > 0 ? frames : 1;
-        for (int i = 0; i < count && status == 0; ++i) {
-            loaded->m_time = frames > 0 ? length * static_cast<float>(i) / static_cast<float>(count)
-                                        : static_cast<float>(ticks);
+        std::vector<unsigned char> pixels, overWhite;
+        int w = 0, h = 0;
+        const auto render = [&](std::vector<unsigned char>* into) {
             if (overlay) {
                 // The text at the speed a model opens with; the picture
                 // itself stands still.
@@ -291,8 +339,22 @@ int main(int argc, char** argv) {
                 loaded->m_speed = 0;
             }
             graphics->RenderFrame();
+            return ReadBack(graphics->GetRenderer()->m_D3DDevice, &w, &h, into);
+        };
+        for (int i = 0; i < count && status == 0; ++i) {
+            loaded->m_time = frames > 0 ? length * static_cast<float>(i) / static_cast<float>(count)
+                                        : static_cast<float>(ticks);
             const std::string path = frames > 0 ? *Numbered(outPath, i) : outPath;
-            if (!Save(graphics->GetRenderer()->m_D3DDevice, path, size)) {
+            bool saved = false;
+            if (transparent) {
+                graphics->SetBackground(cModelViewer::kBackgrounds[1]);  // black
+                const bool black = render(&pixels);
+                graphics->SetBackground(cModelViewer::kBackgrounds[3]);  // white
+                saved = black && render(&overWhite) && Save(path, w, h, 4, Unmix(pixels, overWhite), size);
+            } else {
+                saved = render(&pixels) && Save(path, w, h, 3, pixels, size);
+            }
+            if (!saved) {
                 std::fprintf(stderr, "vorel-snapshot: cannot write %s\n", path.c_str());
                 status = 1;
             }

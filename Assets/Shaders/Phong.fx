@@ -3,6 +3,7 @@
 // colour as the surface faces the light, and Blinn's specular term (exponent
 // SpecPower, seen from EyePos). A texture (HasTexture) or the vertices' own
 // colour (HasColour) stands for both the diffuse and the ambient colour.
+// Tint's colour takes the place of the lit one by its alpha.
 
 parameter float4x4 PipelineMtx
 parameter float4x4 WorldMtx
@@ -14,6 +15,7 @@ parameter float4 AmbientLight = 0.6 0.6 0.6 1
 parameter float4 LightColor = 0.8 0.8 0.8 1
 parameter int HasTexture = 0
 parameter int HasColour = 0
+parameter float4 Tint = 0 0 0 0
 parameter texture Texture
 parameter float4 DiffuseMaterial = 1 1 1 1
 parameter float4 AmbientMaterial = 1 1 1 1
@@ -72,6 +74,6 @@ void main() {
     float shine = facing > 0.0 ? pow(max(dot(n, halfway), 0.0), max(SpecPower, 1.0)) : 0.0;
     vec3 lit = AmbientLight.rgb * ambient.rgb + LightColor.rgb * diffuse.rgb * facing +
                SpecLight.rgb * SpecMaterial.rgb * shine;
-    colour = vec4(min(lit, vec3(1.0)), diffuse.a);
+    colour = vec4(mix(min(lit, vec3(1.0)), Tint.rgb, Tint.a), diffuse.a);
 }
 end

@@ -31,6 +31,16 @@ D3DMATRIX Identity() {
     return m;
 }
 
+// a · b, row vectors as Direct3D has them.
+D3DMATRIX Multiply(const D3DMATRIX& a, const D3DMATRIX& b) {
+    D3DMATRIX m{};
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 4; ++c)
+            for (int k = 0; k < 4; ++k)
+                m.m[r][c] += a.m[r][k] * b.m[k][c];
+    return m;
+}
+
 // A GPU copy holds its device, so the context it lives in is known, and
 // the device outlives it.
 class DeviceObject : public GpuObject {
@@ -315,6 +325,7 @@ void Device::DefaultState() {
     m_lighting = TRUE;
     m_ambient = 0;
     m_world = m_view = m_projection = Identity();
+    m_fvf = 0;
 }
 
 void Device::Allocate(UINT width, UINT height) {
@@ -365,6 +376,11 @@ Device::~Device() {
     glDeleteFramebuffers(1, &m_framebuffer);
     glDeleteRenderbuffers(1, &m_colour);
     glDeleteRenderbuffers(1, &m_depth);
+    if (m_userProgram != 0) {
+        glDeleteProgram(m_userProgram);
+        glDeleteVertexArrays(1, &m_userVao);
+        glDeleteBuffers(1, &m_userBuffer);
+    }
 }
 
 bool Device::MakeCurrent() {
@@ -637,6 +653,70 @@ HRESULT Device::DrawMeshSubset(D3DX::Mesh& mesh, DWORD attribute) {
     ApplyTriangleState();
     glDrawElements(GL_TRIANGLES, range->count, GL_UNSIGNED_INT,
                    reinterpret_cast<const void*>(static_cast<uintptr_t>(range->first) * sizeof(uint32_t)));
+    return D3D_OK;
+}
+
+HRESULT WINAPI Device::SetFVF(DWORD fvf) {
+    m_fvf = fvf;
+    return D3D_OK;
+}
+
+HRESULT WINAPI Device::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT count, const void* vertices, UINT stride) {
+    constexpr DWORD kColouredPoints = D3DFVF_XYZ | D3DFVF_DIFFUSE;
+    constexpr UINT kVertexBytes = 16;  // x, y, z, colour
+    if (!m_inScene || m_fvf != kColouredPoints || vertices == nullptr || stride < kVertexBytes ||
+        (type != D3DPT_LINELIST && type != D3DPT_LINESTRIP))
+        return D3DERR_INVALIDCALL;
+    if (count == 0) return D3D_OK;
+    const size_t points = type == D3DPT_LINELIST ? size_t(count) * 2 : size_t(count) + 1;
+    if (points > size_t(INT32_MAX) / stride) return D3DERR_INVALIDCALL;
+    if (!MakeCurrent()) return D3DERR_DEVICELOST;
+    if (m_userProgram == 0) {
+        static const char* const kVertex = R"(#version 330 core
+in vec3 a_position;
+in vec4 a_color;
+uniform mat4 u_transform;
+out vec4 v_color;
+void main() {
+    gl_Position = u_transform * vec4(a_position, 1.0);
+    v_color = a_color;
+}
+)";
+        static const char* const kFragment = R"(#version 330 core
+in vec4 v_color;
+out vec4 colour;
+void main() { colour = v_color; }
+)";
+        std::string log;
+        m_userProgram = LinkProgram(kVertex, kFragment, &log);
+        if (m_userProgram == 0) {
+            Trace("DrawPrimitiveUP: " + log);
+            return E_FAIL;
+        }
+        m_userTransform = glGetUniformLocation(m_userProgram, "u_transform");
+        glGenVertexArrays(1, &m_userVao);
+        glGenBuffers(1, &m_userBuffer);
+        glBindVertexArray(m_userVao);
+        glBindBuffer(GL_ARRAY_BUFFER, m_userBuffer);
+        glEnableVertexAttribArray(kPositionLocation);
+        glEnableVertexAttribArray(kColorLocation);
+    }
+    BindBackBuffer();
+    ApplyDepthState();
+    glUseProgram(m_userProgram);
+    const D3DMATRIX transform = Multiply(Multiply(m_world, m_view), m_projection);
+    // Rows as OpenGL's columns: the shader's M * v is v · M.
+    glUniformMatrix4fv(m_userTransform, 1, GL_FALSE, &transform.m[0][0]);
+    glBindVertexArray(m_userVao);
+    glBindBuffer(GL_ARRAY_BUFFER, m_userBuffer);
+    FillArrayBuffer(&m_userBufferBytes, static_cast<GLsizeiptr>(points * stride), vertices, GL_STREAM_DRAW);
+    const auto step = static_cast<GLsizei>(stride);
+    glVertexAttribPointer(kPositionLocation, 3, GL_FLOAT, GL_FALSE, step, nullptr);
+    // D3DCOLOR's bytes in memory are blue, green, red, alpha.
+    glVertexAttribPointer(kColorLocation, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, step,
+                          reinterpret_cast<const void*>(12));
+    glDrawArrays(type == D3DPT_LINELIST ? GL_LINES : GL_LINE_STRIP, 0, static_cast<GLsizei>(points));
+    glUseProgram(m_program);
     return D3D_OK;
 }
 

@@ -41,6 +41,9 @@ public:
     HRESULT WINAPI GetBackBuffer(UINT swapChain, UINT index, D3DBACKBUFFER_TYPE type,
                                  IDirect3DSurface9** surface) override;
     HRESULT WINAPI Reset(D3DPRESENT_PARAMETERS* parameters) override;
+    HRESULT WINAPI SetFVF(DWORD fvf) override;
+    HRESULT WINAPI DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT count, const void* vertices,
+                                   UINT stride) override;
 
     HRESULT DrawMeshSubset(D3DX::Mesh& mesh, DWORD attribute) override;
 
@@ -82,6 +85,11 @@ private:
     DWORD m_zEnable, m_zWrite = TRUE, m_fill = D3DFILL_SOLID, m_cull = D3DCULL_CCW, m_lighting = TRUE,
                      m_ambient = 0;
     D3DMATRIX m_world, m_view, m_projection;
+    DWORD m_fvf = 0;
+    // DrawPrimitiveUP's program and the buffer it streams vertices through.
+    GLuint m_userProgram = 0, m_userVao = 0, m_userBuffer = 0;
+    GLsizeiptr m_userBufferBytes = 0;
+    GLint m_userTransform = -1;
     bool m_inScene = false;
     std::vector<uint8_t> m_readBack;
 };

@@ -68,6 +68,8 @@ enum D3DFILLMODE { D3DFILL_POINT = 1, D3DFILL_WIREFRAME = 2, D3DFILL_SOLID = 3 }
 enum D3DCULL { D3DCULL_NONE = 1, D3DCULL_CW = 2, D3DCULL_CCW = 3 };
 enum D3DZBUFFERTYPE { D3DZB_FALSE = 0, D3DZB_TRUE = 1 };
 
+// What DrawPrimitiveUP draws: lines only here.
+enum D3DPRIMITIVETYPE { D3DPT_LINELIST = 2, D3DPT_LINESTRIP = 3 };
 enum D3DTRANSFORMSTATETYPE { D3DTS_VIEW = 2, D3DTS_PROJECTION = 3, D3DTS_WORLD = 256 };
 
 struct D3DDISPLAYMODE {
@@ -161,6 +163,16 @@ struct IDirect3DDevice9 : public IUnknown {
     // The fonts', lines' and effects' GPU objects live through a reset here:
     // their OnLostDevice and OnResetDevice have nothing to do.
     virtual HRESULT WINAPI Reset(D3DPRESENT_PARAMETERS* parameters) = 0;
+    // The vertex format of DrawPrimitiveUP: D3DFVF_XYZ | D3DFVF_DIFFUSE
+    // (a position, then a D3DCOLOR) is the one drawn here.
+    virtual HRESULT WINAPI SetFVF(DWORD fvf) = 0;
+    // Lines from the caller's memory, as the fixed pipeline draws them
+    // unlit: each vertex taken through world, view and projection, in its
+    // own colour, depth tested as the render states say. `count` is the
+    // number of lines; D3DERR_INVALIDCALL outside a scene, for another
+    // vertex format or primitive, or for a stride smaller than a vertex.
+    virtual HRESULT WINAPI DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT count, const void* vertices,
+                                           UINT stride) = 0;
 };
 
 struct IDirect3D9 : public IUnknown {

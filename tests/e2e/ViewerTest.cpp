@@ -552,8 +552,8 @@ TEST_F(ViewerTest, TheInstalledViewerAndThumbnailerWorkFromAnotherFolder) {
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
     const Picture thumbnail = LoadPng(elsewhere / "thumb.png");
     EXPECT_EQ(thumbnail.width, 128);
-    EXPECT_EQ(thumbnail.height, 96);
-    EXPECT_GT(Coverage(thumbnail, {0, 0, 128, 96}), 300) << "the model is in the picture";
+    EXPECT_EQ(thumbnail.height, 128);
+    EXPECT_GT(Coverage(thumbnail, {0, 0, 128, 128}), 300) << "the model is in the picture";
 }
 
 // The display server goes away under a running viewer (a session ends, an

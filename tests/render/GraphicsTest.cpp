@@ -21,6 +21,7 @@
 #include "TestSupport.h"
 #include "cApplication.h"
 #include "cGraphicsManager.h"
+#include "cGuides.h"
 #include "cInput.h"
 #include "cMeshContainer.h"
 #include "cModelAttr.h"
@@ -90,8 +91,8 @@ struct Picture {
                 n += test(At(x, y));
         return n;
     }
-    int Count(uint32_t colour) const {
-        return Count([colour](uint32_t c) { return c == colour; });
+    int Count(uint32_t colour, int x0 = 0, int y0 = 0, int x1 = 1024, int y1 = 768) const {
+        return Count([colour](uint32_t c) { return c == colour; }, x0, y0, x1, y1);
     }
     // Pixels that are not the clear colour.
     int Covered(int x0 = 0, int y0 = 0, int x1 = 1024, int y1 = 768) const {
@@ -380,6 +381,41 @@ TEST_F(GraphicsTest, TheDeviceReportsAnAllocationThatFails) {
     EXPECT_EQ(draw, E_OUTOFMEMORY);
 }
 
+// Lines from the caller's memory, in their vertices' colours through world,
+// view and projection; what the device does not draw is refused.
+TEST_F(GraphicsTest, DrawPrimitiveUpDrawsColouredLines) {
+    LPDIRECT3DDEVICE9 device = m_graphics->GetRenderer()->m_D3DDevice;
+    struct Vertex {
+        float x, y, z;
+        D3DCOLOR colour;
+    } lines[] = {{-1, 0.5f, 0.5f, 0xFFFF0000},
+                 {1, 0.5f, 0.5f, 0xFFFF0000},  // across, a quarter down
+                 {0.5f, -1, 0.5f, 0xFF00FF00},
+                 {0.5f, 1, 0.5f, 0xFF00FF00}};  // from top to bottom
+    D3DXMATRIX identity, half;
+    D3DXMatrixIdentity(&identity);
+    D3DXMatrixScaling(&half, 0.5f, 1, 1);
+    EXPECT_EQ(device->SetFVF(D3DFVF_XYZ | D3DFVF_DIFFUSE), D3D_OK);
+    EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_LINELIST, 2, lines, sizeof(Vertex)), D3DERR_INVALIDCALL)
+        << "outside a scene";
+    device->SetTransform(D3DTS_WORLD, &half);  // x halved: across the middle half, down at x = 0.25
+    device->SetTransform(D3DTS_VIEW, &identity);
+    device->SetTransform(D3DTS_PROJECTION, &identity);
+    device->BeginScene();
+    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000032, 1.0f, 0);
+    EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_LINELIST, 2, lines, sizeof(Vertex)), D3D_OK);
+    EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_LINESTRIP, 1, lines, 12), D3DERR_INVALIDCALL) << "a short stride";
+    EXPECT_EQ(device->DrawPrimitiveUP(static_cast<D3DPRIMITIVETYPE>(4), 1, lines, sizeof(Vertex)),
+              D3DERR_INVALIDCALL);
+    device->SetFVF(D3DFVF_XYZ);
+    EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_LINELIST, 1, lines, sizeof(Vertex)), D3DERR_INVALIDCALL);
+    device->EndScene();
+    const Picture picture = Read();
+    EXPECT_EQ(picture.Count(0xFF0000, 256, 190, 768, 194), 512 - 1) << "one row but the crossing";
+    EXPECT_EQ(picture.Count(0x00FF00, 638, 0, 642, 768), 768);
+    EXPECT_EQ(picture.Covered(), 512 + 768 - 1);
+}
+
 // Assets that are missing or broken: start-up, a model and a frame go on,
 // and what is wrong is said naming the file (a message box, which without a
 // display to show it on goes to standard error, or a trace line).
@@ -409,7 +445,7 @@ TEST(BrokenAssets, EachIsSaidNamingTheFile) {
          "hr=D3DERR_INVALIDCALL"},
         {"a shader that does not compile",
          [&](const fs::path& at) { replace(at / "Assets/Shaders/Phong.fx", "main()", "main("); },
-         "Assets/Shaders/Phong.fx(36): error"},
+         "Assets/Shaders/Phong.fx(38): error"},
         {"an object file that is not XML",
          [](const fs::path& at) { WriteFile(at / "Assets/XML/Objects/TestObject.xml", "\x89PNG\r\n"); },
          "Assets/XML/Objects/TestObject.xml: object file not read"},
@@ -555,6 +591,51 @@ TEST(SnapshotTool, WritesPosedPicturesAndSaysWhatFails) {
     EXPECT_EQ(RunTool(snapshot + " out.png --set 99"), 1);
     EXPECT_EQ(RunTool(snapshot + " out-%s.png --frames 2"), 2) << "only a number is put in a pattern";
     EXPECT_FALSE(fs::exists("out.png"));
+}
+
+// Thumbnails show models a plain picture misses; pictures take any size
+// and can leave the background transparent.
+TEST(SnapshotTool, ThumbnailsShowTheModelAndPicturesTakeAnySize) {
+    KeepCurrentDirectory keep;
+    ScratchFolder scratch;
+    fs::current_path(scratch.Path());
+    const auto load = [](const char* path, int* w, int* h, int* channels) {
+        stbi_uc* pixels = stbi_load(path, w, h, channels, 4);
+        std::vector<uint8_t> rgba;
+        if (pixels != nullptr) rgba.assign(pixels, pixels + size_t(*w) * *h * 4);
+        stbi_image_free(pixels);
+        return rgba;
+    };
+    const auto covered = [](const std::vector<uint8_t>& rgba) {
+        size_t n = 0;
+        for (size_t p = 0; p + 3 < rgba.size(); p += 4)
+            n += rgba[p] != rgba[0] || rgba[p + 1] != rgba[1] || rgba[p + 2] != rgba[2];
+        return n;
+    };
+    int w = 0, h = 0, channels = 0;
+    for (const char* fixture : {"facing-away.x", "edge-on.x"}) {
+        SCOPED_TRACE(fixture);
+        const std::string model = (fs::path(VOREL_SOURCE_DIR) / "tests/fixtures/mesh" / fixture).string();
+        ASSERT_EQ(RunTool("vorel-snapshot " + model + " plain.png --size 128"), 0);
+        EXPECT_EQ(covered(load("plain.png", &w, &h, &channels)), 0u) << "nothing seen from the front";
+        ASSERT_EQ(RunTool("vorel-snapshot " + model + " thumb.png --thumbnail --size 128"), 0);
+        const auto thumb = load("thumb.png", &w, &h, &channels);
+        EXPECT_EQ(w, 128);
+        EXPECT_EQ(h, 128);
+        EXPECT_GT(covered(thumb), 128u * 128 / 5);
+    }
+
+    const std::string lumen = "vorel-snapshot " + Sample("Lumen.x").string();
+    ASSERT_EQ(RunTool(lumen + " clear.png --transparent --width 300 --height 500 --fill solid-wireframe"), 0);
+    const auto clear = load("clear.png", &w, &h, &channels);
+    EXPECT_EQ(w, 300);
+    EXPECT_EQ(h, 500);
+    EXPECT_EQ(channels, 4);
+    ASSERT_EQ(clear.size(), 300u * 500 * 4);
+    EXPECT_EQ(clear[3], 0) << "the corner shows through";
+    EXPECT_EQ(clear[(250 * 300 + 150) * 4 + 3], 255) << "the model does not";
+    EXPECT_EQ(RunTool(lumen + " big.png --width 100000"), 2);
+    EXPECT_EQ(RunTool(lumen + " odd.png --backfaces sideways"), 2);
 }
 
 // ------------------------------------------------------------ the viewer ---
@@ -1184,6 +1265,115 @@ TEST_F(ViewerTest, BackgroundsAndTheUpAxis) {
     for (int r = 0; r < 3; ++r)
         for (int c = 0; c < 3; ++c)
             EXPECT_EQ(rotation->m_rotation[r][c], r != c ? 0.0f : r < 2 ? -1.0f : 1.0f) << r << c;
+}
+
+TEST_F(ViewerTest, TheDisplayOptionsDrawWhatTheySay) {
+    m_viewer->LoadModel(Sample("Lumen.x").string(), "Lumen.x");
+    cModel* model = m_graphics->GetCurrentModel();
+    model->m_speed = 0;
+    model->m_showSkeleton = false;
+    Frame({});
+    const Picture plain = Render();
+    const auto dark = [](uint32_t c) { return (c >> 16) < 24 && ((c >> 8) & 255) < 24 && (c & 255) < 24; };
+    const auto colour = [](uint32_t wanted) { return [wanted](uint32_t c) { return c == wanted; }; };
+
+    Frame({'5'});
+    EXPECT_EQ(m_graphics->GetFillMode(), Graphics::kFillSolidWireframe);
+    const Picture wired = Render();
+    EXPECT_GT(wired.Count(dark), plain.Count(dark) + 500) << "black edges over the surface";
+    EXPECT_LT(std::abs(wired.Covered() - plain.Covered()), plain.Covered() / 50) << "over it, not beside it";
+    Frame({'3'});
+
+    Frame({'V'});
+    const Picture normals = Render();
+    EXPECT_GT(normals.Count(colour(0x40E0E0)), 200);
+    EXPECT_GT(normals.Covered(), plain.Covered()) << "the lines stand out of the surface";
+    EXPECT_EQ(model->m_normalLines.size() % 2, 0u);
+    Frame({'V'});
+
+    Frame({'B'});
+    const Picture box = Render();
+    EXPECT_GT(box.Count(colour(0xFFC040)), 1000);
+    // The posed vertices' extremes, as the box has them.
+    D3DXVECTOR3 low(1e9f, 1e9f, 1e9f), high(-1e9f, -1e9f, -1e9f);
+    model->Update(model->m_time);
+    std::vector<D3DXVECTOR3> vertices;
+    cModel::ModelSpaceVertices(model->m_containers[0], &vertices);
+    for (const D3DXVECTOR3& p : vertices)
+        low = {std::min(low.x, p.x), std::min(low.y, p.y), std::min(low.z, p.z)},
+        high = {std::max(high.x, p.x), std::max(high.y, p.y), std::max(high.z, p.z)};
+    EXPECT_FLOAT_EQ(model->m_boxMin.y, low.y);
+    EXPECT_FLOAT_EQ(model->m_boxMax.x, high.x);
+    char size[64];
+    cGuides::SizeText({0, 0, 0}, {0.7f, 4.007f, 1234567}, size, sizeof size);
+    EXPECT_STREQ(size, "0.7 x 4.007 x 1.235e+06");
+    Frame({'B'});
+
+    Frame({'G'});
+    const Picture grid = Render();
+    EXPECT_GT(grid.Count(colour(0x5A6070)), 2000);
+    EXPECT_GT(grid.Count(colour(0xE04848)), 20) << "the x axis";
+    float step = 0;
+    int half = 0;
+    ASSERT_TRUE(cGuides::GridFor(model->m_sphereRadius, &step, &half));
+    EXPECT_EQ(step, 1.0f);
+    for (const float radius : {0.0f, -1.0f, std::nanf(""), INFINITY})
+        EXPECT_FALSE(cGuides::GridFor(radius, &step, &half)) << radius;
+    for (const float radius : {1e-6f, 0.5f, 3.0f, 99.0f, 2e6f}) {
+        ASSERT_TRUE(cGuides::GridFor(radius, &step, &half)) << radius;
+        EXPECT_GE(half * step, radius) << "the grid reaches past the model";
+        EXPECT_LE(half, 15);
+    }
+    Frame({'G'});
+    EXPECT_EQ(Render().bgrx, plain.bgrx) << "every option off again";
+}
+
+// A square whose front faces away from the camera: culled it is not seen,
+// shown it is, tinted it is red.
+TEST_F(ViewerTest, BackFacesAreCulledShownOrTinted) {
+    const fs::path file = fs::path(VOREL_SOURCE_DIR) / "tests/fixtures/mesh/facing-away.x";
+    m_viewer->LoadModel(file.string(), file.filename().string());
+    m_graphics->GetCurrentModel()->m_showSkeleton = false;
+    Frame({});
+    EXPECT_EQ(Render().Covered(), 0);
+    Frame({'C'});
+    const Picture shown = Render();
+    EXPECT_GT(shown.Covered(), 10000);
+    Frame({'C'});
+    const Picture tinted = Render();
+    const auto red = [](uint32_t c) { return int(c >> 16) > int((c >> 8) & 255) + 60; };
+    EXPECT_GT(tinted.Count(red), shown.Covered() * 9 / 10);
+    EXPECT_LT(shown.Count(red), shown.Covered() / 10);
+    Frame({'C'});
+    EXPECT_EQ(Render().Covered(), 0) << "culled again";
+}
+
+// The side a thumbnail looks from: where the faces turned to the camera
+// cover the most.
+TEST_F(ViewerTest, TheBestViewIsTheSideTheFacesTurnTo) {
+    const fs::path fixtures = fs::path(VOREL_SOURCE_DIR) / "tests/fixtures/mesh";
+    EXPECT_EQ(cModelViewer::BestView(*Load(fixtures / "facing-away.x"), false), UINT(ID_VIEW_BACK));
+    const cModel* ground = Load(fixtures / "edge-on.x");
+    EXPECT_EQ(cModelViewer::BestView(*ground, false), UINT(ID_VIEW_TOP));
+    EXPECT_EQ(cModelViewer::BestView(*ground, true), UINT(ID_VIEW_FRONT)) << "turned z up, it faces -z";
+    EXPECT_EQ(cModelViewer::BestView(*Load(Sample("Figure.x")), false), UINT(ID_VIEW_FRONT));
+    // Every real model, framed from its best side with back faces shown,
+    // is in the picture.
+    m_graphics->GetViewTools()->m_views.backFaces = Graphics::BackFaces::kShow;
+    size_t seen = 0;
+    for (const fs::path& file : RealModelFiles()) {
+        cModel* model = m_graphics->LoadModel(file.string(), file.filename().string());
+        if (model->m_frameRoot == nullptr) continue;
+        m_viewer->LoadModel(file.string(), file.filename().string());
+        ++seen;
+        model->m_showSkeleton = false;
+        model->Update(0);
+        m_viewer->Command(cModelViewer::BestView(*model, false));
+        m_viewer->Command(ID_VIEW_FRAME);
+        Frame({});
+        EXPECT_GT(Render().Covered(), 1000) << file;
+    }
+    EXPECT_TRUE(seen > 0 || RealModelFiles().empty());
 }
 
 }  // namespace
