@@ -90,6 +90,15 @@ cModel* cGraphicsManager::ReloadModel(const std::string& path, const std::string
     return reloaded;
 }
 
+void cGraphicsManager::ReleaseUnshownModels() {
+    if (m_modelLoader == nullptr || m_graphics3DFactory == nullptr) return;
+    m_shownKeys.clear();
+    for (const auto& [id, component] : m_graphics3DFactory->GetComponents())
+        if (!component->m_isArchetype && component->m_modelAttr != nullptr)
+            m_shownKeys.push_back(&component->m_modelAttr->m_meshFile);
+    m_modelLoader->ReleaseAllBut(m_shownKeys, m_currentModel);
+}
+
 void cGraphicsManager::RenderFrame() {
     LPDIRECT3DDEVICE9 device = m_renderer != nullptr ? m_renderer->m_D3DDevice : nullptr;
     const HRESULT level = device != nullptr ? device->TestCooperativeLevel() : D3DERR_INVALIDCALL;

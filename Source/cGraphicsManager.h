@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "RenderPackets.h"
 #include "Singleton.h"
@@ -41,6 +42,9 @@ public:
     // are; null, changing nothing, when the new version does not load.
     cModel* ReloadModel(const std::string& path, const std::string& name);
     void RenderFrame();
+    // Lets the store go of every model but the current one that no
+    // Graphics3D component shows.
+    void ReleaseUnshownModels();
     // The back buffer made `width` x `height` (a window's new client
     // area), the fonts, lines and effects told before and after; the model,
     // the camera and the views stay. False when the device cannot take it.
@@ -79,6 +83,7 @@ public:
     Graphics::cGraphics3DComFactory* GetGraphics3DFactory() const { return m_graphics3DFactory; }
     Graphics::cCameraComFactory* GetCameraFactory() const { return m_cameraFactory; }
     cModel* GetCurrentModel() const { return m_currentModel; }
+    const cModelLoader* GetModelStore() const { return m_modelLoader.get(); }
     int32_t GetFillMode() const { return m_fillMode; }
     Graphics::cGraphicsRenderer* GetRenderer() const { return m_renderer.get(); }
     Graphics::cFontManager* GetFontManager() const { return m_fontManager.get(); }
@@ -112,6 +117,7 @@ private:
     // The model pass's one packet and its matrices, refilled per component.
     Graphics::ModelPacket m_packet;
     D3DXMATRIX m_translation, m_rotation, m_scale;
+    std::vector<const std::string*> m_shownKeys;  // kept from frame to frame
 };
 
 }  // namespace Vorel

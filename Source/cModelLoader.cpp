@@ -2,6 +2,7 @@
 
 #include <vorelnotes.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 
@@ -62,6 +63,15 @@ cModel* cModelLoader::ReloadModel(const std::string& path, const std::string& na
     }
     stored = std::move(model);
     return stored.get();
+}
+
+void cModelLoader::ReleaseAllBut(const std::vector<const std::string*>& shown, const cModel* current) {
+    for (auto it = m_models.begin(); it != m_models.end();) {
+        const bool keep = it->second.get() == current ||
+                          std::any_of(shown.begin(), shown.end(),
+                                      [&](const std::string* key) { return *key == it->first; });
+        it = keep ? std::next(it) : m_models.erase(it);
+    }
 }
 
 std::unique_ptr<cModel> cModelLoader::Read(const std::string& path, const std::string& name) {

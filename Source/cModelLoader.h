@@ -6,13 +6,14 @@
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "cModel.h"
 
 namespace Vorel {
 
-// The model store: each .x file is loaded once and kept for the whole run
-// under its key, the file's full canonical path (collections hold many files
+// The model store: each .x file is loaded once and kept, while something
+// shows it, under its key, the file's full canonical path (collections hold many files
 // of one name in different folders).
 class cModelLoader {
 public:
@@ -28,6 +29,10 @@ public:
     // still has it, its time, speed and skeleton view. Null when the new
     // version does not load: the stored model stays.
     cModel* ReloadModel(const std::string& path, const std::string& name);
+    // Lets go of every stored model but `current` whose key is not among
+    // `shown`.
+    void ReleaseAllBut(const std::vector<const std::string*>& shown, const cModel* current);
+    size_t Count() const { return m_models.size(); }
     // By key; null when nothing of that key is stored.
     cModel* FindModel(const std::string& key) const;
     // The key of the file at `path` (relative to the current directory).

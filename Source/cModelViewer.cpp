@@ -1,7 +1,10 @@
 #include "cModelViewer.h"
 
+#include <shlobj.h>
+
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <iterator>
 #include <tuple>
 #include <utility>
@@ -70,6 +73,10 @@ const char* const cModelViewer::kAllKeys =
     "  F2  frames panel          I  information panel\n"
     "  F1  these keys             F10  the menus (arrows to move)\n"
     "\n"
+    "Files\n"
+    "  F12  save the picture       Shift+F12  without the overlay\n"
+    "  Page Down / Page Up  next / previous model in the folder\n"
+    "\n"
     "  Esc  quit";
 
 namespace {
@@ -88,6 +95,10 @@ constexpr UINT kAnimationCommandIds[] = {
 // as fast as the set plays.
 constexpr int kRepeatAfter = 18;
 constexpr uint32_t kListedSets = 64;
+// A notice stands this long, this far above the picture's bottom (clear of
+// the timeline).
+constexpr DWORD kNoticeMilliseconds = 4000;
+constexpr int32_t kNoticeAbove = 100;
 
 template <class Attribute>
 Attribute* Find(cObject* object, const char* type) {
@@ -109,6 +120,22 @@ bool cModelViewer::Init() {
 }
 
 void cModelViewer::LoadModel(const std::string& fullPath, const std::string& fileName) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(fullPath, ec)) {
+        // Its first model that loads.
+        const std::vector<std::string> models = ModelsInFolder(fullPath);
+        for (const std::string& name : models) {
+            const std::string path = (std::filesystem::path(fullPath) / name).string();
+            if (cGraphicsManager::Instance()->LoadModel(path, name)->m_frameRoot != nullptr)
+                return LoadModel(path, name);
+        }
+        const std::string message =
+            fullPath + (models.empty() ? ": the folder holds no .x files"
+                                       : ": no .x file of the folder can be opened as a model");
+        OutputDebugStringA((message + "\n").c_str());
+        MessageBoxA(GetActiveWindow(), message.c_str(), "Vorel", MB_OK | MB_ICONERROR);
+        return;
+    }
     // The model first: one that does not load changes nothing on screen.
     cModel* model = cGraphicsManager::Instance()->LoadModel(fullPath, fileName);
     if (model->m_frameRoot == nullptr) {
@@ -127,6 +154,7 @@ void cModelViewer::LoadModel(const std::string& fullPath, const std::string& fil
     if (m_zUp) TurnModelObjects(true);
 
     m_watch.Watch(fullPath);
+    m_stepped.clear();
     m_modelName = fileName;
     ++m_loads;
 
@@ -171,6 +199,9 @@ void cModelViewer::ReloadModel() {
 void cModelViewer::Update() {
     for (const auto& [id, group] : cObjectManager::Instance()->GetGroups())
         group->ProcessRemovals();
+    // A model no object shows any more is let go: stepping through a folder
+    // of thousands keeps one.
+    cGraphicsManager::Instance()->ReleaseUnshownModels();
     if (m_watch.Poll(timeGetTime())) ReloadModel();
     HandleInput();
     UpdateMenu();
@@ -238,6 +269,9 @@ void cModelViewer::Command(UINT id) {
         graphics->SetFillMode(graphics->GetFillMode() == Graphics::kFillSolidWireframe
                                   ? D3DFILL_SOLID
                                   : Graphics::kFillSolidWireframe);
+    if (id == ID_FILE_NEXT || id == ID_FILE_PREVIOUS) StepThroughFolder(id == ID_FILE_NEXT ? 1 : -1);
+    if (id == ID_FILE_SAVE_PICTURE) m_save = Save::kShown;
+    if (id == ID_FILE_SAVE_PLAIN_PICTURE) m_save = Save::kPlain;
     if (id == ID_HELP_KEYS)
         MessageBoxA(cWindow::MainWindow(), kAllKeys, "Vorel: keys", MB_OK | MB_ICONINFORMATION);
     if (id == ID_HELP_ABOUT)
@@ -356,6 +390,10 @@ void cModelViewer::HandleInput() {
     if (input->IsKeyTriggered('I')) Command(ID_VIEW_INFORMATION);
     if (input->IsKeyTriggered(VK_F2)) Command(ID_VIEW_FRAMES);
     if (input->IsKeyTriggered(VK_F1)) Command(ID_HELP_KEYS);
+    if (input->IsKeyTriggered(VK_NEXT)) Command(ID_FILE_NEXT);
+    if (input->IsKeyTriggered(VK_PRIOR)) Command(ID_FILE_PREVIOUS);
+    if (input->IsKeyTriggered(VK_F12))
+        Command(input->IsKeyDown(VK_SHIFT) ? ID_FILE_SAVE_PLAIN_PICTURE : ID_FILE_SAVE_PICTURE);
     // The keypad's views, as 3D tools have them; Ctrl for the opposite side.
     for (const auto& [key, view, opposite] : {std::tuple{uint32_t(VK_NUMPAD1), ID_VIEW_FRONT, ID_VIEW_BACK},
                                               std::tuple{uint32_t(VK_NUMPAD3), ID_VIEW_RIGHT, ID_VIEW_LEFT},
@@ -548,8 +586,166 @@ void cModelViewer::QueueOverlay(const cModel* model) {
 
 void cModelViewer::DrawOverlay() {
     cGraphicsManager* graphics = cGraphicsManager::Instance();
+    cViewTools* viewTools = graphics->GetViewTools();
+    if (m_save == Save::kPlain && viewTools != nullptr) {
+        // This one frame without the texts, the timeline and the panels.
+        graphics->GetFontManager()->ClearTextQueue();
+        const cViewTools::Views shown = viewTools->m_views;
+        viewTools->m_views.timeline = viewTools->m_views.framesPanel = viewTools->m_views.infoPanel = false;
+        graphics->RenderFrame();
+        viewTools->m_views = shown;
+        SavePicture();
+        return;
+    }
     QueueOverlay(graphics->GetCurrentModel());
+    if (!m_notice.empty() && static_cast<int32_t>(m_noticeUntil - timeGetTime()) > 0)
+        graphics->QueueText(8, static_cast<int32_t>(graphics->Height()) - kNoticeAbove, m_notice, "Arial",
+                            kWhite, 0);
     graphics->RenderFrame();
+    if (m_save == Save::kShown) SavePicture();
+}
+
+bool cModelViewer::NaturalLess(const std::string& a, const std::string& b) {
+    const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    size_t i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (digit(a[i]) && digit(b[j])) {
+            // Runs of digits by their value: without leading zeros, the
+            // longer run is the larger, and runs of one length compare as text.
+            size_t i0 = i, j0 = j;
+            while (i0 < a.size() && a[i0] == '0')
+                ++i0;
+            while (j0 < b.size() && b[j0] == '0')
+                ++j0;
+            size_t i1 = i0, j1 = j0;
+            while (i1 < a.size() && digit(a[i1]))
+                ++i1;
+            while (j1 < b.size() && digit(b[j1]))
+                ++j1;
+            if (i1 - i0 != j1 - j0) return i1 - i0 < j1 - j0;
+            if (const int c = a.compare(i0, i1 - i0, b, j0, j1 - j0); c != 0) return c < 0;
+            i = i1, j = j1;
+            continue;
+        }
+        if (lower(a[i]) != lower(b[j]))
+            return static_cast<unsigned char>(lower(a[i])) < static_cast<unsigned char>(lower(b[j]));
+        ++i, ++j;
+    }
+    if (a.size() - i != b.size() - j) return a.size() - i < b.size() - j;
+    return a < b;  // the same but for case or leading zeros: still one order
+}
+
+std::vector<std::string> cModelViewer::ModelsInFolder(const std::string& folder) {
+    std::vector<std::string> models;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        std::error_code fileError;
+        if (name.size() > 2 && name[name.size() - 2] == '.' && (name.back() == 'x' || name.back() == 'X') &&
+            it->is_regular_file(fileError))
+            models.push_back(name);
+    }
+    std::sort(models.begin(), models.end(), NaturalLess);
+    return models;
+}
+
+void cModelViewer::StepThroughFolder(int step) {
+    // From the file the last step reached, where it is in this folder; else
+    // from the model on screen.
+    const std::string& current = m_watch.GetPath();
+    if (current.empty()) return;
+    const std::filesystem::path here(m_stepped.empty() ? current : m_stepped);
+    const std::vector<std::string> models = ModelsInFolder(here.parent_path().string());
+    if (models.empty()) {
+        Notify(here.parent_path().string() + ": the folder holds no .x files any more");
+        return;
+    }
+    const std::string name = here.filename().string();
+    auto at = std::lower_bound(models.begin(), models.end(), name, NaturalLess);
+    size_t index = static_cast<size_t>(at - models.begin());
+    const bool found = at != models.end() && *at == name;
+    // Past the ends, round to the other end; a file gone since, from where it stood.
+    if (step > 0)
+        index = found ? (index + 1) % models.size() : index % models.size();
+    else
+        index = (index + models.size() - 1) % models.size();
+    const std::string path = (here.parent_path() / models[index]).string();
+    m_stepped = path;
+    cGraphicsManager* graphics = cGraphicsManager::Instance();
+    const cModel* before = graphics->GetCurrentModel();
+    const float speed = before != nullptr ? before->m_speed : 1.0f;
+    const bool skeleton = before == nullptr || before->m_showSkeleton;
+    if (graphics->LoadModel(path, models[index])->m_frameRoot == nullptr) {
+        Notify(path + ": cannot be opened as a model (" + ToString(static_cast<int32_t>(index + 1)) + " of " +
+               ToString(static_cast<int32_t>(models.size())) + " in the folder)");
+        return;
+    }
+    const float angle = m_angle;
+    const Vertical vertical = m_vertical;
+    const bool framed = m_orbitCentre != D3DXVECTOR3(0, 0, 0);
+    LoadModel(path, models[index]);  // the store has it now
+    m_angle = angle;
+    m_vertical = vertical;
+    if (cModel* model = graphics->GetCurrentModel()) {
+        model->m_speed = speed;
+        model->m_showSkeleton = skeleton;
+    }
+    if (framed) Command(ID_VIEW_FRAME);
+    Notify(models[index] + " (" + ToString(static_cast<int32_t>(index + 1)) + " of " +
+               ToString(static_cast<int32_t>(models.size())) + ")",
+           false);
+}
+
+std::string cModelViewer::PictureName(const cModel& model) {
+    std::string name = model.m_name;
+    if (const size_t dot = name.rfind('.'); dot != std::string::npos && dot > 0) name.resize(dot);
+    if (const cAnimationSet* set = cTimeline::Set(model)) {
+        name += " - " + (set->m_name.empty() ? ToString(model.m_currentSet) : set->m_name);
+        const float time =
+            std::isfinite(model.m_time) ? std::clamp(std::floor(model.m_time), -2e9f, 2e9f) : 0;
+        name += " - " + ToString(static_cast<int32_t>(time));
+    }
+    for (char& c : name)
+        if (c == '/' || c == '\\' || static_cast<unsigned char>(c) < 32) c = '_';
+    return name.empty() ? std::string("Vorel") : name;
+}
+
+void cModelViewer::Notify(const std::string& text, bool trace) {
+    if (trace) OutputDebugStringA((text + "\n").c_str());
+    m_notice = text;
+    m_noticeUntil = timeGetTime() + kNoticeMilliseconds;
+}
+
+void cModelViewer::SavePicture() {
+    m_save = Save::kNone;
+    cGraphicsManager* graphics = cGraphicsManager::Instance();
+    char folder[MAX_PATH] = "";
+    const HRESULT found =
+        SHGetFolderPathA(nullptr, CSIDL_MYPICTURES | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT, folder);
+    if (found != S_OK) {
+        Notify(folder[0] != '\0' ? std::string("Cannot save the picture: the folder ") + folder +
+                                       " is not there and cannot be made"
+                                 : std::string("Cannot save the picture: there is no pictures folder"));
+        return;
+    }
+    const cModel* model = graphics->GetCurrentModel();
+    const std::string stem = std::string(folder) + "/" + (model != nullptr ? PictureName(*model) : "Vorel");
+    // Never over an earlier picture.
+    std::string path = stem + ".png";
+    std::error_code ec;
+    for (int n = 2; std::filesystem::exists(path, ec) && n < 10000; ++n)
+        path = stem + " (" + ToString(n) + ").png";
+    LPDIRECT3DSURFACE9 surface = nullptr;
+    LPDIRECT3DDEVICE9 device =
+        graphics->GetRenderer() != nullptr ? graphics->GetRenderer()->m_D3DDevice : nullptr;
+    HRESULT saved = E_FAIL;
+    if (device != nullptr && SUCCEEDED(device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &surface))) {
+        saved = D3DXSaveSurfaceToFileA(path.c_str(), D3DXIFF_PNG, surface, nullptr, nullptr);
+        surface->Release();
+    }
+    Notify(SUCCEEDED(saved) ? "Picture saved: " + path
+                            : "Cannot save the picture: " + path + " cannot be written");
 }
 
 }  // namespace Vorel

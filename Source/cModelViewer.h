@@ -3,6 +3,7 @@
 #include <d3dx9.h>
 
 #include <string>
+#include <vector>
 
 #include "Singleton.h"
 #include "cFileWatch.h"
@@ -20,8 +21,18 @@ public:
     // Creates the camera object from its object file.
     bool Init();
     // Replaces the model object with one showing the file at `fullPath`
-    // (`fileName` is its bare name) and frames the model.
+    // (`fileName` is its bare name) and frames the model. A folder opens
+    // its first model.
     void LoadModel(const std::string& fullPath, const std::string& fileName);
+    // The next (`step` 1) or previous (-1) model of the current one's
+    // folder, keeping the camera's direction, the view and the speed; a
+    // file that does not load is said in the picture, and the next step
+    // goes on past it.
+    void StepThroughFolder(int step);
+    // The .x files of `folder` (the extension in any case), in natural
+    // order: "w2.x" before "w10.x", letters without regard to case.
+    static std::vector<std::string> ModelsInFolder(const std::string& folder);
+    static bool NaturalLess(const std::string& a, const std::string& b);
     // One frame: object removals, the model again if its file was written
     // anew, keys and camera, overlay and rendering.
     void Update();
@@ -97,6 +108,13 @@ public:
     float GetDistance() const { return m_distance; }
     float GetHeight() const { return m_height; }
 
+    // The name a saved picture of the model takes, without its extension:
+    // the file's, the set's and the time's ("Lumen - Walk - 1234"), with
+    // characters a file name cannot hold replaced.
+    static std::string PictureName(const cModel& model);
+    // What the picture shows a few seconds after a save (empty for none).
+    const std::string& Notice() const { return m_notice; }
+
     static const char* const kKeyHelp;
     // Every key, the help menu's list.
     static const char* const kAllKeys;
@@ -110,6 +128,11 @@ private:
     // The model's file read again in place, the view kept as it is; the
     // model on screen stays when the new version does not load.
     void ReloadModel();
+    // The back buffer, as just drawn, into the user's pictures folder;
+    // the notice says where, or why not.
+    void SavePicture();
+    // A line drawn over the picture for a few seconds, and a trace line.
+    void Notify(const std::string& text, bool trace = true);
 
     cObject* m_camera = nullptr;  // owned by object group 1
     float m_initialAngle = -1.5707964f;
@@ -136,6 +159,13 @@ private:
     uint32_t m_menuLoads = 0;
     uint32_t m_menuSet = UINT32_MAX;
     int m_menuCommands = -1;  // the menu's own items, before any set was listed
+    // A picture asked for: as shown, or of the model alone.
+    enum class Save { kNone, kShown, kPlain };
+    Save m_save = Save::kNone;
+    std::string m_notice;
+    DWORD m_noticeUntil = 0;
+    // The file the last step through a folder reached, loaded or not.
+    std::string m_stepped;
     // Frames the step key has been held.
     int m_held = 0;
     // The left button: held on the picture (dragging) or by the view tools,

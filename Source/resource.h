@@ -1,6 +1,10 @@
 // Resource identifiers, shared by the resource script and the code.
 #define IDR_MAINMENU 101
 #define ID_FILE_OPEN 40001
+#define ID_FILE_SAVE_PICTURE 40002
+#define ID_FILE_SAVE_PLAIN_PICTURE 40003
+#define ID_FILE_NEXT 40004
+#define ID_FILE_PREVIOUS 40005
 #define ID_ANIMATION_PAUSE 40101
 #define ID_ANIMATION_FASTER 40102
 #define ID_ANIMATION_SLOWER 40103

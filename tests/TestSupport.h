@@ -10,6 +10,7 @@
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -69,6 +70,21 @@ public:
 
 private:
     std::filesystem::path m_saved;
+};
+
+// The environment variable set for the test's length, as it was after.
+class ScopedVariable {
+public:
+    ScopedVariable(const char* name, const std::string& value) : m_name(name) {
+        if (const char* old = std::getenv(name)) m_old = old, m_had = true;
+        setenv(name, value.c_str(), 1);
+    }
+    ~ScopedVariable() { m_had ? setenv(m_name, m_old.c_str(), 1) : unsetenv(m_name); }
+
+private:
+    const char* m_name;
+    std::string m_old;
+    bool m_had = false;
 };
 
 // The corners of a mesh's triangles, from its 16- or 32-bit indices.

@@ -38,6 +38,7 @@ typedef LONG HRESULT;
 #define DECLARE_HANDLE(name) \
     struct name##__;         \
     typedef struct name##__* name
+typedef void* HANDLE;
 DECLARE_HANDLE(HWND);
 DECLARE_HANDLE(HINSTANCE);
 DECLARE_HANDLE(HMENU);

@@ -1328,6 +1328,118 @@ TEST_F(ViewerTest, TheDisplayOptionsDrawWhatTheySay) {
     EXPECT_EQ(Render().bgrx, plain.bgrx) << "every option off again";
 }
 
+// F12 saves the picture as shown into the pictures folder, never over an
+// earlier one; Shift+F12 the model alone; a folder that cannot be made is
+// said in the picture.
+TEST_F(ViewerTest, F12SavesThePictureIntoThePicturesFolder) {
+    ScratchFolder home;
+    ScopedVariable homeVariable("HOME", home.Path().string()),
+        config("XDG_CONFIG_HOME", (home.Path() / "config").string());
+    fs::create_directory(home.Path() / "config");
+    WriteFile(home.Path() / "config/user-dirs.dirs", "XDG_PICTURES_DIR=\"$HOME/Bilder\"\n");
+    m_viewer->LoadModel(Sample("Lumen.x").string(), "Lumen.x");
+    cModel* model = m_graphics->GetCurrentModel();
+    model->m_speed = 0;
+    model->m_time = 12.75f;
+    const std::string stem =
+        (home.Path() / "Bilder" / ("Lumen - " + model->m_animationSets[0]->m_name)).string();
+    const auto keyHelp = [](const std::string& file) {
+        int w = 0, h = 0, channels = 0;
+        stbi_uc* pixels = stbi_load(file.c_str(), &w, &h, &channels, 3);
+        int bright = -1;
+        if (pixels != nullptr && w == 1024 && h == 768) {
+            bright = 0;
+            for (int y = 0; y < 200; ++y)
+                for (int x = 0; x < 300; ++x)
+                    bright += pixels[(y * 1024 + x) * 3] > 200 && pixels[(y * 1024 + x) * 3 + 2] > 200;
+        }
+        stbi_image_free(pixels);
+        return bright;
+    };
+    Frame({VK_F12});
+    m_viewer->DrawOverlay();
+    EXPECT_GT(keyHelp(stem + " - 12.png"), 500) << "as shown, the key help and all";
+    EXPECT_EQ(m_viewer->Notice(), "Picture saved: " + stem + " - 12.png");
+    Frame({VK_SHIFT, VK_F12});
+    m_viewer->DrawOverlay();
+    EXPECT_EQ(keyHelp(stem + " - 12 (2).png"), 0) << "the model alone, beside the first";
+
+    WriteFile(home.Path() / "file", "x");
+    WriteFile(home.Path() / "config/user-dirs.dirs", "XDG_PICTURES_DIR=\"$HOME/file/pictures\"\n");
+    Frame({VK_F12});
+    m_viewer->DrawOverlay();
+    EXPECT_EQ(m_viewer->Notice(), "Cannot save the picture: the folder " +
+                                      (home.Path() / "file/pictures").string() +
+                                      " is not there and cannot be made");
+    EXPECT_GT(Render().Covered(0, 768 - 100, 700, 768 - 80), 200) << "the notice over the picture";
+
+    model->m_name = "a/b.x";
+    model->m_animationSets[0]->m_name = "run\tfast";
+    model->m_time = std::nanf("");
+    EXPECT_EQ(cModelViewer::PictureName(*model), "a_b - run_fast - 0");
+}
+
+// Page Down and Page Up go through the .x files of the model's folder in
+// natural order, keeping the view, going on past a file that does not
+// load; the store keeps only the model shown.
+TEST_F(ViewerTest, PageDownAndUpStepThroughTheFolder) {
+    for (const auto& [a, b] : {std::pair{"w2.x", "w10.x"}, std::pair{"a.x", "B.x"}, std::pair{"x9", "x010"},
+                               std::pair{"2", "10"}, std::pair{"Ab", "ab"}, std::pair{"w01", "w1"}})
+        EXPECT_TRUE(cModelViewer::NaturalLess(a, b) && !cModelViewer::NaturalLess(b, a)) << a << " " << b;
+    EXPECT_FALSE(cModelViewer::NaturalLess("same", "same"));
+
+    ScratchFolder folder;
+    for (const char* name : {"w10.x", "w2.x", "W1.X"})
+        fs::copy_file(Sample("Blocks.x"), folder.Path() / name);
+    WriteFile(folder.Path() / "broken.x", "not a model");
+    WriteFile(folder.Path() / "notes.txt", "x");
+    fs::create_directory(folder.Path() / "sub.x");
+    EXPECT_EQ(cModelViewer::ModelsInFolder(folder.Path().string()),
+              (std::vector<std::string>{"broken.x", "W1.X", "w2.x", "w10.x"}));
+
+    m_viewer->LoadModel(folder.Path().string(), "");
+    ASSERT_NE(m_graphics->GetCurrentModel(), nullptr);
+    EXPECT_EQ(m_graphics->GetCurrentModel()->m_name, "W1.X") << "a folder opens its first model";
+    Frame({'D'});
+    Frame({'2'});
+    m_graphics->GetCurrentModel()->m_speed = 2.5f;
+    const float angle = m_viewer->GetAngle();
+    const auto shown = [&] {
+        m_viewer->Update();
+        return m_graphics->GetCurrentModel()->m_name;
+    };
+    Frame({VK_NEXT});
+    EXPECT_EQ(shown(), "w2.x");
+    EXPECT_EQ(m_viewer->GetAngle(), angle);
+    EXPECT_EQ(m_graphics->GetFillMode(), D3DFILL_WIREFRAME);
+    EXPECT_EQ(m_graphics->GetCurrentModel()->m_speed, 2.5f);
+    Frame({VK_NEXT});
+    EXPECT_EQ(shown(), "w10.x");
+    Frame({VK_NEXT});
+    EXPECT_EQ(shown(), "w10.x") << "broken.x does not load";
+    EXPECT_NE(m_viewer->Notice().find("broken.x: cannot be opened as a model"), std::string::npos);
+    Frame({VK_NEXT});
+    EXPECT_EQ(shown(), "W1.X") << "past it";
+    Frame({VK_PRIOR});
+    Frame({VK_PRIOR});
+    EXPECT_EQ(shown(), "w10.x");
+    EXPECT_EQ(m_graphics->GetModelStore()->Count(), 1u);
+
+    // Thousands of files in turn keep one model.
+    ScratchFolder many;
+    for (int i = 0; i < 200; ++i)
+        fs::copy_file(Sample("Blocks.x"), many.Path() / ("m" + std::to_string(i) + ".x"));
+    m_viewer->LoadModel((many.Path() / "m0.x").string(), "m0.x");
+    for (int i = 1; i < 200; ++i)
+        Frame({VK_NEXT}), m_viewer->Update();
+    EXPECT_EQ(m_graphics->GetCurrentModel()->m_name, "m199.x");
+    EXPECT_EQ(m_graphics->GetModelStore()->Count(), 1u);
+
+    ScratchFolder empty;
+    m_viewer->LoadModel(empty.Path().string(), "");
+    EXPECT_EQ(m_graphics->GetCurrentModel()->m_name, "m199.x") << "an empty folder changes nothing";
+}
+
 // A square whose front faces away from the camera: culled it is not seen,
 // shown it is, tinted it is red.
 TEST_F(ViewerTest, BackFacesAreCulledShownOrTinted) {
