@@ -73,8 +73,9 @@ const char* const cModelViewer::kAllKeys =
     "  F2  frames panel          I  information panel\n"
     "  F1  these keys             F10  the menus (arrows to move)\n"
     "\n"
-    "Files\n"
+    "Files and the window\n"
     "  F12  save the picture       Shift+F12  without the overlay\n"
+    "  F11  full screen\n"
     "  Page Down / Page Up  next / previous model in the folder\n"
     "\n"
     "  Esc  quit";
@@ -269,6 +270,9 @@ void cModelViewer::Command(UINT id) {
         graphics->SetFillMode(graphics->GetFillMode() == Graphics::kFillSolidWireframe
                                   ? D3DFILL_SOLID
                                   : Graphics::kFillSolidWireframe);
+    if (cWindow::MainWindow() != nullptr && id == ID_VIEW_FULL_SCREEN)
+        cWindow::Instance()->ToggleFullScreen();
+    if (cWindow::MainWindow() != nullptr && id == ID_VIEW_MAXIMISE) cWindow::Instance()->ToggleMaximised();
     if (id == ID_FILE_NEXT || id == ID_FILE_PREVIOUS) StepThroughFolder(id == ID_FILE_NEXT ? 1 : -1);
     if (id == ID_FILE_SAVE_PICTURE) m_save = Save::kShown;
     if (id == ID_FILE_SAVE_PLAIN_PICTURE) m_save = Save::kPlain;
@@ -294,6 +298,9 @@ void cModelViewer::UpdateMenu() {
               std::pair{ID_VIEW_Z_UP, m_zUp}, std::pair{ID_VIEW_NORMALS, views.normals},
               std::pair{ID_VIEW_BOUNDS, views.bounds}, std::pair{ID_VIEW_GRID, views.grid},
               std::pair{ID_VIEW_BACK_FACES, views.backFaces != Graphics::BackFaces::kCull},
+              std::pair{ID_VIEW_FULL_SCREEN,
+                        cWindow::MainWindow() != nullptr && cWindow::Instance()->IsFullScreen()},
+              std::pair{ID_VIEW_MAXIMISE, IsZoomed(cWindow::MainWindow()) != FALSE},
               std::pair{ID_VIEW_SOLID_WIREFRAME,
                         cGraphicsManager::Instance()->GetFillMode() == Graphics::kFillSolidWireframe}})
             CheckMenuItem(view, id, on ? MF_CHECKED : MF_UNCHECKED);
@@ -390,6 +397,7 @@ void cModelViewer::HandleInput() {
     if (input->IsKeyTriggered('I')) Command(ID_VIEW_INFORMATION);
     if (input->IsKeyTriggered(VK_F2)) Command(ID_VIEW_FRAMES);
     if (input->IsKeyTriggered(VK_F1)) Command(ID_HELP_KEYS);
+    if (input->IsKeyTriggered(VK_F11)) Command(ID_VIEW_FULL_SCREEN);
     if (input->IsKeyTriggered(VK_NEXT)) Command(ID_FILE_NEXT);
     if (input->IsKeyTriggered(VK_PRIOR)) Command(ID_FILE_PREVIOUS);
     if (input->IsKeyTriggered(VK_F12))

@@ -66,6 +66,42 @@ void cWindow::Show(int command) {
     ShowWindow(m_handle, command);
 }
 
+bool cWindow::IsFullScreen() const {
+    return m_handle != nullptr && (GetWindowLongA(m_handle, GWL_STYLE) & WS_CAPTION) == 0;
+}
+
+void cWindow::ToggleFullScreen() {
+    if (m_handle == nullptr) return;
+    const LONG style = GetWindowLongA(m_handle, GWL_STYLE);
+    if ((style & WS_CAPTION) != 0) {
+        // Without its frame, over the whole of its monitor.
+        MONITORINFO monitor{};
+        monitor.cbSize = sizeof monitor;
+        m_windowedMaximised = IsZoomed(m_handle) != FALSE;
+        if (m_windowedMaximised) ShowWindow(m_handle, SW_RESTORE);
+        if (!GetWindowRect(m_handle, &m_windowedRect) ||
+            !GetMonitorInfoA(MonitorFromWindow(m_handle, MONITOR_DEFAULTTONEAREST), &monitor))
+            return;
+        m_windowedStyle = style;
+        SetWindowLongA(m_handle, GWL_STYLE, style & ~(WS_CAPTION | WS_THICKFRAME));
+        const RECT& r = monitor.rcMonitor;
+        SetWindowPos(m_handle, HWND_TOP, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                     SWP_NOOWNERZORDER | SWP_FRAMECHANGED);
+        return;
+    }
+    SetWindowLongA(m_handle, GWL_STYLE, m_windowedStyle);
+    const RECT& r = m_windowedRect;
+    SetWindowPos(m_handle, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                 SWP_NOZORDER | SWP_NOOWNERZORDER | SWP_FRAMECHANGED);
+    if (m_windowedMaximised) ShowWindow(m_handle, SW_MAXIMIZE);
+}
+
+void cWindow::ToggleMaximised() {
+    if (m_handle == nullptr) return;
+    if (IsFullScreen()) ToggleFullScreen();
+    ShowWindow(m_handle, IsZoomed(m_handle) ? SW_RESTORE : SW_MAXIMIZE);
+}
+
 void cWindow::Run() {
     MSG msg{};
     do {

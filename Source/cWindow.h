@@ -9,8 +9,8 @@
 
 namespace Vorel {
 
-// The one main window: registers the class "Vorel", creates the fixed-size
-// window with its File menu, and runs the message loop that drives the
+// The one main window: registers the class "Vorel", creates the window
+// with its menus, and runs the message loop that drives the
 // frames. Destroying the object unregisters the class.
 class cWindow : public cSingleton<cWindow> {
 public:
@@ -24,6 +24,12 @@ public:
     // after the pass that took the quit message.
     void Run();
     LRESULT WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+    // Full screen on the window's monitor (the menu bar kept), or back to
+    // the window it was; maximised, or back.
+    void ToggleFullScreen();
+    void ToggleMaximised();
+    bool IsFullScreen() const;
 
     HWND GetHandle() const { return m_handle; }
     // The window Init made, while its object lives; null before.
@@ -42,6 +48,10 @@ private:
     int32_t m_height = 768;
     HINSTANCE m_instance = nullptr;
     HWND m_handle = nullptr;
+    // The window before it went full screen.
+    LONG m_windowedStyle = 0;
+    RECT m_windowedRect{0, 0, 0, 0};
+    bool m_windowedMaximised = false;
 };
 
 }  // namespace Vorel

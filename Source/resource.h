@@ -34,6 +34,8 @@
 #define ID_VIEW_BOUNDS 40224
 #define ID_VIEW_GRID 40225
 #define ID_VIEW_BACK_FACES 40226
+#define ID_VIEW_FULL_SCREEN 40227
+#define ID_VIEW_MAXIMISE 40228
 // A grayed line at the View menu's end: where the camera orbits about.
 #define ID_VIEW_ORBIT 40219
 #define ID_HELP_KEYS 40301

@@ -172,6 +172,7 @@ struct WNDCLASSEXA {
 #define SW_SHOWNORMAL 1
 #define SW_SHOW 5
 #define SW_MAXIMIZE 3
+#define SW_RESTORE 9
 
 #define WM_NULL 0x0000
 #define WM_DESTROY 0x0002
@@ -250,6 +251,7 @@ struct WNDCLASSEXA {
 #define VK_F1 0x70
 #define VK_F2 0x71
 #define VK_F10 0x79
+#define VK_F11 0x7A
 #define VK_F12 0x7B
 #define VK_LSHIFT 0xA0
 #define VK_RSHIFT 0xA1
@@ -294,6 +296,43 @@ BOOL WINAPI AdjustWindowRect(LPRECT rect, DWORD style, BOOL menu);
 BOOL WINAPI SystemParametersInfoA(UINT action, UINT param, LPVOID value, UINT winIni);
 HCURSOR WINAPI LoadCursorA(HINSTANCE instance, LPCSTR cursorName);
 int WINAPI ShowCursor(BOOL show);
+BOOL WINAPI IsZoomed(HWND window);
+
+// The window's style (GWL_STYLE, the only index kept). Taking WS_CAPTION
+// away leaves the window without the window manager's frame; giving it
+// back brings the frame back, and the window out of full screen.
+#define GWL_STYLE (-16)
+LONG WINAPI GetWindowLongA(HWND window, int index);
+LONG WINAPI SetWindowLongA(HWND window, int index, LONG value);
+// The whole window on the screen: the frame, the menu bar and the client
+// area (the frame as the window manager reports it, none before it does).
+BOOL WINAPI GetWindowRect(HWND window, LPRECT rect);
+// Moves and sizes the whole window. A window without WS_CAPTION given
+// exactly its monitor's area covers that monitor above everything
+// (full screen, as Win32 programs make it); any other rectangle leaves
+// full screen. The z order is left to the window manager.
+#define HWND_TOP ((HWND)0)
+#define SWP_NOSIZE 0x0001
+#define SWP_NOMOVE 0x0002
+#define SWP_NOZORDER 0x0004
+#define SWP_FRAMECHANGED 0x0020
+#define SWP_NOOWNERZORDER 0x0200
+BOOL WINAPI SetWindowPos(HWND window, HWND insertAfter, int x, int y, int width, int height, UINT flags);
+
+// The displays, one handle each.
+DECLARE_HANDLE(HMONITOR);
+#define MONITOR_DEFAULTTONULL 0
+#define MONITOR_DEFAULTTOPRIMARY 1
+#define MONITOR_DEFAULTTONEAREST 2
+#define MONITORINFOF_PRIMARY 1
+typedef struct tagMONITORINFO {
+    DWORD cbSize;
+    RECT rcMonitor;  // the whole display
+    RECT rcWork;     // without the panels and docks
+    DWORD dwFlags;
+} MONITORINFO, *LPMONITORINFO;
+HMONITOR WINAPI MonitorFromWindow(HWND window, DWORD flags);
+BOOL WINAPI GetMonitorInfoA(HMONITOR monitor, LPMONITORINFO info);
 
 // --- Menus ------------------------------------------------------------------
 

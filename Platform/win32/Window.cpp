@@ -261,11 +261,105 @@ BOOL WINAPI ShowWindow(HWND window, int command) {
         if (g_activeWindow == window) g_activeWindow = nullptr;
     } else {
         SDL_ShowWindow(window->sdl);
+        if (command == SW_MAXIMIZE) SDL_MaximizeWindow(window->sdl);
+        if (command == SW_RESTORE) SDL_RestoreWindow(window->sdl);
         SDL_RaiseWindow(window->sdl);
         g_activeWindow = window;
         DrawWindow(window);
     }
     return wasVisible;
+}
+
+namespace {
+
+// The frame around the SDL window: title bar and borders as the window
+// manager last reported them. A frame given back is drawn only a moment
+// later: until then, the one it had before.
+RECT FrameOf(HWND window) {
+    if ((window->style & WS_CAPTION) == 0 ||
+        (SDL_GetWindowFlags(window->sdl) & SDL_WINDOW_FULLSCREEN_DESKTOP) != 0)
+        return {0, 0, 0, 0};
+    int top = 0, left = 0, bottom = 0, right = 0;
+    if (SDL_GetWindowBordersSize(window->sdl, &top, &left, &bottom, &right) == 0 &&
+        (top | left | bottom | right) != 0)
+        window->frame = {left, top, right, bottom};
+    return window->frame;
+}
+
+}  // namespace
+
+BOOL WINAPI IsZoomed(HWND window) {
+    return LiveWindow(window) != nullptr && (SDL_GetWindowFlags(window->sdl) & SDL_WINDOW_MAXIMIZED) != 0;
+}
+
+LONG WINAPI GetWindowLongA(HWND window, int index) {
+    if (LiveWindow(window) == nullptr || index != GWL_STYLE) return 0;
+    return static_cast<LONG>(window->style);
+}
+
+LONG WINAPI SetWindowLongA(HWND window, int index, LONG value) {
+    if (LiveWindow(window) == nullptr || index != GWL_STYLE) return 0;
+    const DWORD old = window->style, style = static_cast<DWORD>(value);
+    window->style = style;
+    if (((old ^ style) & WS_CAPTION) != 0) {
+        const bool framed = (style & WS_CAPTION) != 0;
+        if (!framed) {
+            window->style = old;
+            FrameOf(window);  // kept for when it comes back
+            window->style = style;
+        }
+        if (framed) SDL_SetWindowFullscreen(window->sdl, 0);
+        SDL_SetWindowBordered(window->sdl, framed ? SDL_TRUE : SDL_FALSE);
+    }
+    return static_cast<LONG>(old);
+}
+
+BOOL WINAPI GetWindowRect(HWND window, LPRECT rect) {
+    if (LiveWindow(window) == nullptr || rect == nullptr) return FALSE;
+    int x = 0, y = 0, width = 0, height = 0;
+    SDL_GetWindowPosition(window->sdl, &x, &y);
+    SDL_GetWindowSize(window->sdl, &width, &height);
+    const RECT frame = FrameOf(window);
+    *rect = {x - frame.left, y - frame.top, x + width + frame.right, y + height + frame.bottom};
+    return TRUE;
+}
+
+BOOL WINAPI SetWindowPos(HWND window, HWND /*insertAfter*/, int x, int y, int width, int height, UINT flags) {
+    if (LiveWindow(window) == nullptr) return FALSE;
+    const bool move = (flags & SWP_NOMOVE) == 0, size = (flags & SWP_NOSIZE) == 0;
+    const int display = SDL_GetWindowDisplayIndex(window->sdl);
+    SDL_Rect bounds{};
+    if (move && size && (window->style & WS_CAPTION) == 0 && display >= 0 &&
+        SDL_GetDisplayBounds(display, &bounds) == 0 && bounds.x == x && bounds.y == y && bounds.w == width &&
+        bounds.h == height)
+        return SDL_SetWindowFullscreen(window->sdl, SDL_WINDOW_FULLSCREEN_DESKTOP) == 0 ? TRUE : FALSE;
+    if (!move && !size) return TRUE;
+    SDL_SetWindowFullscreen(window->sdl, 0);
+    const RECT frame = FrameOf(window);
+    if (size)
+        SDL_SetWindowSize(window->sdl, std::max(1, width - static_cast<int>(frame.left + frame.right)),
+                          std::max(1, height - static_cast<int>(frame.top + frame.bottom)));
+    if (move) SDL_SetWindowPosition(window->sdl, x + frame.left, y + frame.top);
+    return TRUE;
+}
+
+HMONITOR WINAPI MonitorFromWindow(HWND window, DWORD flags) {
+    // A handle is the display's index plus one.
+    int display = LiveWindow(window) != nullptr ? SDL_GetWindowDisplayIndex(window->sdl) : -1;
+    if (display < 0 && flags != MONITOR_DEFAULTTONULL && SDL_GetNumVideoDisplays() > 0) display = 0;
+    return display >= 0 ? reinterpret_cast<HMONITOR>(static_cast<uintptr_t>(display) + 1) : nullptr;
+}
+
+BOOL WINAPI GetMonitorInfoA(HMONITOR monitor, LPMONITORINFO info) {
+    if (monitor == nullptr || info == nullptr || info->cbSize < sizeof(MONITORINFO)) return FALSE;
+    const int display = static_cast<int>(reinterpret_cast<uintptr_t>(monitor) - 1);
+    SDL_Rect whole{}, work{};
+    if (display >= SDL_GetNumVideoDisplays() || SDL_GetDisplayBounds(display, &whole) != 0) return FALSE;
+    if (SDL_GetDisplayUsableBounds(display, &work) != 0) work = whole;
+    info->rcMonitor = {whole.x, whole.y, whole.x + whole.w, whole.y + whole.h};
+    info->rcWork = {work.x, work.y, work.x + work.w, work.y + work.h};
+    info->dwFlags = display == 0 ? MONITORINFOF_PRIMARY : 0;
+    return TRUE;
 }
 
 BOOL WINAPI DestroyWindow(HWND window) {

@@ -21,6 +21,7 @@ struct HWND__ {
     int clientWidth = 0;  // the picture area, under the menu bar
     int clientHeight = 0;
     int menuBarHeight = 0;
+    RECT frame{0, 0, 0, 0};  // the window manager's frame when last seen (left, top, right, bottom)
     SDL_Window* sdl = nullptr;
     SDL_GLContext gl = nullptr;
     ImGuiContext* imgui = nullptr;

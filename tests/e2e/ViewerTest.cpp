@@ -124,6 +124,7 @@ struct Launch {
     std::string program = (kBinary / "vorel").string();
     std::string folder;
     std::string display;
+    std::string home;  // HOME, when set
 };
 
 class Viewer {
@@ -144,6 +145,7 @@ public:
             if (!launch.folder.empty() && chdir(launch.folder.c_str()) != 0) _exit(126);
             unsetenv("SDL_VIDEODRIVER");
             if (!launch.display.empty()) setenv("DISPLAY", launch.display.c_str(), 1);
+            if (!launch.home.empty()) setenv("HOME", launch.home.c_str(), 1), unsetenv("XDG_CONFIG_HOME");
             const int null = open("/dev/null", O_RDWR);
             dup2(null, 0);
             dup2(null, 1);
@@ -491,6 +493,76 @@ TEST_F(ViewerTest, AResizedWindowKeepsTheFrameRateAtItsCorner) {
     EXPECT_TRUE(WaitUntil([&] { return corner(700, 500) > 20; })) << "FPS at the new corner";
     PressKey(w, "Escape");
     EXPECT_EQ(viewer.WaitForExit(), 0) << viewer.Errors();
+}
+
+// Under a window manager: F11 makes the window full screen, with the frame
+// rate at the screen's corner, and back; Page Down opens the next model of
+// the folder; F12 writes the picture into the pictures folder.
+TEST_F(ViewerTest, FullScreenNextModelAndPicture) {
+    const pid_t manager = fork();
+    if (manager == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        const int null = open("/dev/null", O_RDWR);
+        dup2(null, 1), dup2(null, 2);
+        execlp("openbox", "openbox", nullptr);
+        _exit(127);
+    }
+    // The manager up: it names itself on the root window.
+    ASSERT_TRUE(WaitUntil([&] {
+        Atom type = 0;
+        int format = 0;
+        unsigned long count = 0, after = 0;
+        unsigned char* data = nullptr;
+        XGetWindowProperty(m_display, DefaultRootWindow(m_display),
+                           XInternAtom(m_display, "_NET_SUPPORTING_WM_CHECK", False), 0, 1, False,
+                           AnyPropertyType, &type, &format, &count, &after, &data);
+        if (data != nullptr) XFree(data);
+        return count > 0;
+    })) << "openbox started";
+    VorelTest::ScratchFolder folder;
+    fs::copy_file(kLumen, folder.Path() / "a.x");
+    fs::copy_file(kLumen.parent_path() / "lumen.png", folder.Path() / "lumen.png");
+    fs::copy_file(kFigure, folder.Path() / "b.x");
+    fs::copy_file(kFigure.parent_path() / "figure.png", folder.Path() / "figure.png");
+    Viewer viewer(Launch{.args = {(folder.Path() / "a.x").string()}, .home = folder.Path().string()});
+    const Window w = WaitForWindow(viewer);
+    ASSERT_NE(w, 0u) << viewer.Errors();
+    const int menuBar = MenuBar(w);
+    const auto size = [&] {
+        XWindowAttributes a{};
+        XGetWindowAttributes(m_display, w, &a);
+        return std::pair{a.width, a.height};
+    };
+    const auto bright = [&](int right, int bottom) {
+        XImage* image = XGetImage(m_display, w, right - 70, bottom - 20, 70, 20, AllPlanes, ZPixmap);
+        int n = 0;
+        for (int y = 0; image != nullptr && y < 20; ++y)
+            for (int x = 0; x < 70; ++x)
+                n += (XGetPixel(image, x, y) & 0xC0C0C0) == 0xC0C0C0;
+        if (image != nullptr) XDestroyImage(image);
+        return n;
+    };
+    PressKey(w, "F11");
+    EXPECT_TRUE(WaitUntil([&] { return size() == std::pair{1280, 1024}; })) << "the whole screen";
+    EXPECT_TRUE(WaitUntil([&] { return bright(1280, 1024) > 20; })) << "FPS at the screen's corner";
+    PressKey(w, "F11");
+    EXPECT_TRUE(WaitUntil([&] { return size() == std::pair{1024, 768 + menuBar}; })) << "the window again";
+
+    PressKey(w, "Next");
+    EXPECT_TRUE(ShowsText(w, Snapshot(folder.Path() / "b.x"))) << "b.x, the next in the folder";
+    PressKey(w, "F12");
+    const fs::path pictures = folder.Path() / "Pictures";
+    EXPECT_TRUE(WaitUntil([&] {
+        std::error_code ec;
+        for (const auto& entry : fs::directory_iterator(pictures, ec))
+            if (entry.path().filename().string().rfind("b - Walk - ", 0) == 0)
+                return LoadPng(entry.path()).width == 1024;
+        return false;
+    })) << "a picture of b.x in ~/Pictures";
+    PressKey(w, "Escape");
+    EXPECT_EQ(viewer.WaitForExit(), 0) << viewer.Errors();
+    kill(manager, SIGTERM);
+    waitpid(manager, nullptr, 0);
 }
 
 // The Exec line of a desktop file, its words split at spaces.

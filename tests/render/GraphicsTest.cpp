@@ -1440,6 +1440,61 @@ TEST_F(ViewerTest, PageDownAndUpStepThroughTheFolder) {
     EXPECT_EQ(m_graphics->GetCurrentModel()->m_name, "m199.x") << "an empty folder changes nothing";
 }
 
+// Models of no size, of millions of units far away or of a millionth of a
+// unit, and names that are not UTF-8: every view, option and step gives a
+// finite camera and a picture; the framed ones show the model.
+TEST_F(ViewerTest, OddModelsAndNamesAreShownSensibly) {
+    ScratchFolder folder;
+    const auto triangle = [](double size, double offset) {
+        const auto v = [&](double x, double y) {
+            return std::to_string(offset + x * size) + ";" + std::to_string(offset + y * size) + ";" +
+                   std::to_string(offset) + ";";
+        };
+        return "xof 0303txt 0032\nFrame F { Mesh M { 3; " + v(0, 0) + ", " + v(0, 1) + ", " + v(1, 0) +
+               ";\n 1; 3;0,1,2;; } }\n";
+    };
+    WriteFile(folder.Path() / "point.x", triangle(0, 0));
+    WriteFile(folder.Path() / "far.x", triangle(1e6, 5e6));
+    WriteFile(folder.Path() / "tiny.x", triangle(1e-6, 0));
+    fs::copy_file(Sample("Blocks.x"), folder.Path() / "\xff\xfe-blocks.x");
+    cViewTools::Views& views = m_graphics->GetViewTools()->m_views;
+    views.normals = views.bounds = views.grid = true;
+    views.backFaces = Graphics::BackFaces::kShow;
+    const auto finite = [](const D3DXMATRIX& m) {
+        return std::all_of(&m._11, &m._11 + 16, [](float f) { return std::isfinite(f); });
+    };
+    for (const char* name : {"point.x", "far.x", "tiny.x", "\xff\xfe-blocks.x", "nan"}) {
+        SCOPED_TRACE(name);
+        const bool nan = std::string(name) == "nan";
+        const std::string file = (folder.Path() / (nan ? "tiny.x" : name)).string();
+        m_viewer->LoadModel(file, nan ? "tiny.x" : name);
+        cModel* model = m_graphics->GetCurrentModel();
+        ASSERT_EQ(model->m_name, nan ? "tiny.x" : name);
+        if (nan) model->m_sphereRadius = std::nanf("");
+        for (const UINT view :
+             {ID_VIEW_FRONT, ID_VIEW_BACK, ID_VIEW_LEFT, ID_VIEW_RIGHT, ID_VIEW_TOP, ID_VIEW_BOTTOM}) {
+            for (const UINT command :
+                 {view, UINT(ID_VIEW_ORTHOGRAPHIC), UINT(ID_VIEW_FRAME), UINT(ID_VIEW_ORTHOGRAPHIC)}) {
+                m_viewer->Command(command);
+                Frame({});
+                Render();
+                ASSERT_TRUE(finite(m_graphics->GetCamera()->m_viewMatrix)) << view << " " << command;
+                ASSERT_TRUE(finite(m_graphics->GetRenderer()->m_projectionMatrix)) << view << " " << command;
+            }
+            if (!nan && std::string(name) != "point.x") {
+                EXPECT_GT(Render().Covered(0, 60, 1024, 640), 200) << "framed, seen from " << view;
+            }
+        }
+    }
+    Frame({VK_NEXT});
+    m_viewer->Update();
+    EXPECT_EQ(m_graphics->GetCurrentModel()->m_name, "\xff\xfe-blocks.x") << "after tiny.x";
+    EXPECT_EQ(cModelViewer::PictureName(*m_graphics->GetCurrentModel()), "\xff\xfe-blocks");
+    Frame({VK_NEXT});
+    m_viewer->Update();
+    EXPECT_EQ(m_graphics->GetCurrentModel()->m_name, "far.x") << "on from the name that is not UTF-8";
+}
+
 // A square whose front faces away from the camera: culled it is not seen,
 // shown it is, tinted it is red.
 TEST_F(ViewerTest, BackFacesAreCulledShownOrTinted) {

@@ -128,6 +128,36 @@ TEST_F(WindowTest, ANewSizeArrivesAsWmSize) {
     EXPECT_FALSE(SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0)) << "no screen off screen";
 }
 
+// The style, the window's rectangle and its monitor, as a program going
+// full screen asks for them; a framed window given a rectangle takes it.
+TEST_F(WindowTest, StyleRectangleAndMonitor) {
+    EXPECT_EQ(GetWindowLongA(m_window, GWL_STYLE), LONG(WS_CAPTION | WS_SYSMENU));
+    EXPECT_EQ(SetWindowLongA(m_window, GWL_STYLE, WS_SYSMENU), LONG(WS_CAPTION | WS_SYSMENU));
+    EXPECT_EQ(GetWindowLongA(m_window, GWL_STYLE), LONG(WS_SYSMENU));
+    SetWindowLongA(m_window, GWL_STYLE, WS_CAPTION | WS_SYSMENU);
+    EXPECT_EQ(GetWindowLongA(m_window, 0), 0) << "no other index is kept";
+
+    MONITORINFO info{};
+    EXPECT_FALSE(GetMonitorInfoA(MonitorFromWindow(m_window, MONITOR_DEFAULTTONEAREST), &info))
+        << "no cbSize";
+    info.cbSize = sizeof info;
+    ASSERT_TRUE(GetMonitorInfoA(MonitorFromWindow(m_window, MONITOR_DEFAULTTONEAREST), &info));
+    EXPECT_GT(info.rcMonitor.right - info.rcMonitor.left, 0);
+    EXPECT_EQ(info.dwFlags, DWORD(MONITORINFOF_PRIMARY));
+    EXPECT_EQ(MonitorFromWindow(nullptr, MONITOR_DEFAULTTONULL), nullptr);
+
+    ASSERT_TRUE(SetWindowPos(m_window, nullptr, 10, 20, 500, 400, SWP_NOZORDER));
+    RECT rect{};
+    ASSERT_TRUE(GetWindowRect(m_window, &rect));
+    EXPECT_EQ(rect.right - rect.left, 500) << "no frame off screen";
+    EXPECT_EQ(rect.bottom - rect.top, 400);
+    EXPECT_TRUE(SetWindowPos(m_window, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE));
+    ASSERT_TRUE(GetWindowRect(m_window, &rect));
+    EXPECT_EQ(rect.right - rect.left, 500) << "neither moved nor sized";
+    EXPECT_FALSE(IsZoomed(m_window));
+    EXPECT_FALSE(GetWindowRect(nullptr, &rect));
+}
+
 TEST_F(WindowTest, KeysArriveAsPostedMessagesOnePerPeek) {
     PushKey(SDL_KEYDOWN, SDLK_w);
     PushKey(SDL_KEYDOWN, SDLK_w, KMOD_NONE, 1);
