@@ -1,9 +1,7 @@
-// Per-pixel Phong shading with one directional light along LightVec: the
-// ambient light times the ambient colour, the light colour times the diffuse
-// colour as the surface faces the light, and Blinn's specular term (exponent
-// SpecPower, seen from EyePos). A texture (HasTexture) or the vertices' own
-// colour (HasColour) stands for both the diffuse and the ambient colour.
-// Tint's colour takes the place of the lit one by its alpha.
+// Per-pixel Phong shading, one directional light along LightVec: the ambient light times the
+// ambient colour, the light colour times the diffuse colour as the surface faces the light, and
+// Blinn's specular term (exponent SpecPower, seen from EyePos). A texture (HasTexture) or the
+// vertices' colour (HasColour) stands for both colours; Tint replaces the lit colour by its alpha.
 
 parameter float4x4 PipelineMtx
 parameter float4x4 WorldMtx

@@ -453,7 +453,7 @@ TEST(BrokenAssets, EachIsSaidNamingTheFile) {
          "hr=D3DERR_INVALIDCALL"},
         {"a shader that does not compile",
          [&](const fs::path& at) { replace(at / "Assets/Shaders/Phong.fx", "main()", "main("); },
-         "Assets/Shaders/Phong.fx(38): error"},
+         "Assets/Shaders/Phong.fx(36): error"},
         {"an object file that is not XML",
          [](const fs::path& at) { WriteFile(at / "Assets/XML/Objects/TestObject.xml", "\x89PNG\r\n"); },
          "Assets/XML/Objects/TestObject.xml: object file not read"},
@@ -640,6 +640,26 @@ TEST(SnapshotTool, ThumbnailsShowTheModelAndPicturesTakeAnySize) {
     EXPECT_EQ(clear.At(0, 0)[3], 0) << "the corner shows through";
     EXPECT_EQ(clear.At(150, 250)[3], 255) << "the model does not";
     EXPECT_EQ(RunTool(lumen + " big.png --width 100000"), 2);
+
+    // A contact sheet: a cell for each file in natural order, pages of two.
+    fs::create_directory("in");
+    fs::copy_file(Sample("Blocks.x"), "in/m10.x");
+    fs::copy_file(Sample("Lumen.x"), "in/m9.x");
+    WriteFile("in/m1.x", "not a model");
+    EXPECT_EQ(RunTool("vorel-snapshot --sheet sheet.png in --size 64 --columns 2 --per-page 2"), 1) << "m1.x";
+    const Png first = ReadPng("sheet.png"), second = ReadPng("sheet-2.png");
+    ASSERT_EQ(first.width * first.height, 128 * 64);
+    ASSERT_EQ(second.width * second.height, 64 * 64);
+    const auto cell = [](const Png& png, int x0) {
+        size_t model = 0;  // in the top rows, above any text
+        for (int y = 0; y < 20; ++y)
+            for (int x = x0; x < x0 + 64; ++x)
+                model += png.At(x, y)[2] != 0x32;
+        return model;
+    };
+    EXPECT_EQ(cell(first, 0), 0u) << "m1.x: cannot be read";
+    EXPECT_GT(cell(first, 64), 20u) << "m9.x";
+    EXPECT_GT(cell(second, 0), 20u) << "m10.x";
     EXPECT_EQ(RunTool(lumen + " odd.png --backfaces sideways"), 2);
 }
 
