@@ -1,15 +1,17 @@
 // What a user waits for, start to exit, on generated models of about 50 MB
 // in text and binary: vorel-info against a small program that loads the
 // file with Assimp, and vorel-snapshot (start-up, device, load, pose, draw,
-// PNG) against vorel-info. Each run is a new process. (Peak memory is
-// load_bench's: a child's resident peak here counts what it shares of this
-// process until it starts its program.)
+// PNG) against vorel-info; and a batch conversion with one job and two. Each run is a new process. (Peak
+// memory is load_bench's: a child's resident peak here counts what it shares of this process until it starts
+// its program.)
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 
 #include <chrono>
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -88,6 +90,59 @@ int main(int argc, char** argv) {
     }
     add("Process/vorel-snapshot/50MB/txt",
         {tools + "/vorel-snapshot", txt, (folder / "picture.png").string()});
+    // A batch of at least 20 seconds done one file at a time: a generated
+    // model of about 10 MB under as many names (links: no copies) as that
+    // takes, converted to glb with one child process at a time and with two.
+    const std::filesystem::path batch = folder / "batch", converted = folder / "converted";
+    std::filesystem::create_directories(batch);
+    {
+        VorelBench::ModelShape shape;
+        shape.vertices = 35000;
+        std::ofstream(batch / "m0.x", std::ios::binary) << VorelBench::GeneratedModel(shape);
+    }
+    const std::vector<std::string> one = {tools + "/vorel-xconv", "--format", "glb",
+                                          (batch / "m0.x").string(), (folder / "m0.glb").string()};
+    double single = 0;
+    if (!RunProcess(one, &single) || !RunProcess(one, &single)) return 1;
+    const int files = std::max(2, static_cast<int>(std::ceil(22.0 / single)));
+    for (int i = 1; i < files; ++i)
+        std::filesystem::create_hard_link(batch / "m0.x", batch / ("m" + std::to_string(i) + ".x"));
+    std::printf("batch: %d files of %.2f s each\n", files, single);
+    // A contact sheet of the real files beside the project, against one
+    // thumbnail process per file.
+    const std::filesystem::path shared = std::filesystem::path(VOREL_SOURCE_DIR) / ".." / "shared" / "models";
+    std::vector<std::string> models;
+    std::error_code walk;
+    for (std::filesystem::recursive_directory_iterator it(shared, walk), end; !walk && it != end;
+         it.increment(walk))
+        if (it->path().extension() == ".x" || it->path().extension() == ".X")
+            models.push_back(it->path().string());
+    if (!models.empty()) {
+        add("Process/vorel-snapshot/sheet256",
+            {tools + "/vorel-snapshot", "--sheet", (folder / "sheet.png").string(), "--size", "256",
+             shared.string()});
+        benchmark::RegisterBenchmark(
+            "Process/vorel-snapshot/thumbnail256-each",
+            [models, tools, folder](benchmark::State& state) {
+                for (auto _ : state) {
+                    double total = 0, seconds = 0;
+                    for (const std::string& model : models) {
+                        if (!RunProcess({tools + "/vorel-snapshot", "--thumbnail", "--size", "256", model,
+                                         (folder / "t.png").string()},
+                                        &seconds))
+                            state.SkipWithError(("failed: " + model).c_str());
+                        total += seconds;
+                    }
+                    state.SetIterationTime(total);
+                }
+            })
+            ->UseManualTime()
+            ->Unit(benchmark::kMillisecond);
+    }
+    for (const char* jobs : {"1", "2"})
+        add(std::string("Process/vorel-xconv/batch/j") + jobs,
+            {tools + "/vorel-xconv", "--format", "glb", "--force", "-j", jobs, "-o", converted.string(),
+             batch.string()});
     benchmark::Initialize(&argc, argv);
     VorelBench::Results results;
     benchmark::RunSpecifiedBenchmarks(&results);
@@ -107,5 +162,19 @@ int main(int argc, char** argv) {
                               results.Seconds("Process/vorel-snapshot/50MB/txt") -
                                   results.Seconds("Process/vorel-info/50MB/txt"),
                               1.5, " s", false);
+    if (results.Has("Process/vorel-snapshot/sheet256") &&
+        results.Has("Process/vorel-snapshot/thumbnail256-each"))
+        VorelBench::PrintGoal(
+            "contact sheet of ../shared/models at 256 pixels, over a thumbnail process a file",
+            results.Seconds("Process/vorel-snapshot/sheet256") /
+                results.Seconds("Process/vorel-snapshot/thumbnail256-each"),
+            0.25, "x", false);
+    if (results.Has("Process/vorel-xconv/batch/j1") && results.Has("Process/vorel-xconv/batch/j2"))
+        VorelBench::PrintGoal(
+            "batch conversion, -j 2 over -j 1 (" +
+                std::to_string(static_cast<int>(results.Seconds("Process/vorel-xconv/batch/j1"))) +
+                " s serial)",
+            results.Seconds("Process/vorel-xconv/batch/j2") / results.Seconds("Process/vorel-xconv/batch/j1"),
+            0.6, "x", false);
     return 0;
 }

@@ -22,3 +22,5 @@ small=(--time 1200 --width 480 --height 360 --skeleton off)
 "$snapshot" Assets/Models/Figure.x "$out/figure-top.png" "${small[@]}" --view top --frame --grid
 "$snapshot" Assets/Models/Figure.x "$out/figure-side-ortho.png" "${small[@]}" --view right --ortho --frame --background grey
 "$snapshot" tests/fixtures/mesh/facing-away.x "$out/one-sided-wall-tinted.png" --width 480 --height 360 --backfaces tint --frame
+# A contact sheet of the samples.
+"$snapshot" --sheet "$out/samples-sheet.png" --size 192 --columns 3 Assets/Models

@@ -1,5 +1,6 @@
-// vorel-info: what the viewer makes of a .x file.
+// vorel-info: what the viewer makes of a .x file, or of many.
 //   vorel-info [--json | --objects | --pose TICKS [--set N]] FILE
+//   vorel-info [--json] [-j N] FILE-OR-FOLDER...
 #include <d3dx9.h>
 #include <rmxftmpl.h>
 #include <vorelnotes.h>
@@ -7,9 +8,11 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "Batch.h"
 #include "CommandLine.h"
 #include "FactsJson.h"
 #include "cMeshContainer.h"
@@ -102,6 +105,59 @@ int Pose(cModel* model, const std::string& path, float ticks, long set) {
     return 0;
 }
 
+// Each file read by this program in a child process (`vorel-info --json
+// FILE`): one line for each, as text or as its JSON object with the path
+// and whether it loads, then a summary; 1 when any does not load.
+int Triage(const std::vector<std::string>& inputs, bool json, int jobs) {
+    using Json = nlohmann::ordered_json;
+    std::vector<std::string> missing;
+    const std::vector<VorelTools::BatchFile> files = VorelTools::CollectModels(inputs, &missing);
+    size_t loaded = 0, failed = 0;
+    const auto report = [&](const std::string& path, const Json* facts, const std::string& why) {
+        facts != nullptr ? ++loaded : ++failed;
+        if (json) {
+            Json line = {{"path", path}, {"loads", facts != nullptr}};
+            if (facts != nullptr)
+                for (const auto& [key, value] : facts->items())
+                    line[key] = value;
+            else
+                line["error"] = why;
+            std::puts(line.dump(-1, ' ', false, Json::error_handler_t::replace).c_str());
+        } else if (facts != nullptr) {
+            size_t vertices = 0;
+            for (const Json& mesh : (*facts)["meshContainers"])
+                vertices += mesh["vertices"].get<size_t>();
+            std::printf("loads  %s: %zu frames, %zu mesh containers, %zu vertices, %zu animation sets\n",
+                        path.c_str(), (*facts)["frames"].get<size_t>(), (*facts)["meshContainers"].size(),
+                        vertices, (*facts)["animationSets"].size());
+        } else {
+            std::printf("fails  %s: %s\n", path.c_str(), why.c_str());
+        }
+        std::fflush(stdout);
+    };
+    for (const std::string& m : missing)
+        report(m, nullptr, "no such file or folder");
+    VorelTools::RunChildren(
+        VorelTools::OwnProgram(), files.size(), jobs,
+        [&](size_t i) {
+            return std::vector<std::string>{"--json", files[i].path};
+        },
+        [&](size_t i) { return files[i].path; },
+        [&](size_t i, const VorelTools::ChildResult& result) {
+            const Json facts = result.exitCode == 0 ? Json::parse(result.out, nullptr, false) : Json();
+            if (result.exitCode == 0 && facts.is_object()) return report(files[i].path, &facts, "");
+            const std::string why = result.exitCode > 128 ? "the reader ended with signal " +
+                                                                std::to_string(result.exitCode - 128)
+                                                          : VorelTools::LastLine(result.err);
+            report(files[i].path, nullptr, why.empty() ? "no model was loaded" : why);
+        });
+    if (json)
+        std::puts(Json({{"files", loaded + failed}, {"loaded", loaded}, {"failed", failed}}).dump().c_str());
+    else
+        std::printf("%zu files: %zu load, %zu do not\n", loaded + failed, loaded, failed);
+    return failed > 0 ? 1 : 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -121,8 +177,25 @@ int main(int argc, char** argv) {
         ->type_name("N")
         ->check(CLI::NonNegativeNumber)
         ->needs(pose);
-    app.add_option("FILE", path, "the .x file")->required();
+    std::vector<std::string> inputs;
+    int jobs = VorelTools::DefaultJobs();
+    app.add_option("FILE", inputs,
+                   "the .x file; several files or folders (searched for .x files): one line for each")
+        ->required();
+    app.add_option("-j,--jobs", jobs,
+                   "with several files, how many are read at once (default: the processors)")
+        ->type_name("N")
+        ->check(CLI::Range(1, 256));
     if (const auto code = VorelTools::ParseCommandLine(app, argc, argv)) return *code;
+    std::error_code ec;
+    if (inputs.size() > 1 || std::filesystem::is_directory(inputs[0], ec)) {
+        if (objects || *pose) {
+            std::fprintf(stderr, "vorel-info: --objects and --pose take one file\n");
+            return 2;
+        }
+        return Triage(inputs, json, jobs);
+    }
+    path = inputs[0];
     const std::string mode = json ? "--json" : objects ? "--objects" : *pose ? "--pose" : "";
 
     // The reader first: a file it cannot read is reported as such (it has

@@ -13,11 +13,13 @@
 #include <string>
 #include <vector>
 
+#include "Batch.h"
 #include "CommandLine.h"
 #include "Singletons.h"
 #include "cApplication.h"
 #include "cGraphicsManager.h"
 #include "cModelViewer.h"
+#include "cObjectGroup.h"
 #include "cObjectManager.h"
 #include "cWindow.h"
 #include "resource.h"
@@ -132,6 +134,124 @@ bool Save(const std::string& path, int width, int height, int channels,
     return stbi_write_png(path.c_str(), w, h, channels, out.data(), w * channels) != 0;
 }
 
+// The viewer's start-up, headless, with a back buffer of that size; false,
+// having said why, when it cannot start.
+bool StartGraphics(int width, int height) {
+    std::error_code ec;
+    const std::string assets = Platform::FindOwnAssetFolder();
+    if (!assets.empty()) fs::current_path(assets, ec);
+    if (assets.empty() || ec) {
+        std::fprintf(stderr, "vorel-snapshot: cannot find the viewer's Assets folder\n");
+        return false;
+    }
+    setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    static char module;
+    cWindow* window = cWindow::Instance();
+    if (!window->Init(reinterpret_cast<HINSTANCE>(&module), "Vorel - Penwick - Lumen1")) return false;
+    window->Show(SW_SHOWNORMAL);
+    CreateSingletons();
+    if (!cApplication::Instance()->Init() ||
+        ((width != 1024 || height != 768) &&
+         !cGraphicsManager::Instance()->Resize(static_cast<UINT>(width), static_cast<UINT>(height)))) {
+        std::fprintf(stderr, "vorel-snapshot: the graphics could not start at %d x %d\n", width, height);
+        DestroySingletons();
+        cWindow::Destroy();
+        return false;
+    }
+    return true;
+}
+
+// A contact sheet: every model of the inputs drawn as its thumbnail (from
+// its best side, framed, back faces shown, no skeleton) in a `size`-pixel
+// cell with its file name, `columns` across, `perPage` cells a page; a file
+// that does not load gets a cell that says so. One device draws them all,
+// and each model is let go once drawn. Pages after the first are OUT-2.png
+// and on.
+int Sheet(const std::vector<std::string>& inputs, const std::string& out, int size, int columns, int perPage,
+          size_t background) {
+    std::vector<std::string> missing;
+    std::vector<VorelTools::BatchFile> files = VorelTools::CollectModels(inputs, &missing);
+    for (const std::string& m : missing)
+        std::fprintf(stderr, "vorel-snapshot: %s: no such file or folder\n", m.c_str());
+    if (files.empty()) {
+        std::fprintf(stderr, "vorel-snapshot: no .x files to put on a sheet\n");
+        return 1;
+    }
+    std::error_code ec;
+    for (VorelTools::BatchFile& file : files)
+        file.path = fs::absolute(file.path, ec).string();
+    const std::string outPath = fs::absolute(out, ec).string();
+    if (!StartGraphics(size, size)) return 1;
+    cGraphicsManager* graphics = cGraphicsManager::Instance();
+    cModelViewer* viewer = cModelViewer::Instance();
+    viewer->Init();
+    graphics->GetViewTools()->m_views = {};
+    graphics->GetViewTools()->m_views.backFaces = Graphics::BackFaces::kShow;
+    for (size_t i = 0; i < background; ++i)
+        viewer->Command(ID_VIEW_BACKGROUND);
+    const D3DXCOLOR white(1, 1, 1, 1), grey(0.7f, 0.7f, 0.7f, 1);
+    const size_t pages = (files.size() + perPage - 1) / perPage;
+    int status = missing.empty() ? 0 : 1;
+    std::vector<unsigned char> cell;
+    for (size_t page = 0; page < pages; ++page) {
+        const size_t first = page * perPage, count = std::min(files.size() - first, size_t(perPage));
+        const int across = static_cast<int>(std::min(count, size_t(columns)));
+        const int down = static_cast<int>((count + columns - 1) / columns);
+        const int sheetWidth = across * size;
+        std::vector<unsigned char> sheet(size_t(sheetWidth) * down * size * 3, 0);
+        for (size_t k = 0; k < count; ++k) {
+            const VorelTools::BatchFile& file = files[first + k];
+            const std::string name = fs::path(file.path).filename().string();
+            cModel* model = graphics->LoadModel(file.path, name);
+            if (model->m_frameRoot != nullptr) {
+                viewer->LoadModel(file.path, name);
+                model->m_showSkeleton = false;
+                model->m_speed = 0;
+                model->Update(0);
+                viewer->Command(cModelViewer::BestView(*model, false));
+                viewer->Command(ID_VIEW_FRAME);
+                viewer->PlaceCamera();
+            } else {
+                std::fprintf(stderr, "vorel-snapshot: %s: cannot be read\n", file.path.c_str());
+                graphics->QueueText(4, size / 2 - 8, "cannot be read", "Arial", grey, 0);
+                status = 1;
+            }
+            // The name, cut to what the cell holds.
+            const size_t fits = static_cast<size_t>(std::max(4, size / 8));
+            const std::string label = file.relative.size() > fits
+                                          ? "..." + file.relative.substr(file.relative.size() - fits + 3)
+                                          : file.relative;
+            graphics->QueueText(4, size - 20, label, "Arial", white, 0);
+            graphics->RenderFrame();
+            int w = 0, h = 0;
+            if (ReadBack(graphics->GetRenderer()->m_D3DDevice, &w, &h, &cell) && w == size && h == size) {
+                const int x0 = static_cast<int>(k % columns) * size,
+                          y0 = static_cast<int>(k / columns) * size;
+                for (int y = 0; y < size; ++y)
+                    std::copy_n(&cell[size_t(y) * size * 3], size_t(size) * 3,
+                                &sheet[(size_t(y0 + y) * sheetWidth + x0) * 3]);
+            }
+            // Drawn: the model is let go.
+            cObjectGroup* group = cObjectManager::Instance()->GetGroup(2);
+            group->RemoveAllObjects();
+            group->ProcessRemovals();
+            graphics->ReleaseUnshownModels();
+        }
+        std::string path = outPath;
+        if (page > 0)
+            path = (fs::path(outPath).parent_path() /
+                    (fs::path(outPath).stem().string() + "-" + std::to_string(page + 1) + ".png"))
+                       .string();
+        if (stbi_write_png(path.c_str(), sheetWidth, down * size, 3, sheet.data(), sheetWidth * 3) == 0) {
+            std::fprintf(stderr, "vorel-snapshot: cannot write %s\n", path.c_str());
+            status = 1;
+        }
+    }
+    DestroySingletons();
+    cWindow::Destroy();
+    return status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -139,7 +259,6 @@ int main(int argc, char** argv) {
         "Renders MODEL.x as the viewer shows it, posed at TICKS of set N, and writes the\n"
         "picture (1024 x 768 unless asked) as PNG.",
         "vorel-snapshot");
-    std::string model, out;
     unsigned set = 0;
     double ticks = 0;
     int fill = D3DFILL_SOLID;
@@ -152,9 +271,26 @@ int main(int argc, char** argv) {
     std::string select, weights, panel, view, up = "y";
     size_t background = 0;
     bool orthographic = false, frame = false;
-    app.add_option("MODEL.x", model, "the model")->required();
-    app.add_option("OUT.png", out, "the picture; with --frames a pattern with one %d (walk-%03d.png)")
+    std::vector<std::string> paths;
+    std::string sheet;
+    int columns = 6, perPage = 48;
+    app.add_option("MODEL.x OUT.png | INPUT...", paths,
+                   "the model and the picture (with --frames a pattern with one %d: walk-%03d.png); with "
+                   "--sheet, the files and folders of the sheet")
         ->required();
+    auto* sheetOption =
+        app.add_option(
+               "--sheet", sheet,
+               "a contact sheet of every model of the inputs: thumbnails (--size pixels, default 256) "
+               "with their file names, in natural order")
+            ->type_name("OUT.png");
+    app.add_option("--columns", columns, "the sheet's cells across (default 6)")
+        ->check(CLI::Range(1, 64))
+        ->needs(sheetOption);
+    app.add_option("--per-page", perPage,
+                   "the sheet's cells a page (default 48); more pages are OUT-2.png and on")
+        ->check(CLI::Range(1, 10000))
+        ->needs(sheetOption);
     app.add_option("--set", set, "the animation set (default 0)")->type_name("N");
     app.add_option("--time", ticks, "the time in the set's ticks (default 0)")
         ->type_name("TICKS")
@@ -223,6 +359,12 @@ int main(int argc, char** argv) {
         ->type_name("info|frames")
         ->check(CLI::IsMember({"info", "frames"}));
     if (const auto code = VorelTools::ParseCommandLine(app, argc, argv)) return *code;
+    if (!sheet.empty()) return Sheet(paths, sheet, size > 0 ? size : 256, columns, perPage, background);
+    if (paths.size() != 2) {
+        std::fprintf(stderr, "vorel-snapshot: give MODEL.x and OUT.png, or --sheet OUT.png and the inputs\n");
+        return 2;
+    }
+    const std::string model = paths[0], out = paths[1];
     views.infoPanel = panel == "info";
     views.framesPanel = panel == "frames";
     if (!weights.empty()) {
@@ -254,28 +396,8 @@ int main(int argc, char** argv) {
     }
     const std::string modelPath = fs::absolute(model, ec).string();
     const std::string outPath = fs::absolute(out, ec).string();
-    const std::string assets = Platform::FindOwnAssetFolder();
-    if (!assets.empty()) fs::current_path(assets, ec);
-    if (assets.empty() || ec) {
-        std::fprintf(stderr, "vorel-snapshot: cannot find the viewer's Assets folder\n");
-        return 1;
-    }
-    setenv("SDL_VIDEODRIVER", "offscreen", 1);
-
-    static char module;
-    cWindow* window = cWindow::Instance();
-    if (!window->Init(reinterpret_cast<HINSTANCE>(&module), "Vorel - Penwick - Lumen1")) return 1;
-    window->Show(SW_SHOWNORMAL);
-    CreateSingletons();
+    if (!StartGraphics(width, height)) return 1;
     cGraphicsManager* graphics = cGraphicsManager::Instance();
-    if (!cApplication::Instance()->Init() ||
-        ((width != 1024 || height != 768) &&
-         !graphics->Resize(static_cast<UINT>(width), static_cast<UINT>(height)))) {
-        std::fprintf(stderr, "vorel-snapshot: the graphics could not start at %d x %d\n", width, height);
-        DestroySingletons();
-        cWindow::Destroy();
-        return 1;
-    }
     // The viewer's own scene and camera: what a load and the View menu do
     // there is done here.
     cModelViewer* viewer = cModelViewer::Instance();

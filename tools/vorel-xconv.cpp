@@ -1,5 +1,7 @@
-// vorel-xconv: writes a .x file in another encoding, or as glTF 2.0.
+// vorel-xconv: writes a .x file in another encoding, or as glTF 2.0; or
+// many files and folders of them into an output folder.
 //   vorel-xconv [--format txt|bin|tzip|bzip|glb|gltf] [--float 32|64] [--ticks-per-second N] IN OUT
+//   vorel-xconv [options] -o DIR [-j N] [--force] INPUT...
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -7,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "Batch.h"
 #include "CommandLine.h"
 #include "FileBytes.h"
 #include "GltfExport.h"
@@ -21,7 +24,10 @@ using namespace Platform::XFile;
 
 constexpr const char* kAbout =
     "Writes the .x file IN to OUT in the chosen encoding (default: text, 32-bit floats), or as\n"
-    "glTF 2.0: glb is one file; gltf is OUT with OUT's stem .bin and its images beside it.";
+    "glTF 2.0: glb is one file; gltf is OUT with OUT's stem .bin and its images beside it.\n"
+    "With -o DIR, every INPUT (files, and folders searched for .x files) is written below DIR,\n"
+    "each at its path below its folder, with the format's extension; the files are converted\n"
+    "in parallel, past those that fail, and a summary ends the run (exit code 1 if any failed).";
 constexpr const char* kGltf =
     "glTF is written as Vorel shows the model:\n"
     "  space     .x is left-handed, glTF right-handed with +Y up: z is mirrored in positions,\n"
@@ -87,14 +93,69 @@ int ExportGltf(const std::string& in, const std::string& out, bool binary, float
     return WriteFile(out, exported.json) ? 0 : 1;
 }
 
+// The batch: each file converted by this program in a child process, as
+// `vorel-xconv OPTIONS IN OUT`; an output already there is skipped unless
+// `force`.
+int ConvertMany(const std::vector<std::string>& inputs, const std::string& folder, int jobs, bool force,
+                const std::vector<std::string>& options, const std::string& extension) {
+    std::vector<std::string> missing;
+    const std::vector<VorelTools::BatchFile> files = VorelTools::CollectModels(inputs, &missing);
+    for (const std::string& m : missing)
+        std::printf("failed   %s: no such file or folder\n", m.c_str());
+    std::vector<size_t> todo;
+    size_t skipped = 0, converted = 0, failed = missing.size();
+    std::vector<std::string> outputs;
+    for (size_t i = 0; i < files.size(); ++i) {
+        outputs.push_back(VorelTools::OutputPath(folder, files[i].relative, extension));
+        std::error_code ec;
+        if (!force && std::filesystem::exists(outputs[i], ec)) {
+            std::printf("skipped  %s: %s is there (--force writes over it)\n", files[i].path.c_str(),
+                        outputs[i].c_str());
+            ++skipped;
+            continue;
+        }
+        std::filesystem::create_directories(std::filesystem::path(outputs[i]).parent_path(), ec);
+        todo.push_back(i);
+    }
+    std::fflush(stdout);
+    VorelTools::RunChildren(
+        VorelTools::OwnProgram(), todo.size(), jobs,
+        [&](size_t t) {
+            std::vector<std::string> arguments = options;
+            arguments.push_back(files[todo[t]].path);
+            arguments.push_back(outputs[todo[t]]);
+            return arguments;
+        },
+        [&](size_t t) { return files[todo[t]].path; },
+        [&](size_t t, const VorelTools::ChildResult& result) {
+            const VorelTools::BatchFile& file = files[todo[t]];
+            if (result.exitCode == 0) {
+                ++converted;
+                std::printf("wrote    %s\n", outputs[todo[t]].c_str());
+            } else {
+                ++failed;
+                const std::string why = result.exitCode > 128 ? "the converter ended with signal " +
+                                                                    std::to_string(result.exitCode - 128)
+                                                              : VorelTools::LastLine(result.err);
+                std::printf("failed   %s: %s\n", file.path.c_str(),
+                            why.empty() ? "(no reason given)" : why.c_str());
+            }
+            std::fflush(stdout);
+        });
+    std::printf("%zu converted, %zu failed, %zu skipped\n", converted, failed, skipped);
+    return failed > 0 ? 1 : 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     CLI::App app(kAbout, "vorel-xconv");
     app.footer(kGltf);
-    std::string format = "txt", in, out;
-    int floatSize = 32;
+    std::string format = "txt", folder;
+    std::vector<std::string> paths;
+    int floatSize = 32, jobs = VorelTools::DefaultJobs();
     float ticksPerSecond = 0;
+    bool force = false;
     app.add_option("--format", format, "the encoding written")
         ->check(CLI::IsMember({"txt", "bin", "tzip", "bzip", "glb", "gltf"}))
         ->capture_default_str();
@@ -103,9 +164,28 @@ int main(int argc, char** argv) {
         ->capture_default_str();
     app.add_option("--ticks-per-second", ticksPerSecond, "the tick rate of every set, for glTF")
         ->check(VorelTools::kFinite & CLI::PositiveNumber);
-    app.add_option("IN", in, "the .x file read")->required();
-    app.add_option("OUT", out, "the file written")->required();
+    auto* output =
+        app.add_option("-o,--output", folder, "the folder the inputs are written into")->type_name("DIR");
+    app.add_option("-j,--jobs", jobs, "files converted at once (default: the processors there are)")
+        ->type_name("N")
+        ->check(CLI::Range(1, 256))
+        ->needs(output);
+    app.add_flag("--force", force, "write over outputs that are there")->needs(output);
+    app.add_option("IN OUT | INPUT...", paths, "the .x file read and the file written; with -o, the inputs")
+        ->required();
     if (const auto code = VorelTools::ParseCommandLine(app, argc, argv)) return *code;
+    if (!*output && paths.size() != 2) {
+        std::fprintf(stderr, "vorel-xconv: give IN and OUT, or -o DIR and the inputs\n");
+        return 2;
+    }
+    if (*output) {
+        std::vector<std::string> options{"--format", format, "--float", std::to_string(floatSize)};
+        if (ticksPerSecond > 0)
+            options.insert(options.end(), {"--ticks-per-second", std::to_string(ticksPerSecond)});
+        const std::string extension = format == "glb" ? ".glb" : format == "gltf" ? ".gltf" : ".x";
+        return ConvertMany(paths, folder, jobs, force, options, extension);
+    }
+    const std::string in = paths[0], out = paths[1];
     const bool glb = format == "glb", gltf = format == "gltf";
     if (glb || gltf) return ExportGltf(in, out, glb, ticksPerSecond);
 
