@@ -92,8 +92,7 @@ std::string Clock(double seconds) {
 
 }  // namespace
 
-std::vector<BatchFile> CollectModels(const std::vector<std::string>& inputs,
-                                     std::vector<std::string>* missing) {
+std::vector<BatchFile> CollectModels(const std::vector<std::string>& inputs, Unread* unread) {
     std::vector<BatchFile> files;
     for (const std::string& input : inputs) {
         std::error_code ec;
@@ -110,6 +109,7 @@ std::vector<BatchFile> CollectModels(const std::vector<std::string>& inputs,
                 if (IsModelName(it->path()) && !it->is_directory(fileError))
                     found.push_back({it->path().string(), it->path().lexically_relative(input).string()});
             }
+            if (ec) unread->emplace_back(input, "not all of the folder could be read: " + ec.message());
             std::sort(found.begin(), found.end(), [](const BatchFile& a, const BatchFile& b) {
                 return Vorel::cModelViewer::NaturalLess(a.relative, b.relative);
             });
@@ -117,7 +117,7 @@ std::vector<BatchFile> CollectModels(const std::vector<std::string>& inputs,
         } else if (fs::exists(fs::symlink_status(input, ec))) {
             files.push_back({input, fs::path(input).filename().string()});
         } else {
-            missing->push_back(input);
+            unread->emplace_back(input, "no such file or folder");
         }
     }
     return files;

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace VorelTools {
@@ -19,11 +20,12 @@ struct BatchFile {
 };
 
 // Files named as they are (whatever their extension), and what is named
-// .x (any case) below each folder named, folders aside, without following links
-// to folders; each folder's finds in natural order. Inputs that are not
-// there are added to `missing`.
-std::vector<BatchFile> CollectModels(const std::vector<std::string>& inputs,
-                                     std::vector<std::string>* missing);
+// .x (any case) below each folder named, folders aside, without following
+// links to folders; each folder's finds in natural order. What cannot be
+// read (an input that is not there, a folder whose walk failed) is put in
+// `unread`: the path, and why.
+using Unread = std::vector<std::pair<std::string, std::string>>;
+std::vector<BatchFile> CollectModels(const std::vector<std::string>& inputs, Unread* unread);
 
 // `relative` with its extension made `extension` (".glb"), below `folder`.
 std::string OutputPath(const std::string& folder, const std::string& relative, const std::string& extension);

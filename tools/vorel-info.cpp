@@ -110,8 +110,8 @@ int Pose(cModel* model, const std::string& path, float ticks, long set) {
 // and whether it loads, then a summary; 1 when any does not load.
 int Triage(const std::vector<std::string>& inputs, bool json, int jobs) {
     using Json = nlohmann::ordered_json;
-    std::vector<std::string> missing;
-    const std::vector<VorelTools::BatchFile> files = VorelTools::CollectModels(inputs, &missing);
+    VorelTools::Unread unread;
+    const std::vector<VorelTools::BatchFile> files = VorelTools::CollectModels(inputs, &unread);
     size_t loaded = 0, failed = 0;
     const auto report = [&](const std::string& path, const Json* facts, const std::string& why) {
         facts != nullptr ? ++loaded : ++failed;
@@ -135,8 +135,8 @@ int Triage(const std::vector<std::string>& inputs, bool json, int jobs) {
         }
         std::fflush(stdout);
     };
-    for (const std::string& m : missing)
-        report(m, nullptr, "no such file or folder");
+    for (const auto& [path, why] : unread)
+        report(path, nullptr, why);
     VorelTools::RunChildren(
         VorelTools::OwnProgram(), files.size(), jobs,
         [&](size_t i) {

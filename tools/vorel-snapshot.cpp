@@ -169,10 +169,10 @@ bool StartGraphics(int width, int height) {
 // and on.
 int Sheet(const std::vector<std::string>& inputs, const std::string& out, int size, int columns, int perPage,
           size_t background) {
-    std::vector<std::string> missing;
-    std::vector<VorelTools::BatchFile> files = VorelTools::CollectModels(inputs, &missing);
-    for (const std::string& m : missing)
-        std::fprintf(stderr, "vorel-snapshot: %s: no such file or folder\n", m.c_str());
+    VorelTools::Unread unread;
+    std::vector<VorelTools::BatchFile> files = VorelTools::CollectModels(inputs, &unread);
+    for (const auto& [path, why] : unread)
+        std::fprintf(stderr, "vorel-snapshot: %s: %s\n", path.c_str(), why.c_str());
     if (files.empty()) {
         std::fprintf(stderr, "vorel-snapshot: no .x files to put on a sheet\n");
         return 1;
@@ -191,7 +191,7 @@ int Sheet(const std::vector<std::string>& inputs, const std::string& out, int si
         viewer->Command(ID_VIEW_BACKGROUND);
     const D3DXCOLOR white(1, 1, 1, 1), grey(0.7f, 0.7f, 0.7f, 1);
     const size_t pages = (files.size() + perPage - 1) / perPage;
-    int status = missing.empty() ? 0 : 1;
+    int status = unread.empty() ? 0 : 1;
     std::vector<unsigned char> cell;
     for (size_t page = 0; page < pages; ++page) {
         const size_t first = page * perPage, count = std::min(files.size() - first, size_t(perPage));

@@ -98,12 +98,12 @@ int ExportGltf(const std::string& in, const std::string& out, bool binary, float
 // `force`.
 int ConvertMany(const std::vector<std::string>& inputs, const std::string& folder, int jobs, bool force,
                 const std::vector<std::string>& options, const std::string& extension) {
-    std::vector<std::string> missing;
-    const std::vector<VorelTools::BatchFile> files = VorelTools::CollectModels(inputs, &missing);
-    for (const std::string& m : missing)
-        std::printf("failed   %s: no such file or folder\n", m.c_str());
+    VorelTools::Unread unread;
+    const std::vector<VorelTools::BatchFile> files = VorelTools::CollectModels(inputs, &unread);
+    for (const auto& [path, why] : unread)
+        std::printf("failed   %s: %s\n", path.c_str(), why.c_str());
     std::vector<size_t> todo;
-    size_t skipped = 0, converted = 0, failed = missing.size();
+    size_t skipped = 0, converted = 0, failed = unread.size();
     std::vector<std::string> outputs;
     for (size_t i = 0; i < files.size(); ++i) {
         outputs.push_back(VorelTools::OutputPath(folder, files[i].relative, extension));
