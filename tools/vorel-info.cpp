@@ -140,7 +140,7 @@ int Triage(const std::vector<std::string>& inputs, bool json, int jobs) {
     VorelTools::RunChildren(
         VorelTools::OwnProgram(), files.size(), jobs,
         [&](size_t i) {
-            return std::vector<std::string>{"--json", files[i].path};
+            return std::vector<std::string>{"--json", "--", files[i].path};  // a path may begin with '-'
         },
         [&](size_t i) { return files[i].path; },
         [&](size_t i, const VorelTools::ChildResult& result) {

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "Batch.h"
@@ -105,9 +106,17 @@ int ConvertMany(const std::vector<std::string>& inputs, const std::string& folde
     std::vector<size_t> todo;
     size_t skipped = 0, converted = 0, failed = unread.size();
     std::vector<std::string> outputs;
+    std::set<std::string> planned;
     for (size_t i = 0; i < files.size(); ++i) {
         outputs.push_back(VorelTools::OutputPath(folder, files[i].relative, extension));
         std::error_code ec;
+        if (!planned.insert(outputs[i]).second) {
+            // Two inputs of one relative path: the first keeps the output.
+            std::printf("failed   %s: %s is another input's output\n", files[i].path.c_str(),
+                        outputs[i].c_str());
+            ++failed;
+            continue;
+        }
         if (!force && std::filesystem::exists(outputs[i], ec)) {
             std::printf("skipped  %s: %s is there (--force writes over it)\n", files[i].path.c_str(),
                         outputs[i].c_str());
@@ -122,6 +131,7 @@ int ConvertMany(const std::vector<std::string>& inputs, const std::string& folde
         VorelTools::OwnProgram(), todo.size(), jobs,
         [&](size_t t) {
             std::vector<std::string> arguments = options;
+            arguments.push_back("--");  // a path may begin with '-'
             arguments.push_back(files[todo[t]].path);
             arguments.push_back(outputs[todo[t]]);
             return arguments;

@@ -72,6 +72,11 @@ TEST(BatchTools, ConvertAndTriageFoldersPastTheFilesThatFail) {
     EXPECT_NE(said.find("failed   no-such.x: no such file or folder"), std::string::npos) << said;
     EXPECT_TRUE(fs::exists(out + "/W2.x")) << "the text format's extension";
     EXPECT_EQ(RunTool("vorel-xconv a.x b.x c.x"), 2) << "three paths without -o";
+    said.clear();
+    const std::string twice = " '" + (in / "sub/lumen.x").string() + "'";
+    EXPECT_EQ(RunTool("vorel-xconv --force -o '" + out + "'" + twice + twice, &said), 1);
+    EXPECT_NE(said.find("/sub/lumen.x: " + out + "/lumen.x is another input's output"), std::string::npos)
+        << said;
 
     said.clear();
     EXPECT_EQ(RunTool("vorel-info" + folder, &said), 1);
