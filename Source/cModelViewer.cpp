@@ -427,6 +427,11 @@ void cModelViewer::Drag(int dx, int dy) {
     m_height += static_cast<float>(dy) * m_distance / 400.0f;
 }
 
+void cModelViewer::Turn(float radians) {
+    m_vertical = Vertical::kNone;
+    m_angle += radians;
+}
+
 void cModelViewer::MouseDown(int x, int y) {
     m_pressX = m_mouseX = x;
     m_pressY = m_mouseY = y;

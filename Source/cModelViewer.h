@@ -41,6 +41,8 @@ public:
     // turns it around the model and raises or lowers it; the wheel moves it
     // nearer (forward) or farther, never nearer than 2.
     void Drag(int dx, int dy);
+    // The camera turned `radians` further around the model, as A and D turn it.
+    void Turn(float radians);
     void Wheel(float notches);
     // The left button in the picture, at client (back-buffer) pixels: a
     // press on the timeline or a panel is theirs; any other drags the

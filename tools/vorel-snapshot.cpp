@@ -310,6 +310,13 @@ int main(int argc, char** argv) {
     app.add_option("--frames", frames, "COUNT pictures spread evenly over the set's length")
         ->type_name("COUNT")
         ->check(CLI::Range(1, 100000));
+    double orbit = 0;
+    bool still = false;
+    app.add_option("--orbit", orbit,
+                   "with --frames, the camera turned DEGREES around the model over them (a turntable)")
+        ->type_name("DEGREES")
+        ->check(VorelTools::kFinite);
+    app.add_flag("--still", still, "with --frames, every picture posed at --time: the model does not move");
     app.add_option("--size", size, "scaled down to fit PIXELS x PIXELS")
         ->type_name("PIXELS")
         ->check(CLI::Range(1, 4096));
@@ -464,8 +471,13 @@ int main(int argc, char** argv) {
             return ReadBack(graphics->GetRenderer()->m_D3DDevice, &w, &h, into);
         };
         for (int i = 0; i < count && status == 0; ++i) {
-            loaded->m_time = frames > 0 ? length * static_cast<float>(i) / static_cast<float>(count)
-                                        : static_cast<float>(ticks);
+            loaded->m_time = frames > 0 && !still ? length * static_cast<float>(i) / static_cast<float>(count)
+                                                  : static_cast<float>(ticks);
+            if (frames > 0 && orbit != 0) {
+                // A turntable: the camera turned by an equal share each picture.
+                viewer->Turn(i == 0 ? 0.0f : static_cast<float>(orbit / count * D3DX_PI / 180));
+                viewer->PlaceCamera();
+            }
             const std::string path = frames > 0 ? *Numbered(outPath, i) : outPath;
             bool saved = false;
             if (transparent) {

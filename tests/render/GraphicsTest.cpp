@@ -606,6 +606,10 @@ TEST(SnapshotTool, WritesPosedPicturesAndSaysWhatFails) {
     ASSERT_EQ(RunTool(snapshot + " walk-%02d.png --frames 3"), 0);
     EXPECT_TRUE(fs::exists("walk-00.png") && fs::exists("walk-02.png") && !fs::exists("walk-03.png"));
     EXPECT_NE(ReadPng("walk-00.png").rgba, ReadPng("walk-01.png").rgba);
+    ASSERT_EQ(RunTool(snapshot + " still-%d.png --frames 2 --still --time 300"), 0);
+    EXPECT_EQ(ReadPng("still-0.png").rgba, ReadPng("still-1.png").rgba) << "posed alike";
+    ASSERT_EQ(RunTool(snapshot + " turn-%d.png --frames 2 --still --orbit 90 --skeleton off"), 0);
+    EXPECT_NE(ReadPng("turn-0.png").rgba, ReadPng("turn-1.png").rgba) << "seen from a quarter turn on";
 
     EXPECT_EQ(RunTool("vorel-snapshot no-such.x out.png"), 1);
     EXPECT_EQ(RunTool(snapshot + " no/such/folder/out.png"), 1);
