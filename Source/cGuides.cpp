@@ -12,6 +12,12 @@ namespace {
 constexpr D3DCOLOR kNormal = 0xFF40E0E0, kBox = 0xFFFFC040, kGrid = 0xFF5A6070, kGridCentre = 0xFF8890A0,
                    kAxisX = 0xFFE04848, kAxisY = 0xFF48C848, kAxisZ = 0xFF4870FF, kText = 0xFFFFE8A0;
 
+// A box was measured, of some vertices.
+bool HasBox(const cModel& model) {
+    const D3DXVECTOR3 &a = model.m_boxMin, &b = model.m_boxMax;
+    return model.m_measureBox && a.x <= b.x && a.y <= b.y && a.z <= b.z;
+}
+
 }  // namespace
 
 void cGuides::Prepare(cModel* model) const {
@@ -69,7 +75,7 @@ void cGuides::Draw(LPDIRECT3DDEVICE9 device) {
             Add(model->m_normalLines[i], model->m_normalLines[i + 1], kNormal);
         Flush(device, identity);
     }
-    if (views.bounds && model->m_measureBox) {
+    if (views.bounds) {
         DrawBox(*model);
         Flush(device, model->m_world);
     }
@@ -78,9 +84,8 @@ void cGuides::Draw(LPDIRECT3DDEVICE9 device) {
 
 void cGuides::DrawLabels() {
     const cModel* model = m_viewTools.Model();
-    if (model == nullptr || !m_viewTools.m_views.bounds || !model->m_measureBox) return;
+    if (model == nullptr || !m_viewTools.m_views.bounds || !HasBox(*model)) return;
     const D3DXVECTOR3 &a = model->m_boxMin, &b = model->m_boxMax;
-    if (!(a.x <= b.x && a.y <= b.y && a.z <= b.z)) return;
     // The size beside the box's highest corner, or at the top left when
     // that corner is behind the eye.
     D3DXVECTOR3 top;
@@ -123,8 +128,8 @@ void cGuides::DrawGrid(const cModel& model) {
 }
 
 void cGuides::DrawBox(const cModel& model) {
+    if (!HasBox(model)) return;
     const D3DXVECTOR3 &a = model.m_boxMin, &b = model.m_boxMax;
-    if (!(a.x <= b.x && a.y <= b.y && a.z <= b.z)) return;  // no vertices
     const auto corner = [&](int i) {
         return D3DXVECTOR3(i & 1 ? b.x : a.x, i & 2 ? b.y : a.y, i & 4 ? b.z : a.z);
     };

@@ -104,7 +104,7 @@ public:
     bool m_measureBox = false;
     std::vector<D3DXVECTOR3> m_normalLines;
     D3DXVECTOR3 m_boxMin{0, 0, 0}, m_boxMax{0, 0, 0};
-    D3DXMATRIX m_world;
+    D3DXMATRIX m_world{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 
     // A mesh container and the frame that holds it.
     struct Container {
