@@ -11,13 +11,13 @@ source tools/setup.sh
 vorel_install "${VOREL_PACKAGES[@]}" libbenchmark-dev libassimp-dev
 cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DVOREL_BUILD_TESTS=OFF -DVOREL_BUILD_BENCH=ON >/dev/null ||
   vorel_fail "cmake could not configure build-bench"
-cmake --build build-bench -j2 --target load_bench skinning_bench frame_bench process_bench odd_shapes_bench ||
+cmake --build build-bench -j2 --target load_bench skinning_bench frame_bench process_bench odd_shapes_bench video_bench ||
   vorel_fail "the benchmarks did not build"
 
 goals=$(mktemp)
 trap 'rm -f "$goals"' EXIT
 status=0
-for bench in skinning_bench frame_bench load_bench process_bench; do
+for bench in skinning_bench frame_bench load_bench process_bench video_bench; do
   echo "== $bench"
   build-bench/$bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true "$@" | tee -a "$goals"
   [ "${PIPESTATUS[0]}" -eq 0 ] || status=1

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Renders the README's pictures of the bundled figure, mid-stride in its
 # walk, with vorel-snapshot (build it first: ./run.sh or ./test.sh): the
-# three fill modes, then the view tools, the display options and the views.
+# three fill modes, then the view tools, the display options and the views,
+# the samples' contact sheet and the walk as an animated GIF.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 snapshot=build/vorel-snapshot
@@ -24,3 +25,5 @@ small=(--time 1200 --width 480 --height 360 --skeleton off)
 "$snapshot" tests/fixtures/mesh/facing-away.x "$out/one-sided-wall-tinted.png" --width 480 --height 360 --backfaces tint --frame
 # A contact sheet of the samples.
 "$snapshot" --sheet "$out/samples-sheet.png" --size 192 --columns 3 Assets/Models
+# The walk as a small animated GIF.
+"$snapshot" Assets/Models/Figure.x "$out/figure-walk.gif" --video --size 320 --fps 15 --skeleton off

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -15,15 +16,13 @@
 
 #include "Batch.h"
 #include "CommandLine.h"
-#include "Singletons.h"
-#include "cApplication.h"
+#include "Pictures.h"
+#include "Video.h"
 #include "cGraphicsManager.h"
 #include "cModelViewer.h"
 #include "cObjectGroup.h"
 #include "cObjectManager.h"
-#include "cWindow.h"
 #include "resource.h"
-#include "win32/AssetFolder.h"
 
 using namespace Vorel;
 namespace fs = std::filesystem;
@@ -62,103 +61,10 @@ std::optional<std::string> Numbered(const std::string& pattern, int index) {
     return used ? std::optional(out) : std::nullopt;
 }
 
-// The back buffer's pixels as RGB, or as RGBA when `over` holds the same
-// picture drawn over white instead of black: a pixel's alpha is how much
-// the white showed through, its colour what it was over black unmixed.
-bool ReadBack(LPDIRECT3DDEVICE9 device, int* width, int* height, std::vector<unsigned char>* pixels) {
-    LPDIRECT3DSURFACE9 surface = nullptr;
-    if (FAILED(device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &surface))) return false;
-    D3DSURFACE_DESC description{};
-    surface->GetDesc(&description);
-    *width = static_cast<int>(description.Width);
-    *height = static_cast<int>(description.Height);
-    D3DLOCKED_RECT locked{};
-    if (FAILED(surface->LockRect(&locked, nullptr, D3DLOCK_READONLY))) {
-        surface->Release();
-        return false;
-    }
-    pixels->resize(size_t(*width) * *height * 3);
-    for (int y = 0; y < *height; ++y) {
-        const auto* row = static_cast<const unsigned char*>(locked.pBits) + size_t(y) * locked.Pitch;
-        for (int x = 0; x < *width; ++x)
-            for (int c = 0; c < 3; ++c)
-                (*pixels)[(size_t(y) * *width + x) * 3 + c] = row[x * 4 + 2 - c];  // BGRA
-    }
-    surface->UnlockRect();
-    surface->Release();
-    return true;
-}
-
-// The picture over black and over white as one with alpha.
-std::vector<unsigned char> Unmix(const std::vector<unsigned char>& black,
-                                 const std::vector<unsigned char>& white) {
-    std::vector<unsigned char> rgba(black.size() / 3 * 4);
-    for (size_t p = 0; p < black.size() / 3; ++p) {
-        int through = 0;
-        for (int c = 0; c < 3; ++c)
-            through = std::max(through, int(white[p * 3 + c]) - int(black[p * 3 + c]));
-        const int alpha = 255 - std::clamp(through, 0, 255);
-        for (int c = 0; c < 3; ++c)
-            rgba[p * 4 + c] =
-                alpha == 0 ? 0 : static_cast<unsigned char>(std::min(255, black[p * 3 + c] * 255 / alpha));
-        rgba[p * 4 + 3] = static_cast<unsigned char>(alpha);
-    }
-    return rgba;
-}
-
-// The pixels (`channels` 3 or 4) as PNG; with `size` below the larger
-// side, scaled down to fit size x size, each pixel the average of those it
-// covers.
+// The pixels (`channels` 3 or 4) as PNG.
 bool Save(const std::string& path, int width, int height, int channels,
-          const std::vector<unsigned char>& pixels, int size) {
-    if (size <= 0 || size >= std::max(width, height))
-        return stbi_write_png(path.c_str(), width, height, channels, pixels.data(), width * channels) != 0;
-    const double scale = static_cast<double>(size) / std::max(width, height);
-    const int w = std::max(1, static_cast<int>(width * scale)),
-              h = std::max(1, static_cast<int>(height * scale));
-    std::vector<unsigned char> out(size_t(w) * h * channels);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            const int x0 = x * width / w, x1 = (x + 1) * width / w, y0 = y * height / h,
-                      y1 = (y + 1) * height / h;
-            unsigned sum[4] = {0, 0, 0, 0};
-            for (int sy = y0; sy < y1; ++sy)
-                for (int sx = x0; sx < x1; ++sx)
-                    for (int c = 0; c < channels; ++c)
-                        sum[c] += pixels[(size_t(sy) * width + sx) * channels + c];
-            const unsigned count = static_cast<unsigned>((x1 - x0) * (y1 - y0));
-            for (int c = 0; c < channels; ++c)
-                out[(size_t(y) * w + x) * channels + c] =
-                    static_cast<unsigned char>((sum[c] + count / 2) / count);
-        }
-    return stbi_write_png(path.c_str(), w, h, channels, out.data(), w * channels) != 0;
-}
-
-// The viewer's start-up, headless, with a back buffer of that size; false,
-// having said why, when it cannot start.
-bool StartGraphics(int width, int height) {
-    std::error_code ec;
-    const std::string assets = Platform::FindOwnAssetFolder();
-    if (!assets.empty()) fs::current_path(assets, ec);
-    if (assets.empty() || ec) {
-        std::fprintf(stderr, "vorel-snapshot: cannot find the viewer's Assets folder\n");
-        return false;
-    }
-    setenv("SDL_VIDEODRIVER", "offscreen", 1);
-    static char module;
-    cWindow* window = cWindow::Instance();
-    if (!window->Init(reinterpret_cast<HINSTANCE>(&module), "Vorel - Penwick - Lumen1")) return false;
-    window->Show(SW_SHOWNORMAL);
-    CreateSingletons();
-    if (!cApplication::Instance()->Init() ||
-        ((width != 1024 || height != 768) &&
-         !cGraphicsManager::Instance()->Resize(static_cast<UINT>(width), static_cast<UINT>(height)))) {
-        std::fprintf(stderr, "vorel-snapshot: the graphics could not start at %d x %d\n", width, height);
-        DestroySingletons();
-        cWindow::Destroy();
-        return false;
-    }
-    return true;
+          const std::vector<unsigned char>& pixels) {
+    return stbi_write_png(path.c_str(), width, height, channels, pixels.data(), width * channels) != 0;
 }
 
 // A contact sheet: every model of the inputs drawn as its thumbnail (from
@@ -181,7 +87,7 @@ int Sheet(const std::vector<std::string>& inputs, const std::string& out, int si
     for (VorelTools::BatchFile& file : files)
         file.path = fs::absolute(file.path, ec).string();
     const std::string outPath = fs::absolute(out, ec).string();
-    if (!StartGraphics(size, size)) return 1;
+    if (!VorelTools::StartGraphics("vorel-snapshot", size, size)) return 1;
     cGraphicsManager* graphics = cGraphicsManager::Instance();
     cModelViewer* viewer = cModelViewer::Instance();
     viewer->Init();
@@ -224,7 +130,8 @@ int Sheet(const std::vector<std::string>& inputs, const std::string& out, int si
             graphics->QueueText(4, size - 20, label, "Arial", white, 0);
             graphics->RenderFrame();
             int w = 0, h = 0;
-            if (ReadBack(graphics->GetRenderer()->m_D3DDevice, &w, &h, &cell) && w == size && h == size) {
+            if (VorelTools::ReadBack(graphics->GetRenderer()->m_D3DDevice, &w, &h, &cell) && w == size &&
+                h == size) {
                 const int x0 = static_cast<int>(k % columns) * size,
                           y0 = static_cast<int>(k / columns) * size;
                 for (int y = 0; y < size; ++y)
@@ -247,8 +154,7 @@ int Sheet(const std::vector<std::string>& inputs, const std::string& out, int si
             status = 1;
         }
     }
-    DestroySingletons();
-    cWindow::Destroy();
+    VorelTools::StopGraphics();
     return status;
 }
 
@@ -257,7 +163,7 @@ int Sheet(const std::vector<std::string>& inputs, const std::string& out, int si
 int main(int argc, char** argv) {
     CLI::App app(
         "Renders MODEL.x as the viewer shows it, posed at TICKS of set N, and writes the\n"
-        "picture (1024 x 768 unless asked) as PNG.",
+        "picture (1024 x 768 unless asked) as PNG, or its animation as a video.",
         "vorel-snapshot");
     unsigned set = 0;
     double ticks = 0;
@@ -307,16 +213,32 @@ int main(int argc, char** argv) {
         ->type_name("on|off")
         ->transform(CLI::CheckedTransformer(std::map<std::string, bool>{{"on", true}, {"off", false}})
                         .description(""));
-    app.add_option("--frames", frames, "COUNT pictures spread evenly over the set's length")
+    app.add_option("--frames", frames, "COUNT pictures spread evenly over one loop of the set from --time")
         ->type_name("COUNT")
         ->check(CLI::Range(1, 100000));
+    bool video = false;
+    int fps = 30;
+    double duration = 0;
+    auto* videoFlag = app.add_flag(
+        "--video", video,
+        "the animation as a video, by OUT's extension: .mp4 (H.264), .webm (VP9) or .gif; one whole loop "
+        "of the set from --time unless --duration");
+    app.add_option("--fps", fps, "the video's frames a second (default 30)")
+        ->check(CLI::Range(1, 240))
+        ->needs(videoFlag);
+    app.add_option("--duration", duration, "the video's length from --time (default one loop of the set)")
+        ->type_name("SECONDS")
+        ->check(CLI::Range(0.001, 3600.0))
+        ->needs(videoFlag);
     double orbit = 0;
     bool still = false;
     app.add_option("--orbit", orbit,
-                   "with --frames, the camera turned DEGREES around the model over them (a turntable)")
+                   "with --frames or --video, the camera turned DEGREES around the model over them (a "
+                   "turntable)")
         ->type_name("DEGREES")
         ->check(VorelTools::kFinite);
-    app.add_flag("--still", still, "with --frames, every picture posed at --time: the model does not move");
+    app.add_flag("--still", still,
+                 "with --frames or --video, every picture posed at --time: the model does not move");
     app.add_option("--size", size, "scaled down to fit PIXELS x PIXELS")
         ->type_name("PIXELS")
         ->check(CLI::Range(1, 4096));
@@ -383,6 +305,20 @@ int main(int argc, char** argv) {
         select = weights;
         views.weights = true;
     }
+    const std::optional<VorelTools::VideoFormat> format = VorelTools::VideoFormatOf(out);
+    if (video && frames > 0) {
+        std::fprintf(stderr, "vorel-snapshot: --video and --frames: one or the other\n");
+        return 2;
+    }
+    if (video && !format) {
+        std::fprintf(stderr, "vorel-snapshot: with --video, OUT ends in .mp4, .webm or .gif: %s\n",
+                     out.c_str());
+        return 2;
+    }
+    if (video && transparent && *format == VorelTools::VideoFormat::kMp4) {
+        std::fprintf(stderr, "vorel-snapshot: an MP4 cannot be transparent: write .webm or .gif\n");
+        return 2;
+    }
     if (frames > 0 && !Numbered(out, 0)) {
         std::fprintf(stderr, "vorel-snapshot: with --frames, OUT needs one %%d: %s\n", out.c_str());
         return 2;
@@ -403,7 +339,7 @@ int main(int argc, char** argv) {
     }
     const std::string modelPath = fs::absolute(model, ec).string();
     const std::string outPath = fs::absolute(out, ec).string();
-    if (!StartGraphics(width, height)) return 1;
+    if (!VorelTools::StartGraphics("vorel-snapshot", width, height)) return 1;
     cGraphicsManager* graphics = cGraphicsManager::Instance();
     // The viewer's own scene and camera: what a load and the View menu do
     // there is done here.
@@ -453,12 +389,36 @@ int main(int argc, char** argv) {
             }
             viewTools->Select(static_cast<int32_t>(at - loaded->m_frames.begin()));
         }
-        const float length = loaded->m_animationSets.empty()
-                                 ? 0.0f
-                                 : static_cast<float>(loaded->m_animationSets[set]->m_length);
-        const int count = frames > 0 ? frames : 1;
+        // The pictures' times: spread evenly over the set's loop, or a
+        // video's frames at its rate, from --time; all at --time when still.
+        const cAnimationSet* played =
+            set < loaded->m_animationSets.size() ? loaded->m_animationSets[set].get() : nullptr;
+        const float length = played != nullptr ? static_cast<float>(played->m_length) : 0.0f;
+        const float ticksPerSecond =
+            played != nullptr ? played->m_ticksPerSecond : cAnimationSet::kDefaultTicksPerSecond;
+        int count = frames > 0 ? frames : 1;
+        float step = frames > 0 ? length / static_cast<float>(count) : 0.0f;
+        if (video && duration > 0) {
+            count = static_cast<int>(std::max(1.0, std::round(duration * fps)));
+            step = ticksPerSecond / static_cast<float>(fps);
+        } else if (video && length > 0) {
+            // One whole loop.
+            count = std::max(1, static_cast<int>(std::lround(length / ticksPerSecond * fps)));
+            step = length / static_cast<float>(count);
+        } else if (video && status == 0) {
+            std::fprintf(stderr, "vorel-snapshot: %s: %s: give --duration SECONDS\n", model.c_str(),
+                         played == nullptr
+                             ? "there is no animation set to play"
+                             : ("set " + std::to_string(set) + " has no length to play").c_str());
+            status = 1;
+        }
+        if (still) step = 0;
+
+        // Picture i, posed and seen from its place on the turntable: RGB,
+        // or RGBA when transparent, scaled down to --size.
         std::vector<unsigned char> pixels, overWhite;
         int w = 0, h = 0;
+        float turned = 0;
         const auto render = [&](std::vector<unsigned char>* into) {
             if (overlay) {
                 // The text at the speed a model opens with; the picture
@@ -468,33 +428,66 @@ int main(int argc, char** argv) {
                 loaded->m_speed = 0;
             }
             graphics->RenderFrame();
-            return ReadBack(graphics->GetRenderer()->m_D3DDevice, &w, &h, into);
+            return VorelTools::ReadBack(graphics->GetRenderer()->m_D3DDevice, &w, &h, into);
         };
-        for (int i = 0; i < count && status == 0; ++i) {
-            loaded->m_time = frames > 0 && !still ? length * static_cast<float>(i) / static_cast<float>(count)
-                                                  : static_cast<float>(ticks);
-            if (frames > 0 && orbit != 0) {
-                // A turntable: the camera turned by an equal share each picture.
-                viewer->Turn(i == 0 ? 0.0f : static_cast<float>(orbit / count * D3DX_PI / 180));
+        const auto picture = [&](int i) -> std::optional<std::vector<unsigned char>> {
+            loaded->m_time = static_cast<float>(ticks) + step * static_cast<float>(i);
+            if (orbit != 0) {
+                // An equal share of the turn for each picture.
+                const float angle = static_cast<float>(orbit / count * i * D3DX_PI / 180);
+                viewer->Turn(angle - turned);
+                turned = angle;
                 viewer->PlaceCamera();
             }
-            const std::string path = frames > 0 ? *Numbered(outPath, i) : outPath;
-            bool saved = false;
-            if (transparent) {
-                graphics->SetBackground(cModelViewer::kBackgrounds[1]);  // black
-                const bool black = render(&pixels);
-                graphics->SetBackground(cModelViewer::kBackgrounds[3]);  // white
-                saved = black && render(&overWhite) && Save(path, w, h, 4, Unmix(pixels, overWhite), size);
-            } else {
-                saved = render(&pixels) && Save(path, w, h, 3, pixels, size);
+            if (!transparent)
+                return render(&pixels) ? std::optional(VorelTools::Shrink(pixels, w, h, 3, size))
+                                       : std::nullopt;
+            graphics->SetBackground(cModelViewer::kBackgrounds[1]);  // black
+            const bool black = render(&pixels);
+            graphics->SetBackground(cModelViewer::kBackgrounds[3]);  // white
+            if (!black || !render(&overWhite)) return std::nullopt;
+            return VorelTools::Shrink(VorelTools::Unmix(pixels, overWhite), w, h, 4, size);
+        };
+        const int channels = transparent ? 4 : 3;
+        const auto [shrunkWidth, shrunkHeight] = VorelTools::ShrunkSize(width, height, size);
+        if (video && status == 0) {
+            // A GIF's palette is made from its frames first.
+            VorelTools::GifPalette palette;
+            const bool gif = *format == VorelTools::VideoFormat::kGif;
+            for (int i = 0; gif && i < count && status == 0; ++i) {
+                const auto shown = picture(i);
+                if (shown)
+                    palette.Count(shown->data(), shown->size() / channels, channels);
+                else
+                    status = 1;
             }
-            if (!saved) {
+            palette.Make(transparent ? 255 : 256);
+            std::string why;
+            auto writer = status == 0 ? VorelTools::VideoWriter::Open(outPath, shrunkWidth, shrunkHeight,
+                                                                      channels, fps, &palette, &why)
+                                      : nullptr;
+            for (int i = 0; writer != nullptr && i < count; ++i) {
+                const auto shown = picture(i);
+                if (!shown || !writer->Add(shown->data(), &why)) {
+                    writer.reset();
+                    if (why.empty()) why = "cannot draw frame " + std::to_string(i);
+                }
+            }
+            if (writer == nullptr || !writer->Finish(&why)) {
+                std::fprintf(stderr, "vorel-snapshot: %s\n",
+                             why.empty() ? "cannot draw the video" : why.c_str());
+                status = 1;
+            }
+        }
+        for (int i = 0; !video && i < count && status == 0; ++i) {
+            const std::string path = frames > 0 ? *Numbered(outPath, i) : outPath;
+            const auto shown = picture(i);
+            if (!shown || !Save(path, shrunkWidth, shrunkHeight, channels, *shown)) {
                 std::fprintf(stderr, "vorel-snapshot: cannot write %s\n", path.c_str());
                 status = 1;
             }
         }
     }
-    DestroySingletons();
-    cWindow::Destroy();
+    VorelTools::StopGraphics();
     return status;
 }
