@@ -13,6 +13,7 @@
 #include "Batch.h"
 #include "CommandLine.h"
 #include "FileBytes.h"
+#include "GltfCheck.h"
 #include "GltfExport.h"
 #include "cModel.h"
 #include "cModelLoader.h"
@@ -59,7 +60,32 @@ bool WriteFile(const std::string& path, const std::string& bytes) {
     return true;
 }
 
-int ExportGltf(const std::string& in, const std::string& out, bool binary, float ticksPerSecond) {
+// The written glTF read back and posed by glTF's rules against the model
+// at every set's key times and between them: a line for each set, and
+// false when any strays beyond the tolerance.
+bool Check(Vorel::cModel& model, const std::string& out, float ticksPerSecond) {
+    VorelTools::GltfDocument written;
+    std::vector<VorelTools::SetCheck> sets;
+    std::string why;
+    if (!VorelTools::ReadGltfFile(out, &written, &why) ||
+        !VorelTools::CheckGltf(model, written, ticksPerSecond, &sets, &why)) {
+        std::fprintf(stderr, "vorel-xconv: %s cannot be checked: %s\n", out.c_str(), why.c_str());
+        return false;
+    }
+    bool sound = true;
+    for (const VorelTools::SetCheck& set : sets) {
+        const bool within = set.worst <= VorelTools::kCheckTolerance;
+        std::printf("checked  %s: %s: %.1e of the model's radius at most, over %zu times (tolerance %.0e)\n",
+                    out.c_str(), set.name.c_str(), set.worst, set.times, VorelTools::kCheckTolerance);
+        if (!within)
+            std::fprintf(stderr, "vorel-xconv: %s: %s poses %.1e of the model's radius away from the model\n",
+                         out.c_str(), set.name.c_str(), set.worst);
+        sound = sound && within;
+    }
+    return sound;
+}
+
+int ExportGltf(const std::string& in, const std::string& out, bool binary, float ticksPerSecond, bool check) {
     // Read first: a file the reader refuses is reported as such, and the
     // loader's own readings share this document.
     std::shared_ptr<const Document> document;
@@ -85,13 +111,18 @@ int ExportGltf(const std::string& in, const std::string& out, bool binary, float
     }
     for (const std::string& warning : exported.warnings)
         std::fprintf(stderr, "vorel-xconv: %s: %s\n", in.c_str(), warning.c_str());
-    if (binary) return WriteFile(out, VorelTools::GlbFile(exported)) ? 0 : 1;
-    const std::filesystem::path beside = std::filesystem::path(out).parent_path();
-    if (!exported.buffer.empty() && !WriteFile((beside / (options.stem + ".bin")).string(), exported.buffer))
-        return 1;
-    for (const VorelTools::GltfImage& image : exported.images)
-        if (!WriteFile((beside / image.uri).string(), image.bytes)) return 1;
-    return WriteFile(out, exported.json) ? 0 : 1;
+    if (binary) {
+        if (!WriteFile(out, VorelTools::GlbFile(exported))) return 1;
+    } else {
+        const std::filesystem::path beside = std::filesystem::path(out).parent_path();
+        if (!exported.buffer.empty() &&
+            !WriteFile((beside / (options.stem + ".bin")).string(), exported.buffer))
+            return 1;
+        for (const VorelTools::GltfImage& image : exported.images)
+            if (!WriteFile((beside / image.uri).string(), image.bytes)) return 1;
+        if (!WriteFile(out, exported.json)) return 1;
+    }
+    return !check || Check(*model, out, ticksPerSecond) ? 0 : 1;
 }
 
 // The batch: each file converted by this program in a child process, as
@@ -165,7 +196,7 @@ int main(int argc, char** argv) {
     std::vector<std::string> paths;
     int floatSize = 32, jobs = VorelTools::DefaultJobs();
     float ticksPerSecond = 0;
-    bool force = false;
+    bool force = false, check = false;
     app.add_option("--format", format, "the encoding written")
         ->check(CLI::IsMember({"txt", "bin", "tzip", "bzip", "glb", "gltf"}))
         ->capture_default_str();
@@ -174,6 +205,11 @@ int main(int argc, char** argv) {
         ->capture_default_str();
     app.add_option("--ticks-per-second", ticksPerSecond, "the tick rate of every set, for glTF")
         ->check(VorelTools::kFinite & CLI::PositiveNumber);
+    app.add_flag(
+        "--check", check,
+        "with glb or gltf, the written file posed by glTF's rules against the model at every set's key "
+        "times and halfway between them; exit 1 when a vertex strays more than 1e-4 of the model's "
+        "radius");
     auto* output =
         app.add_option("-o,--output", folder, "the folder the inputs are written into")->type_name("DIR");
     app.add_option("-j,--jobs", jobs, "files converted at once (default: the processors there are)")
@@ -188,16 +224,21 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "vorel-xconv: give IN and OUT, or -o DIR and the inputs\n");
         return 2;
     }
+    const bool glb = format == "glb", gltf = format == "gltf";
+    if (check && !glb && !gltf) {
+        std::fprintf(stderr, "vorel-xconv: --check is for glb and gltf\n");
+        return 2;
+    }
     if (*output) {
         std::vector<std::string> options{"--format", format, "--float", std::to_string(floatSize)};
+        if (check) options.push_back("--check");
         if (ticksPerSecond > 0)
             options.insert(options.end(), {"--ticks-per-second", std::to_string(ticksPerSecond)});
         const std::string extension = format == "glb" ? ".glb" : format == "gltf" ? ".gltf" : ".x";
         return ConvertMany(paths, folder, jobs, force, options, extension);
     }
     const std::string in = paths[0], out = paths[1];
-    const bool glb = format == "glb", gltf = format == "gltf";
-    if (glb || gltf) return ExportGltf(in, out, glb, ticksPerSecond);
+    if (glb || gltf) return ExportGltf(in, out, glb, ticksPerSecond, check);
 
     std::string text;
     {

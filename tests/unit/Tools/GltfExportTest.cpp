@@ -1,6 +1,6 @@
-// The glTF export read back: a small reader of its own here evaluates the
-// exported nodes, animations and skins as glTF defines them, and the poses
-// must be Vorel's own, mirrored; the Khronos validator checks every export.
+// The glTF export read back: posed by glTF's rules (the converter's own
+// check), its poses must be Vorel's, mirrored; the Khronos validator checks
+// every export.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 #include <set>
 
+#include "GltfCheck.h"
 #include "GltfExport.h"
 #include "MathSupport.h"
 #include "TestSupport.h"
@@ -21,142 +22,6 @@ using nlohmann::json;
 using Vorel::cModel;
 using namespace VorelTest;
 namespace fs = std::filesystem;
-
-struct Glb {
-    json doc;
-    std::string bin;
-
-    explicit Glb(const std::string& file) {
-        uint32_t jsonLength = 0, binLength = 0;
-        std::memcpy(&jsonLength, file.data() + 12, 4);
-        doc = json::parse(file.substr(20, jsonLength));
-        const size_t bin_at = 20 + jsonLength;
-        if (bin_at + 8 <= file.size()) {
-            std::memcpy(&binLength, file.data() + bin_at, 4);
-            bin = file.substr(bin_at + 8, binLength);
-        }
-    }
-    // An accessor's components as doubles.
-    std::vector<double> Read(int index) const {
-        const json& a = doc["accessors"][index];
-        const json& view = doc["bufferViews"][a["bufferView"].get<int>()];
-        static const std::map<std::string, int> width = {
-            {"SCALAR", 1}, {"VEC2", 2}, {"VEC3", 3}, {"VEC4", 4}, {"MAT4", 16}};
-        const size_t count = a["count"].get<size_t>() * width.at(a["type"].get<std::string>());
-        const char* at = bin.data() + view["byteOffset"].get<size_t>() + a.value("byteOffset", size_t(0));
-        const int type = a["componentType"];
-        const size_t size = type == 5126 || type == 5125 ? 4 : type == 5123 ? 2 : 1;
-        std::vector<double> out(count);
-        for (size_t i = 0; i < count; ++i) {
-            uint32_t u = 0;  // little-endian, as the machine
-            float f = 0;
-            std::memcpy(&u, at + i * size, size);
-            std::memcpy(&f, &u, 4);
-            out[i] = type == 5126 ? f : u;
-        }
-        return out;
-    }
-};
-
-// A node's matrix from its translation, rotation (x, y, z, w) and scale.
-D3DXMATRIX FromTrs(const std::array<float, 10>& v) {
-    D3DXMATRIX s, r, t;
-    const D3DXQUATERNION q(v[3], v[4], v[5], v[6]);
-    D3DXMatrixScaling(&s, v[7], v[8], v[9]);
-    D3DXMatrixRotationQuaternion(&r, &q);
-    D3DXMatrixTranslation(&t, v[0], v[1], v[2]);
-    return s * r * t;
-}
-
-// Where a node's translation, rotation and scale lie in its ten numbers.
-const std::map<std::string, size_t> kPart = {{"translation", 0}, {"rotation", 3}, {"scale", 7}};
-
-// Every node's global matrix at `seconds` of animation `a` (-1: none).
-std::vector<D3DXMATRIX> Globals(const Glb& glb, int a, double seconds) {
-    const json& nodes = glb.doc["nodes"];
-    std::vector<std::array<float, 10>> trs(nodes.size(), {0, 0, 0, 0, 0, 0, 1, 1, 1, 1});
-    for (size_t n = 0; n < nodes.size(); ++n)
-        for (const auto& [path, at] : kPart)
-            for (size_t i = 0; nodes[n].contains(path) && i < nodes[n][path].size(); ++i)
-                trs[n][at + i] = nodes[n][path][i];
-    if (a >= 0) {
-        const json& animation = glb.doc["animations"][a];
-        for (const json& channel : animation["channels"]) {
-            const json& sampler = animation["samplers"][channel["sampler"].get<int>()];
-            const std::vector<double> times = glb.Read(sampler["input"]),
-                                      values = glb.Read(sampler["output"]);
-            const std::string path = channel["target"]["path"];
-            const size_t width = path == "rotation" ? 4 : 3;
-            size_t k = 0;
-            while (k + 1 < times.size() && times[k + 1] <= seconds)
-                ++k;
-            const double u = k + 1 < times.size() && seconds > times[k]
-                                 ? (seconds - times[k]) / (times[k + 1] - times[k])
-                                 : 0;
-            const double* p = &values[k * width];
-            const double* q = k + 1 < times.size() ? &values[(k + 1) * width] : p;
-            float* out = &trs[channel["target"]["node"].get<int>()][kPart.at(path)];
-            double dot = 0;
-            for (size_t i = 0; i < width; ++i)
-                dot += p[i] * q[i];
-            const double angle = width == 4 ? std::acos(std::clamp(dot, -1.0, 1.0)) : 0;
-            const double a0 = angle > 1e-9 ? std::sin((1 - u) * angle) / std::sin(angle) : 1 - u,
-                         a1 = angle > 1e-9 ? std::sin(u * angle) / std::sin(angle) : u;
-            for (size_t i = 0; i < width; ++i)
-                out[i] = static_cast<float>(a0 * p[i] + a1 * q[i]);
-        }
-    }
-    // From each root down, each node under its parent.
-    std::vector<bool> child(nodes.size(), false);
-    for (const json& node : nodes)
-        for (const json& c : node.value("children", json::array()))
-            child[c.get<size_t>()] = true;
-    D3DXMATRIX identity;
-    D3DXMatrixIdentity(&identity);
-    std::vector<std::pair<size_t, D3DXMATRIX>> pending;
-    for (size_t n = 0; n < nodes.size(); ++n)
-        if (!child[n]) pending.emplace_back(n, identity);
-    std::vector<D3DXMATRIX> global(nodes.size());
-    while (!pending.empty()) {
-        const auto [n, parent] = pending.back();
-        pending.pop_back();
-        global[n] = FromTrs(trs[n]) * parent;
-        for (const json& c : nodes[n].value("children", json::array()))
-            pending.emplace_back(c.get<size_t>(), global[n]);
-    }
-    return global;
-}
-
-// Mesh `m`'s vertices posed as glTF poses them.
-std::vector<D3DXVECTOR3> Posed(const Glb& glb, const std::vector<D3DXMATRIX>& global, int m) {
-    const json& nodes = glb.doc["nodes"];
-    int node = -1;
-    for (size_t n = 0; n < nodes.size(); ++n)
-        if (nodes[n].value("mesh", -1) == m) node = static_cast<int>(n);
-    const json& attributes = glb.doc["meshes"][m]["primitives"][0]["attributes"];
-    const std::vector<double> p = glb.Read(attributes["POSITION"]);
-    std::vector<D3DXVECTOR3> out(p.size() / 3, D3DXVECTOR3(0, 0, 0));
-    const auto position = [&](size_t v) { return D3DXVECTOR3(p[v * 3], p[v * 3 + 1], p[v * 3 + 2]); };
-    if (!nodes[node].contains("skin")) {
-        for (size_t v = 0; v < out.size(); ++v)
-            out[v] = Apply(position(v), global[node]);
-        return out;
-    }
-    const json& skin = glb.doc["skins"][nodes[node]["skin"].get<int>()];
-    const std::vector<double> ibm = glb.Read(skin["inverseBindMatrices"]);
-    std::vector<D3DXMATRIX> joints(skin["joints"].size());
-    for (size_t j = 0; j < joints.size(); ++j) {
-        D3DXMATRIX inverse;  // column-major: the row-vector matrix, row by row
-        std::copy_n(&ibm[j * 16], 16, &inverse._11);
-        joints[j] = inverse * global[skin["joints"][j].get<int>()];
-    }
-    const std::vector<double> which = glb.Read(attributes["JOINTS_0"]),
-                              weights = glb.Read(attributes["WEIGHTS_0"]);
-    for (size_t v = 0; v < out.size(); ++v)
-        for (size_t i = 0; i < 4; ++i)
-            out[v] += Apply(position(v), joints[size_t(which[v * 4 + i])]) * float(weights[v * 4 + i]);
-    return out;
-}
 
 // The Khronos validator passes every file; the test skips where it is not
 // installed.
@@ -197,7 +62,8 @@ TEST(GltfExport, EveryModelPosesAsTheViewerPosesItAndPassesTheValidator) {
         const std::string file = VorelTools::GlbFile(exported);
         written.push_back(scratch.Path() / (std::to_string(written.size()) + ".glb"));
         WriteFile(written.back(), file);
-        const Glb glb(file);
+        VorelTools::GltfDocument glb;
+        ASSERT_TRUE(VorelTools::ReadGlb(file, &glb, &error)) << error;
 
         // The same triangles, skins and bones, and one animation per set that moves anything.
         size_t triangles = 0, skins = 0;
@@ -236,43 +102,22 @@ TEST(GltfExport, EveryModelPosesAsTheViewerPosesItAndPassesTheValidator) {
         EXPECT_EQ(triangles, 0u) << "every triangle exported, once";
         EXPECT_EQ(glb.doc.value("skins", json::array()).size(), skins);
         ASSERT_EQ(glb.doc.value("meshes", json::array()).size(), meshes.size());
-        const json animations = glb.doc.value("animations", json::array());
-        std::vector<size_t> setOf;
-        for (size_t s = 0, a = 0; s < model->m_animationSets.size() && a < animations.size(); ++s)
-            if (animations[a]["name"] == (model->m_animationSets[s]->m_name.empty()
-                                              ? "set " + std::to_string(s + 1)
-                                              : model->m_animationSets[s]->m_name)) {
-                setOf.push_back(s);
-                ++a;
-            }
-        EXPECT_EQ(setOf.size(), animations.size()) << "each animation named as its set, in order";
-
-        // Poses at three times of each set: Vorel's vertices, mirrored.
-        const float radius = std::max(1.0f, model->m_sphereRadius);
-        float worst = 0;
-        // The bind pose where no set moves anything, else each set.
-        for (int a = setOf.empty() ? -1 : 0; a < static_cast<int>(setOf.size()); ++a) {
-            const Vorel::cAnimationSet* set = a >= 0 ? model->m_animationSets[setOf[a]].get() : nullptr;
-            for (const double share : {0.0, 0.37, 0.81}) {
-                const double ticks = set != nullptr ? share * set->m_length : 0;
-                if (set != nullptr) model->m_currentSet = static_cast<uint32_t>(setOf[a]);
-                model->Update(static_cast<float>(set != nullptr ? ticks : 0));
-                const std::vector<D3DXMATRIX> global =
-                    Globals(glb, set != nullptr ? a : -1, set != nullptr ? ticks / set->m_ticksPerSecond : 0);
-                for (size_t m = 0; m < meshes.size(); ++m) {
-                    std::vector<D3DXVECTOR3> viewer;
-                    cModel::ModelSpaceVertices(*meshes[m], &viewer);
-                    const std::vector<D3DXVECTOR3> posed = Posed(glb, global, static_cast<int>(m));
-                    ASSERT_EQ(posed.size(), viewer.size());
-                    for (size_t v = 0; v < viewer.size(); ++v)
-                        worst = std::max({worst, std::fabs(posed[v].x - viewer[v].x),
-                                          std::fabs(posed[v].y - viewer[v].y),
-                                          std::fabs(posed[v].z + viewer[v].z)});
-                }
-            }
-            if (set != nullptr) ++animated;
+        // Posed at every set's key times and between them: Vorel's vertices, mirrored.
+        std::vector<VorelTools::SetCheck> sets;
+        ASSERT_TRUE(VorelTools::CheckGltf(*model, glb, 0, &sets, &error)) << error;
+        for (const VorelTools::SetCheck& set : sets) {
+            EXPECT_LE(set.worst, VorelTools::kCheckTolerance) << set.name;
+            animated += set.name != "bind pose";
         }
-        EXPECT_LT(worst, 1e-3 * radius);
+        // A vertex moved by a tenth of the radius is seen.
+        const int position = glb.doc["meshes"][0]["primitives"][0]["attributes"]["POSITION"];
+        const json& view = glb.doc["bufferViews"][glb.doc["accessors"][position]["bufferView"].get<int>()];
+        float* x = reinterpret_cast<float*>(glb.buffer.data() + view.value("byteOffset", 0) +
+                                            glb.doc["accessors"][position].value("byteOffset", 0));
+        *x += 0.1f * std::max(1e-3f, model->m_sphereRadius);
+        glb.read.clear();
+        ASSERT_TRUE(VorelTools::CheckGltf(*model, glb, 0, &sets, &error)) << error;
+        EXPECT_GT(sets[0].worst, 10 * VorelTools::kCheckTolerance) << "a vertex moved";
         skinned += skins;
     }
     EXPECT_GT(skinned, 0u);
@@ -280,6 +125,47 @@ TEST(GltfExport, EveryModelPosesAsTheViewerPosesItAndPassesTheValidator) {
     EXPECT_GT(facingOut, 10 * facingIn);
 
     ExpectValid(written);
+}
+
+// glTF's own rules: a node given as a matrix, and channels that step,
+// run straight, and follow a cubic spline's tangents.
+TEST(GltfCheck, PosesNodesAndChannelsByGltfsRules) {
+    VorelTools::GltfDocument gltf;
+    // Times 0 and 1; the straight and stepped keys (0,0,0) to (1,0,0); the
+    // cubic's in, value, out for each key, leaving the first at (2,0,0) a second.
+    const std::vector<float> data = {0, 1, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0,
+                                     0, 2, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0};
+    gltf.buffer.assign(reinterpret_cast<const char*>(data.data()), data.size() * 4);
+    gltf.doc = json::parse(R"({
+      "nodes": [{"matrix": [1,0,0,0, 0,1,0,0, 0,0,1,0, 0,5,0,1], "children": [1]}, {"translation": [0,0,9]}],
+      "bufferViews": [{"buffer": 0, "byteLength": 104}],
+      "accessors": [{"bufferView": 0, "componentType": 5126, "count": 2, "type": "SCALAR"},
+                    {"bufferView": 0, "byteOffset": 8, "componentType": 5126, "count": 2, "type": "VEC3"},
+                    {"bufferView": 0, "byteOffset": 32, "componentType": 5126, "count": 6, "type": "VEC3"}],
+      "animations": [{"channels": [{"sampler": 0, "target": {"node": 1, "path": "translation"}}],
+                      "samplers": [{"input": 0, "output": 1}]},
+                     {"channels": [{"sampler": 0, "target": {"node": 1, "path": "translation"}}],
+                      "samplers": [{"input": 0, "output": 1, "interpolation": "STEP"}]},
+                     {"channels": [{"sampler": 0, "target": {"node": 1, "path": "translation"}}],
+                      "samplers": [{"input": 0, "output": 2, "interpolation": "CUBICSPLINE"}]}]})");
+    const auto x = [&](int animation, double seconds) {
+        const D3DXMATRIX child = VorelTools::GltfGlobals(gltf, animation, seconds)[1];
+        EXPECT_FLOAT_EQ(child._42, 5) << "under its parent's matrix";
+        return child._41;
+    };
+    EXPECT_FLOAT_EQ(VorelTools::GltfGlobals(gltf, -1, 0)[1]._43, 9);
+    EXPECT_FLOAT_EQ(x(0, 0.5), 0.5f);
+    EXPECT_FLOAT_EQ(x(1, 0.5), 0.0f);
+    EXPECT_FLOAT_EQ(x(1, 1.0), 1.0f);
+    EXPECT_FLOAT_EQ(x(2, 0.5), 0.75f) << "0.5 of the way, and an eighth of the tangent";
+    EXPECT_FLOAT_EQ(x(0, 7), 1.0f) << "past the last key";
+}
+
+VorelTools::GltfDocument ReadBack(const fs::path& file) {
+    VorelTools::GltfDocument document;
+    std::string why;
+    EXPECT_TRUE(VorelTools::ReadGltfFile(file.string(), &document, &why)) << why;
+    return document;
 }
 
 int RunXconv(const std::string& arguments) {
@@ -302,24 +188,33 @@ TEST(GltfExport, TheConverterWritesBothFormsAndRefusesWhatItCannotExport) {
     ASSERT_EQ(
         RunXconv("--format glb --ticks-per-second 4000 '" + lumen.string() + "' " + (dir / "b.glb").string()),
         0);
-    const Glb a(ReadFile(dir / "a.glb")), b(ReadFile(dir / "b.glb"));
-    const auto lastKey = [](const Glb& g) {
+    const auto a = ReadBack(dir / "a.glb"), b = ReadBack(dir / "b.glb");
+    const auto lastKey = [](const VorelTools::GltfDocument& g) {
         const json& sampler = g.doc["animations"][0]["samplers"][0];
         return g.doc["accessors"][sampler["input"].get<int>()]["max"][0].get<double>();
     };
     EXPECT_NEAR(lastKey(b) * 4, lastKey(a), 1e-6);
+
+    // The check: a line for each set within the tolerance; only for glTF.
+    std::string said;
+    ASSERT_EQ(RunTool("vorel-xconv --check --format glb '" + lumen.string() + "' " + (dir / "c.glb").string(),
+                      &said),
+              0);
+    EXPECT_NE(said.find("checked  " + (dir / "c.glb").string() + ": Sway: "), std::string::npos) << said;
+    EXPECT_NE(said.find("(tolerance 1e-04)"), std::string::npos) << said;
+    EXPECT_EQ(RunXconv("--check --format txt '" + lumen.string() + "' " + (dir / "c.x").string()), 2);
 
     // A file of one frame holding a triangle with `more` after its faces, as GLB.
     const auto triangle = [&](const std::string& frame, const std::string& more) {
         WriteFile(dir / "t.x", "xof 0303txt 0032\nFrame " + frame +
                                    " { Mesh { 3; 0;0;0;, 0;1;0;, 1;0;0;; 1; 3;0,1,2;; " + more + " } }\n");
         EXPECT_EQ(RunXconv("--format glb " + (dir / "t.x").string() + " " + (dir / "t.glb").string()), 0);
-        return Glb(ReadFile(dir / "t.glb"));
+        return ReadBack(dir / "t.glb");
     };
     // A name in a Windows encoding comes out as UTF-8.
     EXPECT_EQ(triangle("caf\xe9", "").doc["nodes"][0]["name"], "caf\xc3\xa9");
     // Normals of unit length; one of no length is the face's, mirrored as the positions are.
-    const Glb normals = triangle("F", "MeshNormals { 3; 0;0;-1;, 0;0;0;, 0;0;-2;; 1; 3;0,1,2;; }");
+    const auto normals = triangle("F", "MeshNormals { 3; 0;0;-1;, 0;0;0;, 0;0;-2;; 1; 3;0,1,2;; }");
     EXPECT_EQ(normals.Read(normals.doc["meshes"][0]["primitives"][0]["attributes"]["NORMAL"]),
               std::vector<double>({0, 0, 1, 0, 0, 1, 0, 0, 1}));
 
