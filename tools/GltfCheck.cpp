@@ -1,5 +1,7 @@
 #include "GltfCheck.h"
 
+#include <meshoptimizer.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -189,7 +191,7 @@ bool ReadGlb(const std::string& bytes, GltfDocument* out, std::string* why) {
             return *why = "the GLB's binary chunk is cut short", false;
         out->buffer = bytes.substr(binary + 8, chunk[0]);
     }
-    return true;
+    return DecodeMeshopt(out, why);
 }
 
 bool ReadGltfFile(const std::string& path, GltfDocument* out, std::string* why) {
@@ -211,7 +213,74 @@ bool ReadGltfFile(const std::string& path, GltfDocument* out, std::string* why) 
             return *why = "cannot read the buffer " + uri + " beside " + path, false;
         out->buffer.assign(std::istreambuf_iterator<char>(data), std::istreambuf_iterator<char>());
     }
-    return true;
+    return DecodeMeshopt(out, why);
+}
+
+bool DecodeMeshopt(GltfDocument* gltf, std::string* why) {
+    try {
+        json& doc = gltf->doc;
+        if (!doc.contains("bufferViews") || !doc["bufferViews"].is_array()) return true;
+        bool decoded = false;
+        for (size_t i = 0; i < doc["bufferViews"].size(); ++i) {
+            json& view = doc["bufferViews"][i];
+            if (!view.is_object() || !view.contains("extensions") ||
+                !view["extensions"].contains("EXT_meshopt_compression"))
+                continue;
+            const json e = view["extensions"]["EXT_meshopt_compression"];
+            const size_t offset = e.value("byteOffset", size_t(0)), length = e.value("byteLength", size_t(0)),
+                         count = e.value("count", size_t(0)), stride = e.value("byteStride", size_t(0));
+            const std::string mode = e.value("mode", ""), filter = e.value("filter", "NONE");
+            *why = "buffer view " + std::to_string(i) + " cannot be decoded";
+            // What the decoders take, checked first: they assert it.
+            const bool attributes = mode == "ATTRIBUTES" && stride > 0 && stride % 4 == 0 && stride <= 256;
+            const bool indices = (mode == "TRIANGLES" && count % 3 == 0) || mode == "INDICES";
+            if (e.value("buffer", 0) != 0 || offset > gltf->buffer.size() ||
+                length > gltf->buffer.size() - offset ||
+                !(attributes || (indices && (stride == 2 || stride == 4))) ||
+                count > (size_t(1) << 30) / stride)
+                return false;
+            if (!(filter == "NONE" ||
+                  (filter == "OCTAHEDRAL" && attributes && (stride == 4 || stride == 8)) ||
+                  (filter == "QUATERNION" && attributes && stride == 8) ||
+                  (filter == "EXPONENTIAL" && attributes)))
+                return false;
+            std::vector<unsigned char> out(count * stride);
+            const auto* in = reinterpret_cast<const unsigned char*>(gltf->buffer.data() + offset);
+            const int result = attributes ? meshopt_decodeVertexBuffer(out.data(), count, stride, in, length)
+                               : mode == "TRIANGLES"
+                                   ? meshopt_decodeIndexBuffer(out.data(), count, stride, in, length)
+                                   : meshopt_decodeIndexSequence(out.data(), count, stride, in, length);
+            if (result != 0) return false;
+            if (filter == "OCTAHEDRAL") meshopt_decodeFilterOct(out.data(), count, stride);
+            if (filter == "QUATERNION") meshopt_decodeFilterQuat(out.data(), count, stride);
+            if (filter == "EXPONENTIAL") meshopt_decodeFilterExp(out.data(), count, stride);
+            gltf->buffer.resize((gltf->buffer.size() + 3) & ~size_t(3));
+            json plain = {{"buffer", 0}, {"byteOffset", gltf->buffer.size()}, {"byteLength", out.size()}};
+            for (const char* keep : {"byteStride", "target", "name"})
+                if (view.contains(keep)) plain[keep] = view[keep];
+            gltf->buffer.append(reinterpret_cast<const char*>(out.data()), out.size());
+            view = plain;
+            decoded = true;
+        }
+        why->clear();
+        if (!decoded) return true;
+        json& buffers = doc["buffers"];
+        while (buffers.is_array() && buffers.size() > 1 && buffers.back().contains("extensions") &&
+               buffers.back()["extensions"].contains("EXT_meshopt_compression"))
+            buffers.erase(buffers.size() - 1);  // the fallback, now filled
+        if (buffers.is_array() && !buffers.empty()) buffers[0]["byteLength"] = gltf->buffer.size();
+        for (const char* list : {"extensionsUsed", "extensionsRequired"})
+            if (doc.contains(list) && doc[list].is_array()) {
+                json& names = doc[list];
+                names.erase(std::remove(names.begin(), names.end(), "EXT_meshopt_compression"), names.end());
+                if (names.empty()) doc.erase(list);
+            }
+        gltf->read.clear();
+        return true;
+    } catch (const json::exception& e) {
+        *why = std::string("the compressed views are not described as glTF describes them: ") + e.what();
+        return false;
+    }
 }
 
 std::vector<D3DXMATRIX> GltfGlobals(const GltfDocument& gltf, int animation, double seconds) {
@@ -327,108 +396,115 @@ std::vector<D3DXVECTOR3> GltfPosed(const GltfDocument& gltf, const std::vector<D
 
 bool CheckGltf(Vorel::cModel& model, const GltfDocument& gltf, float ticksPerSecond,
                std::vector<SetCheck>* out, std::string* why) {
-    out->clear();
-    // The meshes as the export writes them: each container that has faces.
-    std::vector<const Vorel::cModel::Container*> meshes;
-    for (const Vorel::cModel::Container& c : model.m_containers) {
-        LPD3DXMESH mesh = c.container->MeshData.pMesh;
-        if (mesh != nullptr && mesh->GetNumFaces() > 0 && mesh->GetNumVertices() > 0) meshes.push_back(&c);
-    }
-    const size_t written = gltf.doc.value("meshes", json::array()).size();
-    if (written != meshes.size()) {
-        *why = "the glTF has " + std::to_string(written) + " meshes where the model has " +
-               std::to_string(meshes.size());
-        return false;
-    }
-    // The sets exported, in order, each named as its set.
-    const json animations = gltf.doc.value("animations", json::array());
-    std::vector<size_t> setOf;
-    for (size_t s = 0; s < model.m_animationSets.size() && setOf.size() < animations.size(); ++s) {
-        const std::string& name = model.m_animationSets[s]->m_name;
-        if (animations[setOf.size()].value("name", "") ==
-            (name.empty() ? "set " + std::to_string(s + 1) : name))
-            setOf.push_back(s);
-    }
-    if (setOf.size() != animations.size()) {
-        *why = "the glTF's animations are not the model's sets, in order";
-        return false;
-    }
-    const double radius =
-        std::isfinite(model.m_sphereRadius) && model.m_sphereRadius > 0 ? model.m_sphereRadius : 1;
-    const uint32_t current = model.m_currentSet;
-    std::vector<D3DXVECTOR3> viewer;
-    // The bind pose when no set is exported, else each set exported.
-    for (int a = setOf.empty() ? -1 : 0; a < static_cast<int>(setOf.size()); ++a) {
-        const Vorel::cAnimationSet* set = a >= 0 ? model.m_animationSets[setOf[a]].get() : nullptr;
-        SetCheck check;
-        check.name = set == nullptr        ? "bind pose"
-                     : set->m_name.empty() ? "set " + std::to_string(setOf[a] + 1)
-                                           : set->m_name;
-        // Its key times within the loop, and halfway between them and to
-        // the loop's end; spread over at most kMostTimes.
-        std::vector<float> times = {0};
-        const float length = set != nullptr ? static_cast<float>(std::max(0, set->m_length)) : 0.0f;
-        if (set != nullptr && length > 0) {
-            for (const auto& animation : set->m_animations) {
-                if (animation->m_frame == nullptr) continue;
-                for (const auto& k : animation->m_rotationKeys)
-                    times.push_back(k.m_time);
-                for (const auto& k : animation->m_translationKeys)
-                    times.push_back(k.m_time);
-                for (const auto& k : animation->m_scaleKeys)
-                    times.push_back(k.m_time);
-                for (const auto& k : animation->m_matrixKeys)
-                    times.push_back(k.m_time);
-            }
-            times.erase(std::remove_if(times.begin(), times.end(),
-                                       [length](float t) { return !(t >= 0 && t < length); }),
-                        times.end());
-            std::sort(times.begin(), times.end());
-            times.erase(std::unique(times.begin(), times.end()), times.end());
-            times.push_back(length);
-            std::vector<float> between;
-            for (size_t i = 0; i + 1 < times.size(); ++i)
-                between.insert(between.end(), {times[i], (times[i] + times[i + 1]) / 2});
-            times = between;
-            if (times.size() > kMostTimes) {
-                std::vector<float> spread(kMostTimes);
-                for (size_t i = 0; i < kMostTimes; ++i)
-                    spread[i] = times[i * times.size() / kMostTimes];
-                times = spread;
-            }
+    try {
+        out->clear();
+        // The meshes as the export writes them: each container that has faces.
+        std::vector<const Vorel::cModel::Container*> meshes;
+        for (const Vorel::cModel::Container& c : model.m_containers) {
+            LPD3DXMESH mesh = c.container->MeshData.pMesh;
+            if (mesh != nullptr && mesh->GetNumFaces() > 0 && mesh->GetNumVertices() > 0)
+                meshes.push_back(&c);
         }
-        const float perSecond = ticksPerSecond > 0 ? ticksPerSecond
-                                : set != nullptr && set->m_ticksPerSecond > 0
-                                    ? set->m_ticksPerSecond
-                                    : Vorel::cAnimationSet::kDefaultTicksPerSecond;
-        if (set != nullptr) model.m_currentSet = static_cast<uint32_t>(setOf[a]);
-        for (const float t : times) {
-            model.Update(t);
-            const std::vector<D3DXMATRIX> global = GltfGlobals(gltf, a, double(t) / perSecond);
-            for (size_t m = 0; m < meshes.size(); ++m) {
-                Vorel::cModel::ModelSpaceVertices(*meshes[m], &viewer);
-                const std::vector<D3DXVECTOR3> posed = GltfPosed(gltf, global, static_cast<int>(m));
-                if (posed.size() != viewer.size()) {
-                    model.m_currentSet = current;
-                    *why = "mesh " + std::to_string(m) + " of the glTF has " + std::to_string(posed.size()) +
-                           " positions where the model has " + std::to_string(viewer.size());
-                    return false;
+        const size_t written = gltf.doc.value("meshes", json::array()).size();
+        if (written != meshes.size()) {
+            *why = "the glTF has " + std::to_string(written) + " meshes where the model has " +
+                   std::to_string(meshes.size());
+            return false;
+        }
+        // The sets exported, in order, each named as its set.
+        const json animations = gltf.doc.value("animations", json::array());
+        std::vector<size_t> setOf;
+        for (size_t s = 0; s < model.m_animationSets.size() && setOf.size() < animations.size(); ++s) {
+            const std::string& name = model.m_animationSets[s]->m_name;
+            if (animations[setOf.size()].value("name", "") ==
+                (name.empty() ? "set " + std::to_string(s + 1) : name))
+                setOf.push_back(s);
+        }
+        if (setOf.size() != animations.size()) {
+            *why = "the glTF's animations are not the model's sets, in order";
+            return false;
+        }
+        const double radius =
+            std::isfinite(model.m_sphereRadius) && model.m_sphereRadius > 0 ? model.m_sphereRadius : 1;
+        const uint32_t current = model.m_currentSet;
+        std::vector<D3DXVECTOR3> viewer;
+        // The bind pose when no set is exported, else each set exported.
+        for (int a = setOf.empty() ? -1 : 0; a < static_cast<int>(setOf.size()); ++a) {
+            const Vorel::cAnimationSet* set = a >= 0 ? model.m_animationSets[setOf[a]].get() : nullptr;
+            SetCheck check;
+            check.name = set == nullptr        ? "bind pose"
+                         : set->m_name.empty() ? "set " + std::to_string(setOf[a] + 1)
+                                               : set->m_name;
+            // Its key times within the loop, and halfway between them and to
+            // the loop's end; spread over at most kMostTimes.
+            std::vector<float> times = {0};
+            const float length = set != nullptr ? static_cast<float>(std::max(0, set->m_length)) : 0.0f;
+            if (set != nullptr && length > 0) {
+                for (const auto& animation : set->m_animations) {
+                    if (animation->m_frame == nullptr) continue;
+                    for (const auto& k : animation->m_rotationKeys)
+                        times.push_back(k.m_time);
+                    for (const auto& k : animation->m_translationKeys)
+                        times.push_back(k.m_time);
+                    for (const auto& k : animation->m_scaleKeys)
+                        times.push_back(k.m_time);
+                    for (const auto& k : animation->m_matrixKeys)
+                        times.push_back(k.m_time);
                 }
-                // glTF's z is the .x file's mirrored.
-                for (size_t v = 0; v < viewer.size(); ++v) {
-                    const D3DXVECTOR3 d(posed[v].x - viewer[v].x, posed[v].y - viewer[v].y,
-                                        posed[v].z + viewer[v].z);
-                    const double distance =
-                        std::sqrt(double(d.x) * d.x + double(d.y) * d.y + double(d.z) * d.z) / radius;
-                    if (!(distance <= check.worst)) check.worst = distance;  // a NaN stays, and fails
+                times.erase(std::remove_if(times.begin(), times.end(),
+                                           [length](float t) { return !(t >= 0 && t < length); }),
+                            times.end());
+                std::sort(times.begin(), times.end());
+                times.erase(std::unique(times.begin(), times.end()), times.end());
+                times.push_back(length);
+                std::vector<float> between;
+                for (size_t i = 0; i + 1 < times.size(); ++i)
+                    between.insert(between.end(), {times[i], (times[i] + times[i + 1]) / 2});
+                times = between;
+                if (times.size() > kMostTimes) {
+                    std::vector<float> spread(kMostTimes);
+                    for (size_t i = 0; i < kMostTimes; ++i)
+                        spread[i] = times[i * times.size() / kMostTimes];
+                    times = spread;
                 }
             }
+            const float perSecond = ticksPerSecond > 0 ? ticksPerSecond
+                                    : set != nullptr && set->m_ticksPerSecond > 0
+                                        ? set->m_ticksPerSecond
+                                        : Vorel::cAnimationSet::kDefaultTicksPerSecond;
+            if (set != nullptr) model.m_currentSet = static_cast<uint32_t>(setOf[a]);
+            for (const float t : times) {
+                model.Update(t);
+                const std::vector<D3DXMATRIX> global = GltfGlobals(gltf, a, double(t) / perSecond);
+                for (size_t m = 0; m < meshes.size(); ++m) {
+                    Vorel::cModel::ModelSpaceVertices(*meshes[m], &viewer);
+                    const std::vector<D3DXVECTOR3> posed = GltfPosed(gltf, global, static_cast<int>(m));
+                    if (posed.size() != viewer.size()) {
+                        model.m_currentSet = current;
+                        *why = "mesh " + std::to_string(m) + " of the glTF has " +
+                               std::to_string(posed.size()) + " positions where the model has " +
+                               std::to_string(viewer.size());
+                        return false;
+                    }
+                    // glTF's z is the .x file's mirrored.
+                    for (size_t v = 0; v < viewer.size(); ++v) {
+                        const D3DXVECTOR3 d(posed[v].x - viewer[v].x, posed[v].y - viewer[v].y,
+                                            posed[v].z + viewer[v].z);
+                        const double distance =
+                            std::sqrt(double(d.x) * d.x + double(d.y) * d.y + double(d.z) * d.z) / radius;
+                        if (!(distance <= check.worst)) check.worst = distance;  // a NaN stays, and fails
+                    }
+                }
+            }
+            check.times = times.size();
+            out->push_back(check);
         }
-        check.times = times.size();
-        out->push_back(check);
+        model.m_currentSet = current;
+        return true;
+    } catch (const json::exception& e) {
+        *why = std::string("the glTF is not as glTF describes it: ") + e.what();
+        return false;
     }
-    model.m_currentSet = current;
-    return true;
 }
 
 }  // namespace VorelTools

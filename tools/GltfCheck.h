@@ -35,6 +35,13 @@ struct GltfDocument {
 bool ReadGlb(const std::string& bytes, GltfDocument* out, std::string* why);
 bool ReadGltfFile(const std::string& path, GltfDocument* out, std::string* why);
 
+// Views compressed with EXT_meshopt_compression decoded into the buffer
+// and made plain views of it: the document as if written without the
+// extension (its fallback buffer dropped, its name no longer used). False,
+// with the reason in `why`, when a view cannot be decoded. The readers
+// above do this themselves.
+bool DecodeMeshopt(GltfDocument* gltf, std::string* why);
+
 // Every node's global matrix (row vectors, as D3DX) at `seconds` of
 // animation `animation`, or at rest for -1.
 std::vector<D3DXMATRIX> GltfGlobals(const GltfDocument& gltf, int animation, double seconds);

@@ -830,16 +830,19 @@ std::string GlbFile(const GltfExport& exported) {
     std::string json = exported.json;
     json.append((4 - json.size() % 4) % 4, ' ');
     const bool binary = !exported.buffer.empty();
+    const size_t padding = (4 - exported.buffer.size() % 4) % 4;  // the chunk padded with zeros
     std::string out = "glTF";
     Append32(&out, 2);
-    Append32(&out, static_cast<uint32_t>(12 + 8 + json.size() + (binary ? 8 + exported.buffer.size() : 0)));
+    Append32(&out, static_cast<uint32_t>(12 + 8 + json.size() +
+                                         (binary ? 8 + exported.buffer.size() + padding : 0)));
     Append32(&out, static_cast<uint32_t>(json.size()));
     out += "JSON";
     out += json;
     if (binary) {
-        Append32(&out, static_cast<uint32_t>(exported.buffer.size()));
+        Append32(&out, static_cast<uint32_t>(exported.buffer.size() + padding));
         out.append("BIN\0", 4);
         out += exported.buffer;
+        out.append(padding, '\0');
     }
     return out;
 }

@@ -6,7 +6,7 @@ VOREL_PACKAGES=(
   libsdl2-dev libepoxy-dev libx11-dev libgl1-mesa-dri libegl-mesa0
   libimgui-dev libstb-dev fonts-liberation
   liblua5.1-0-dev libtinyxml-dev zlib1g-dev libjpeg-dev nlohmann-json3-dev libcli11-dev
-  libavcodec-dev libavformat-dev libswscale-dev
+  libavcodec-dev libavformat-dev libswscale-dev libmeshoptimizer-dev
 )
 VOREL_TEST_PACKAGES=(libgtest-dev libassimp-dev xvfb xauth xdotool openbox clang-format git)
 VOREL_FUZZ_PACKAGES=(clang libclang-rt-14-dev)

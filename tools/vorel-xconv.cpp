@@ -14,6 +14,7 @@
 #include "CommandLine.h"
 #include "FileBytes.h"
 #include "GltfCheck.h"
+#include "GltfCompress.h"
 #include "GltfExport.h"
 #include "cModel.h"
 #include "cModelLoader.h"
@@ -63,7 +64,7 @@ bool WriteFile(const std::string& path, const std::string& bytes) {
 // The written glTF read back and posed by glTF's rules against the model
 // at every set's key times and between them: a line for each set, and
 // false when any strays beyond the tolerance.
-bool Check(Vorel::cModel& model, const std::string& out, float ticksPerSecond) {
+bool Check(Vorel::cModel& model, const std::string& out, float ticksPerSecond, double tolerance) {
     VorelTools::GltfDocument written;
     std::vector<VorelTools::SetCheck> sets;
     std::string why;
@@ -74,9 +75,9 @@ bool Check(Vorel::cModel& model, const std::string& out, float ticksPerSecond) {
     }
     bool sound = true;
     for (const VorelTools::SetCheck& set : sets) {
-        const bool within = set.worst <= VorelTools::kCheckTolerance;
+        const bool within = set.worst <= tolerance;
         std::printf("checked  %s: %s: %.1e of the model's radius at most, over %zu times (tolerance %.0e)\n",
-                    out.c_str(), set.name.c_str(), set.worst, set.times, VorelTools::kCheckTolerance);
+                    out.c_str(), set.name.c_str(), set.worst, set.times, tolerance);
         if (!within)
             std::fprintf(stderr, "vorel-xconv: %s: %s poses %.1e of the model's radius away from the model\n",
                          out.c_str(), set.name.c_str(), set.worst);
@@ -85,7 +86,8 @@ bool Check(Vorel::cModel& model, const std::string& out, float ticksPerSecond) {
     return sound;
 }
 
-int ExportGltf(const std::string& in, const std::string& out, bool binary, float ticksPerSecond, bool check) {
+int ExportGltf(const std::string& in, const std::string& out, bool binary, float ticksPerSecond, bool check,
+               bool compress) {
     // Read first: a file the reader refuses is reported as such, and the
     // loader's own readings share this document.
     std::shared_ptr<const Document> document;
@@ -111,6 +113,10 @@ int ExportGltf(const std::string& in, const std::string& out, bool binary, float
     }
     for (const std::string& warning : exported.warnings)
         std::fprintf(stderr, "vorel-xconv: %s: %s\n", in.c_str(), warning.c_str());
+    if (compress && !VorelTools::CompressGltf(&exported, &error)) {
+        std::fprintf(stderr, "vorel-xconv: %s cannot be compressed: %s\n", in.c_str(), error.c_str());
+        return 1;
+    }
     if (binary) {
         if (!WriteFile(out, VorelTools::GlbFile(exported))) return 1;
     } else {
@@ -122,7 +128,8 @@ int ExportGltf(const std::string& in, const std::string& out, bool binary, float
             if (!WriteFile((beside / image.uri).string(), image.bytes)) return 1;
         if (!WriteFile(out, exported.json)) return 1;
     }
-    return !check || Check(*model, out, ticksPerSecond) ? 0 : 1;
+    const double tolerance = compress ? VorelTools::kCompressedCheckTolerance : VorelTools::kCheckTolerance;
+    return !check || Check(*model, out, ticksPerSecond, tolerance) ? 0 : 1;
 }
 
 // The batch: each file converted by this program in a child process, as
@@ -196,7 +203,7 @@ int main(int argc, char** argv) {
     std::vector<std::string> paths;
     int floatSize = 32, jobs = VorelTools::DefaultJobs();
     float ticksPerSecond = 0;
-    bool force = false, check = false;
+    bool force = false, check = false, compress = false;
     app.add_option("--format", format, "the encoding written")
         ->check(CLI::IsMember({"txt", "bin", "tzip", "bzip", "glb", "gltf"}))
         ->capture_default_str();
@@ -210,6 +217,10 @@ int main(int argc, char** argv) {
         "with glb or gltf, the written file posed by glTF's rules against the model at every set's key "
         "times and halfway between them; exit 1 when a vertex strays more than 1e-4 of the model's "
         "radius");
+    app.add_flag("--compress", compress,
+                 std::string("with glb or gltf, the data compressed (EXT_meshopt_compression) and quantized "
+                             "(KHR_mesh_quantization): ") +
+                     VorelTools::kCompressedPrecision + "; --check then allows 1e-3 of the radius");
     auto* output =
         app.add_option("-o,--output", folder, "the folder the inputs are written into")->type_name("DIR");
     app.add_option("-j,--jobs", jobs, "files converted at once (default: the processors there are)")
@@ -225,20 +236,21 @@ int main(int argc, char** argv) {
         return 2;
     }
     const bool glb = format == "glb", gltf = format == "gltf";
-    if (check && !glb && !gltf) {
-        std::fprintf(stderr, "vorel-xconv: --check is for glb and gltf\n");
+    if ((check || compress) && !glb && !gltf) {
+        std::fprintf(stderr, "vorel-xconv: --check and --compress are for glb and gltf\n");
         return 2;
     }
     if (*output) {
         std::vector<std::string> options{"--format", format, "--float", std::to_string(floatSize)};
         if (check) options.push_back("--check");
+        if (compress) options.push_back("--compress");
         if (ticksPerSecond > 0)
             options.insert(options.end(), {"--ticks-per-second", std::to_string(ticksPerSecond)});
         const std::string extension = format == "glb" ? ".glb" : format == "gltf" ? ".gltf" : ".x";
         return ConvertMany(paths, folder, jobs, force, options, extension);
     }
     const std::string in = paths[0], out = paths[1];
-    if (glb || gltf) return ExportGltf(in, out, glb, ticksPerSecond, check);
+    if (glb || gltf) return ExportGltf(in, out, glb, ticksPerSecond, check, compress);
 
     std::string text;
     {

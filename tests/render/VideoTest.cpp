@@ -118,6 +118,22 @@ std::vector<uint8_t> Picture(int width, int height, int channels, int frame) {
     return pixels;
 }
 
+// What `work` returns while no file (of this process or its children) may
+// grow past `bytes`: the writes beyond fail as they do on a full disk.
+template <typename Work>
+auto OnAFullDisk(rlim_t bytes, Work work) {
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit small = saved;
+    small.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &small);
+    const auto result = work();
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+    return result;
+}
+
 std::string Write(const fs::path& path, int width, int height, int channels, int count, int fps) {
     GifPalette palette;
     for (int i = 0; i < count; ++i) {
@@ -220,15 +236,8 @@ TEST(VideoWriter, LeavesNothingBehindWhenTheFileCannotBeWritten) {
     EXPECT_NE(Write(scratch.Path() / "a.avi", 64, 48, 3, 2, 30), "") << "not a format it writes";
 
     // Files may grow to 2 KiB: the writes past it fail as on a full disk.
-    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit saved{};
-    getrlimit(RLIMIT_FSIZE, &saved);
-    rlimit small = saved;
-    small.rlim_cur = 2 << 10;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    const std::string full = Write(scratch.Path() / "full.webm", 320, 240, 3, 60, 30);
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previous);
+    const std::string full =
+        OnAFullDisk(2 << 10, [&] { return Write(scratch.Path() / "full.webm", 320, 240, 3, 60, 30); });
     EXPECT_NE(full.find("full.webm"), std::string::npos) << full;
     EXPECT_TRUE(fs::is_empty(scratch.Path()));
 }
@@ -312,16 +321,7 @@ TEST(SnapshotVideo, WritesTheLoopAsFramesDrawsItAndFailsCleanly) {
     EXPECT_EQ(RunTool(figure + " out.avi --video"), 2);
     EXPECT_EQ(RunTool(figure + " out.mp4 --video --transparent"), 2) << "MP4 has no alpha";
     EXPECT_EQ(RunTool(figure + " out-%d.mp4 --video --frames 3"), 2);
-    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit saved{};
-    getrlimit(RLIMIT_FSIZE, &saved);
-    rlimit small = saved;
-    small.rlim_cur = 16 << 10;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    const int full = RunTool(figure + " full.webm --video");
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previous);
-    EXPECT_EQ(full, 1);
+    EXPECT_EQ(OnAFullDisk(16 << 10, [&] { return RunTool(figure + " full.webm --video"); }), 1);
     for (const char* left : {"none.mp4", "set.mp4", "out.mp4", "full.webm", "full.webm.part"})
         EXPECT_FALSE(fs::exists(left)) << left;
     EXPECT_TRUE(fs::exists("flat.mp4"));

@@ -1,6 +1,6 @@
 // The glTF export read back: posed by glTF's rules (the converter's own
-// check), its poses must be Vorel's, mirrored; the Khronos validator checks
-// every export.
+// check), its poses must be Vorel's, mirrored, compressed or not; the
+// Khronos validator checks every export, and every compressed one decoded.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -9,6 +9,7 @@
 #include <set>
 
 #include "GltfCheck.h"
+#include "GltfCompress.h"
 #include "GltfExport.h"
 #include "MathSupport.h"
 #include "TestSupport.h"
@@ -118,6 +119,20 @@ TEST(GltfExport, EveryModelPosesAsTheViewerPosesItAndPassesTheValidator) {
         glb.read.clear();
         ASSERT_TRUE(VorelTools::CheckGltf(*model, glb, 0, &sets, &error)) << error;
         EXPECT_GT(sets[0].worst, 10 * VorelTools::kCheckTolerance) << "a vertex moved";
+
+        // Compressed: no larger, and decoded again a file that is valid and
+        // poses within the quantization's tolerance.
+        VorelTools::GltfExport compressed = exported;
+        ASSERT_TRUE(VorelTools::CompressGltf(&compressed, &error)) << error;
+        EXPECT_LT(compressed.buffer.size(), exported.buffer.size() + 64 + exported.buffer.size() / 8);
+        VorelTools::GltfDocument decoded;
+        ASSERT_TRUE(VorelTools::ReadGlb(VorelTools::GlbFile(compressed), &decoded, &error)) << error;
+        EXPECT_EQ(decoded.doc.dump().find("EXT_meshopt_compression"), std::string::npos);
+        ASSERT_TRUE(VorelTools::CheckGltf(*model, decoded, 0, &sets, &error)) << error;
+        for (const VorelTools::SetCheck& set : sets)
+            EXPECT_LE(set.worst, VorelTools::kCompressedCheckTolerance) << "compressed: " << set.name;
+        written.push_back(scratch.Path() / (std::to_string(written.size()) + "-decoded.glb"));
+        WriteFile(written.back(), VorelTools::GlbFile({decoded.doc.dump(), decoded.buffer, {}, {}}));
         skinned += skins;
     }
     EXPECT_GT(skinned, 0u);
@@ -159,6 +174,25 @@ TEST(GltfCheck, PosesNodesAndChannelsByGltfsRules) {
     EXPECT_FLOAT_EQ(x(1, 1.0), 1.0f);
     EXPECT_FLOAT_EQ(x(2, 0.5), 0.75f) << "0.5 of the way, and an eighth of the tangent";
     EXPECT_FLOAT_EQ(x(0, 7), 1.0f) << "past the last key";
+
+    // Compressed views that cannot be what they say are refused, not decoded.
+    for (const char* view :
+         {R"({"buffer": 0, "byteOffset": 0, "byteLength": 4, "count": 4, "mode": "TRIANGLES"})",
+          R"({"buffer": 0, "byteOffset": 0, "byteLength": 4, "count": 1, "byteStride": 3,
+                                 "mode": "ATTRIBUTES"})",
+          R"({"buffer": 0, "byteOffset": 100, "byteLength": 8, "count": 1, "byteStride": 4,
+                                 "mode": "ATTRIBUTES"})",
+          R"({"buffer": 0, "byteOffset": 0, "byteLength": 8, "count": 4000000000,
+                                 "byteStride": 4, "mode": "ATTRIBUTES"})",
+          R"({"buffer": 0, "byteOffset": 0, "byteLength": 8, "count": 1, "byteStride": 4,
+                                 "mode": "ATTRIBUTES", "filter": "QUATERNION"})",
+          R"({"buffer": 0, "byteLength": 8, "count": "one"})"}) {
+        VorelTools::GltfDocument bad = gltf;
+        bad.doc["bufferViews"][0]["extensions"]["EXT_meshopt_compression"] = json::parse(view);
+        std::string why;
+        EXPECT_FALSE(VorelTools::DecodeMeshopt(&bad, &why)) << view;
+        EXPECT_FALSE(why.empty());
+    }
 }
 
 VorelTools::GltfDocument ReadBack(const fs::path& file) {
@@ -203,6 +237,19 @@ TEST(GltfExport, TheConverterWritesBothFormsAndRefusesWhatItCannotExport) {
     EXPECT_NE(said.find("checked  " + (dir / "c.glb").string() + ": Sway: "), std::string::npos) << said;
     EXPECT_NE(said.find("(tolerance 1e-04)"), std::string::npos) << said;
     EXPECT_EQ(RunXconv("--check --format txt '" + lumen.string() + "' " + (dir / "c.x").string()), 2);
+    // Compressed, in both forms, checked within the quantization's tolerance.
+    for (const char* form : {"glb", "gltf"}) {
+        said.clear();
+        const fs::path out = dir / (std::string("small.") + form);
+        ASSERT_EQ(RunTool("vorel-xconv --check --compress --format " + std::string(form) + " '" +
+                              lumen.string() + "' " + out.string(),
+                          &said),
+                  0)
+            << form;
+        EXPECT_NE(said.find("(tolerance 1e-03)"), std::string::npos) << said;
+        EXPECT_NE(ReadFile(out).find("EXT_meshopt_compression"), std::string::npos);
+    }
+    EXPECT_EQ(RunXconv("--compress --format bin '" + lumen.string() + "' " + (dir / "c.x").string()), 2);
 
     // A file of one frame holding a triangle with `more` after its faces, as GLB.
     const auto triangle = [&](const std::string& frame, const std::string& more) {
