@@ -7,8 +7,10 @@ VOREL_PACKAGES=(
   libimgui-dev libstb-dev fonts-liberation
   liblua5.1-0-dev libtinyxml-dev zlib1g-dev libjpeg-dev nlohmann-json3-dev libcli11-dev
   libavcodec-dev libavformat-dev libswscale-dev libmeshoptimizer-dev
+  scdoc librsvg2-bin
 )
-VOREL_TEST_PACKAGES=(libgtest-dev libassimp-dev xvfb xauth xdotool openbox clang-format git)
+VOREL_TEST_PACKAGES=(libgtest-dev libassimp-dev xvfb xauth xdotool openbox clang-format git
+  dpkg-dev lintian desktop-file-utils appstream)
 VOREL_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 
 vorel_fail() {
