@@ -649,15 +649,17 @@ bool cModelViewer::NaturalLess(const std::string& a, const std::string& b) {
     return a < b;  // the same but for case or leading zeros: still one order
 }
 
+bool cModelViewer::IsModelFileName(const std::string& name) {
+    return name.size() > 2 && name[name.size() - 2] == '.' && (name.back() == 'x' || name.back() == 'X');
+}
+
 std::vector<std::string> cModelViewer::ModelsInFolder(const std::string& folder) {
     std::vector<std::string> models;
     std::error_code ec;
     for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
         const std::string name = it->path().filename().string();
         std::error_code fileError;
-        if (name.size() > 2 && name[name.size() - 2] == '.' && (name.back() == 'x' || name.back() == 'X') &&
-            it->is_regular_file(fileError))
-            models.push_back(name);
+        if (IsModelFileName(name) && it->is_regular_file(fileError)) models.push_back(name);
     }
     std::sort(models.begin(), models.end(), NaturalLess);
     return models;

@@ -32,6 +32,8 @@ public:
     // The .x files of `folder` (the extension in any case), in natural
     // order: "w2.x" before "w10.x", letters without regard to case.
     static std::vector<std::string> ModelsInFolder(const std::string& folder);
+    // A name a model file has: something, then ".x" in any case.
+    static bool IsModelFileName(const std::string& name);
     static bool NaturalLess(const std::string& a, const std::string& b);
     // One frame: object removals, the model again if its file was written
     // anew, keys and camera, overlay and rendering.

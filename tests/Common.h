@@ -47,12 +47,9 @@ inline bool WriteFile(const std::filesystem::path& path, std::string_view bytes)
     return static_cast<bool>(out.flush());
 }
 
-#ifdef VOREL_BINARY_DIR
-// Runs a program of the build (`command`: its name and arguments) as a user
-// runs it, its standard error dropped; the exit code, with what it wrote to
-// standard output in `output` when given.
-inline int RunTool(const std::string& command, std::string* output = nullptr) {
-    const std::string line = std::string(VOREL_BINARY_DIR) + "/" + command + " 2>/dev/null";
+// Runs a shell command line; its exit code, with what it wrote to standard
+// output appended to `output` when given.
+inline int RunCommand(const std::string& line, std::string* output = nullptr) {
     FILE* pipe = popen(line.c_str(), "r");
     if (pipe == nullptr) return -1;
     char buffer[4096];
@@ -60,6 +57,13 @@ inline int RunTool(const std::string& command, std::string* output = nullptr) {
         if (output != nullptr) output->append(buffer, n);
     const int status = pclose(pipe);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+#ifdef VOREL_BINARY_DIR
+// Runs a program of the build (`command`: its name and arguments) as a user
+// runs it, its standard error dropped.
+inline int RunTool(const std::string& command, std::string* output = nullptr) {
+    return RunCommand(std::string(VOREL_BINARY_DIR) + "/" + command + " 2>/dev/null", output);
 }
 #endif
 

@@ -24,11 +24,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool IsModelName(const fs::path& path) {
-    const std::string extension = path.extension().string();
-    return extension == ".x" || extension == ".X";
-}
-
 // A child at work: its process, its output's pipes and what came through.
 struct Child {
     size_t index = 0;
@@ -106,7 +101,8 @@ std::vector<BatchFile> CollectModels(const std::vector<std::string>& inputs, Unr
                 std::error_code fileError;
                 // Not only regular files: one that cannot be read is
                 // reported as such, not passed over.
-                if (IsModelName(it->path()) && !it->is_directory(fileError))
+                if (Vorel::cModelViewer::IsModelFileName(it->path().filename().string()) &&
+                    !it->is_directory(fileError))
                     found.push_back({it->path().string(), it->path().lexically_relative(input).string()});
             }
             if (ec) unread->emplace_back(input, "not all of the folder could be read: " + ec.message());

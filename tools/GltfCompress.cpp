@@ -67,6 +67,20 @@ Stream Exponential(const std::vector<double>& values, size_t width, int bits) {
     return s;
 }
 
+// Four floats an element as four 16-bit normalised integers, through
+// meshoptimizer's filter `encode` at `bits` of precision.
+Stream Shorts(size_t count, const char* filter, const std::vector<float>& four, int bits,
+              void (*encode)(void*, size_t, size_t, int, const float*)) {
+    Stream s;
+    s.stride = 8;
+    s.bytes.resize(count * 8);
+    s.filter = filter;
+    s.componentType = kShort;
+    s.normalized = true;
+    encode(s.bytes.data(), count, 8, bits, four.data());
+    return s;
+}
+
 Stream Encode(Role role, const std::vector<double>& v, size_t width, int componentType) {
     const size_t count = width > 0 ? v.size() / width : 0;
     Stream s;
@@ -81,24 +95,11 @@ Stream Encode(Role role, const std::vector<double>& v, size_t width, int compone
             for (size_t i = 0; i < count; ++i)
                 for (size_t c = 0; c < 3; ++c)
                     four[i * 4 + c] = float(v[i * 3 + c]);
-            s.stride = 8;
-            s.bytes.resize(count * 8);
-            s.filter = "OCTAHEDRAL";
-            s.componentType = kShort;
-            s.normalized = true;
-            meshopt_encodeFilterOct(s.bytes.data(), count, 8, 12, four.data());
-            return s;
+            return Shorts(count, "OCTAHEDRAL", four, 12, meshopt_encodeFilterOct);
         }
-        case Role::kRotation: {
-            const std::vector<float> floats(v.begin(), v.end());
-            s.stride = 8;
-            s.bytes.resize(count * 8);
-            s.filter = "QUATERNION";
-            s.componentType = kShort;
-            s.normalized = true;
-            meshopt_encodeFilterQuat(s.bytes.data(), count, 8, 16, floats.data());
-            return s;
-        }
+        case Role::kRotation:
+            return Shorts(count, "QUATERNION", std::vector<float>(v.begin(), v.end()), 16,
+                          meshopt_encodeFilterQuat);
         case Role::kColour:
             s.stride = 4;
             s.componentType = kUnsignedByte;

@@ -6,7 +6,7 @@ set -uo pipefail
 cd "$(dirname "$0")/.." || exit 1
 source tools/setup.sh
 
-vorel_install "${VOREL_PACKAGES[@]}" dpkg-dev
+vorel_install "${VOREL_PACKAGES[@]}" dpkg-dev file  # dpkg-shlibdeps, and file for cpack to find the programs
 vorel_configure build "$@"
 vorel_compile build
 (cd build && cpack -G DEB) || vorel_fail "cpack could not write the package"

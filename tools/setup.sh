@@ -10,7 +10,7 @@ VOREL_PACKAGES=(
   scdoc librsvg2-bin
 )
 VOREL_TEST_PACKAGES=(libgtest-dev libassimp-dev xvfb xauth xdotool openbox clang-format git
-  dpkg-dev lintian desktop-file-utils appstream)
+  dpkg-dev file lintian desktop-file-utils appstream shared-mime-info)
 VOREL_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 
 vorel_fail() {

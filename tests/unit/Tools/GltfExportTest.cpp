@@ -34,12 +34,8 @@ void ExpectValid(const std::vector<fs::path>& files) {
         "node '" + std::string(VOREL_SOURCE_DIR) + "/tests/gltf/validate.js' '" + folder.string() + "'";
     for (const fs::path& f : files)
         command += " '" + f.string() + "'";
-    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
     std::string report;
-    char line[4096];
-    while (pipe != nullptr && std::fgets(line, sizeof line, pipe) != nullptr)
-        report += line;
-    EXPECT_EQ(pipe != nullptr ? pclose(pipe) : -1, 0) << report;
+    EXPECT_EQ(RunCommand(command + " 2>&1", &report), 0) << report;
 }
 
 TEST(GltfExport, EveryModelPosesAsTheViewerPosesItAndPassesTheValidator) {

@@ -22,14 +22,8 @@ const char* const kPrograms[] = {"vorel", "vorel-info", "vorel-xconv", "vorel-sn
 // A shell command's exit code, with its standard output (and error, when
 // `both`) in `output`.
 int Shell(const std::string& command, std::string* output, bool both = true) {
-    FILE* pipe = popen((command + (both ? " 2>&1" : " 2>/dev/null")).c_str(), "r");
-    if (pipe == nullptr) return -1;
-    char buffer[4096];
     output->clear();
-    while (size_t n = std::fread(buffer, 1, sizeof buffer, pipe))
-        output->append(buffer, n);
-    const int status = pclose(pipe);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return RunCommand(command + (both ? " 2>&1" : " 2>/dev/null"), output);
 }
 
 bool Have(const char* program) {
